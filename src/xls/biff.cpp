@@ -1,0 +1,216 @@
+#include "biff.h"
+
+#include <cstring>
+
+namespace xls::biff {
+
+std::vector<Record> tokenize(const QByteArray& stream, uint32_t from, uint32_t to, bool* complete)
+{
+    std::vector<Record> out;
+    const char* base = stream.constData();
+    to = std::min<uint32_t>(to, uint32_t(stream.size()));
+    uint32_t pos = from;
+    while (pos + 4 <= to) {
+        const uint16_t type = u16(base + pos);
+        const uint16_t len = u16(base + pos + 2);
+        if (uint64_t(pos) + 4 + len > to)
+            break;
+        out.push_back(Record{type, len, pos, base + pos + 4});
+        pos += 4 + len;
+    }
+    if (complete)
+        *complete = pos == to;
+    return out;
+}
+
+bool isCellRecord(uint16_t type)
+{
+    switch (type) {
+    case BLANK:
+    case MULBLANK:
+    case NUMBER:
+    case RK:
+    case MULRK:
+    case LABELSST:
+    case LABEL:
+    case RSTRING:
+    case BOOLERR:
+    case FORMULA:
+        return true;
+    default:
+        return false;
+    }
+}
+
+double decodeRk(uint32_t rk)
+{
+    double v;
+    if (rk & 2) {
+        v = double(int32_t(rk) >> 2);
+    } else {
+        const uint64_t bits = uint64_t(rk & 0xFFFFFFFCu) << 32;
+        std::memcpy(&v, &bits, sizeof v);
+    }
+    return (rk & 1) ? v / 100.0 : v;
+}
+
+bool ContinueReader::atEnd() const
+{
+    size_t p = m_piece;
+    uint32_t o = m_off;
+    while (p < m_pieces.size() && o >= m_pieces[p].len) {
+        ++p;
+        o = 0;
+    }
+    return p >= m_pieces.size();
+}
+
+std::pair<size_t, uint32_t> ContinueReader::position()
+{
+    while (m_piece < m_pieces.size() && m_off >= m_pieces[m_piece].len) {
+        ++m_piece;
+        m_off = 0;
+    }
+    return {m_piece, m_off};
+}
+
+bool ContinueReader::readBytes(char* out, uint32_t n)
+{
+    while (n > 0) {
+        if (m_piece >= m_pieces.size())
+            return false;
+        const Piece& p = m_pieces[m_piece];
+        const uint32_t avail = p.len - m_off;
+        if (avail == 0) {
+            ++m_piece;
+            m_off = 0;
+            continue;
+        }
+        const uint32_t take = std::min(avail, n);
+        if (out) {
+            std::memcpy(out, p.data + m_off, take);
+            out += take;
+        }
+        m_off += take;
+        n -= take;
+    }
+    return true;
+}
+
+bool ContinueReader::skip(uint64_t n)
+{
+    while (n > 0) {
+        const uint32_t step = uint32_t(std::min<uint64_t>(n, 0x7FFFFFFF));
+        if (!readBytes(nullptr, step))
+            return false;
+        n -= step;
+    }
+    return true;
+}
+
+bool ContinueReader::readU8(uint8_t* v)
+{
+    char c;
+    if (!readBytes(&c, 1))
+        return false;
+    *v = uint8_t(c);
+    return true;
+}
+
+bool ContinueReader::readU16(uint16_t* v)
+{
+    char b[2];
+    if (!readBytes(b, 2))
+        return false;
+    *v = u16(b);
+    return true;
+}
+
+bool ContinueReader::readU32(uint32_t* v)
+{
+    char b[4];
+    if (!readBytes(b, 4))
+        return false;
+    *v = u32(b);
+    return true;
+}
+
+bool ContinueReader::readChars(uint32_t cch, bool highByte, QString* out)
+{
+    out->reserve(out->size() + qsizetype(cch));
+    while (cch > 0) {
+        if (m_piece >= m_pieces.size())
+            return false;
+        if (m_off >= m_pieces[m_piece].len) {
+            ++m_piece;
+            m_off = 0;
+            if (m_piece >= m_pieces.size())
+                return false;
+            // Characters continue in a new piece: it starts with its own option byte.
+            const Piece& np = m_pieces[m_piece];
+            if (np.len == 0)
+                return false;
+            highByte = (uint8_t(np.data[0]) & 1) != 0;
+            m_off = 1;
+            continue;
+        }
+        const Piece& p = m_pieces[m_piece];
+        const uint32_t avail = p.len - m_off;
+        const uint32_t unit = highByte ? 2 : 1;
+        uint32_t n = std::min(cch, avail / unit);
+        if (n == 0) {
+            // A 16-bit unit split across pieces: malformed.
+            return false;
+        }
+        const char* s = p.data + m_off;
+        if (highByte) {
+            for (uint32_t i = 0; i < n; ++i)
+                out->append(QChar(u16(s + 2 * i)));
+        } else {
+            for (uint32_t i = 0; i < n; ++i)
+                out->append(QChar(char16_t(uint8_t(s[i]))));
+        }
+        m_off += n * unit;
+        cch -= n;
+    }
+    return true;
+}
+
+bool ContinueReader::readString(QString* out, bool sstEntry, bool* isPlain)
+{
+    uint16_t cch = 0;
+    uint8_t flags = 0;
+    if (!readU16(&cch))
+        return false;
+    if (cch == 0 && atEnd()) {
+        if (isPlain)
+            *isPlain = true;
+        return true; // an empty string without its flags byte
+    }
+    if (!readU8(&flags))
+        return false;
+    uint16_t runs = 0;
+    uint32_t ext = 0;
+    if (sstEntry && (flags & 0x08) && !readU16(&runs))
+        return false;
+    if (sstEntry && (flags & 0x04) && !readU32(&ext))
+        return false;
+    if (isPlain)
+        *isPlain = (flags & 0x0C) == 0;
+    if (!readChars(cch, flags & 1, out))
+        return false;
+    return skip(uint64_t(runs) * 4 + ext);
+}
+
+void appendUnicodeString(QByteArray& out, const QString& text)
+{
+    const qsizetype at = out.size();
+    out.resize(at + 3 + 2 * text.size());
+    char* p = out.data() + at;
+    put16(p, uint16_t(text.size()));
+    p[2] = 1;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        put16(p + 3 + 2 * i, text.at(i).unicode());
+}
+
+} // namespace xls::biff

@@ -1,0 +1,400 @@
+#include "cfb.h"
+
+#include "error.h"
+
+#include <QtEndian>
+
+#include <algorithm>
+#include <functional>
+
+namespace xls {
+
+namespace {
+
+constexpr char kSignature[8] = {'\xD0', '\xCF', '\x11', '\xE0', '\xA1', '\xB1', '\x1A', '\xE1'};
+constexpr uint32_t kMiniSectorSize = 64;
+constexpr uint32_t kMiniCutoff = 4096;
+
+uint32_t u32(const char* p) { return qFromLittleEndian<quint32>(p); }
+uint16_t u16(const char* p) { return qFromLittleEndian<quint16>(p); }
+void put32(char* p, uint32_t v) { qToLittleEndian<quint32>(v, p); }
+void put64(char* p, uint64_t v) { qToLittleEndian<quint64>(v, p); }
+
+// Reads the sectors of the file by number, with every access bounds-checked.
+class SectorFile {
+public:
+    SectorFile(const QByteArray& bytes, uint32_t sectorSize, const QString& path)
+        : m_bytes(bytes), m_size(sectorSize), m_path(path)
+    {
+        m_count = uint32_t((uint64_t(bytes.size()) + sectorSize - 1) / sectorSize);
+        m_count = m_count > 0 ? m_count - 1 : 0; // the header occupies the first sector's place
+    }
+    uint32_t count() const { return m_count; }
+    uint32_t sectorSize() const { return m_size; }
+    // Pointer to sector n and how many of its bytes lie inside the file.
+    const char* sector(uint32_t n, uint32_t* avail) const
+    {
+        if (n >= m_count)
+            throw makeError(ErrorCode::Corrupt, m_path, QStringLiteral("(посилання на сектор поза файлом)"));
+        const uint64_t off = (uint64_t(n) + 1) * m_size;
+        *avail = uint32_t(std::min<uint64_t>(m_size, uint64_t(m_bytes.size()) - off));
+        return m_bytes.constData() + off;
+    }
+    const QString& path() const { return m_path; }
+
+private:
+    const QByteArray& m_bytes;
+    uint32_t m_size;
+    uint32_t m_count = 0;
+    QString m_path;
+};
+
+// Follows a chain through `fat`, collecting up to `want` bytes (all when want is unset).
+// Cycles, out-of-range links and short chains are errors.
+QByteArray readChain(const std::vector<uint32_t>& fat, uint32_t start, std::optional<uint64_t> want,
+                     uint32_t unitSize, const std::function<const char*(uint32_t, uint32_t*)>& unit,
+                     uint32_t unitCount, const QString& path)
+{
+    QByteArray out;
+    if (want && *want == 0)
+        return out;
+    if (want)
+        out.reserve(qsizetype(std::min<uint64_t>(*want, uint64_t(unitCount) * unitSize)));
+    std::vector<bool> seen(unitCount, false);
+    uint32_t cur = start;
+    while (cur != CompoundFile::kEndOfChain) {
+        if (cur >= unitCount || cur >= fat.size()) {
+            if (want && uint64_t(out.size()) >= *want)
+                break;
+            throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(ланцюжок секторів виходить за межі файлу)"));
+        }
+        if (seen[cur])
+            throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(зациклений ланцюжок секторів)"));
+        seen[cur] = true;
+        uint32_t avail = 0;
+        const char* p = unit(cur, &avail);
+        uint64_t take = avail;
+        if (want)
+            take = std::min<uint64_t>(take, *want - uint64_t(out.size()));
+        if (avail < unitSize && want && uint64_t(out.size()) + avail < *want)
+            throw makeError(ErrorCode::Truncated, path);
+        out.append(p, qsizetype(take));
+        if (want && uint64_t(out.size()) >= *want)
+            break;
+        cur = fat[cur];
+    }
+    if (want && uint64_t(out.size()) < *want)
+        throw makeError(ErrorCode::Truncated, path);
+    return out;
+}
+
+} // namespace
+
+CompoundFile CompoundFile::parse(const QByteArray& bytes, const QString& path)
+{
+    if (bytes.size() < 512 || memcmp(bytes.constData(), kSignature, 8) != 0)
+        throw makeError(bytes.size() >= 8 && memcmp(bytes.constData(), kSignature, 8) == 0 ? ErrorCode::Truncated
+                                                                                             : ErrorCode::NotCompoundFile,
+                        path);
+    CompoundFile cf;
+    const char* h = bytes.constData();
+    cf.m_header = bytes.left(512);
+    cf.m_major = u16(h + 0x1A);
+    const uint16_t shift = u16(h + 0x1E);
+    if (!((cf.m_major == 3 && shift == 9) || (cf.m_major == 4 && shift == 12)))
+        throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(невідома версія складеного файлу)"));
+    cf.m_sectorSize = 1u << shift;
+    const uint32_t ss = cf.m_sectorSize;
+    const uint32_t perSector = ss / 4;
+    SectorFile file(bytes, ss, path);
+    if (file.count() == 0)
+        throw makeError(ErrorCode::Truncated, path);
+
+    // The list of FAT sectors: 109 in the header, the rest in the DIFAT chain.
+    const uint32_t numFat = u32(h + 0x2C);
+    if (numFat > file.count())
+        throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(неможлива кількість секторів таблиці)"));
+    std::vector<uint32_t> fatSectors;
+    for (int i = 0; i < 109 && fatSectors.size() < numFat; ++i)
+        fatSectors.push_back(u32(h + 0x4C + 4 * i));
+    uint32_t difat = u32(h + 0x44);
+    std::vector<bool> seenDifat(file.count(), false);
+    while (fatSectors.size() < numFat && difat != kEndOfChain && difat != kFreeSect) {
+        if (difat >= file.count() || seenDifat[difat])
+            throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(пошкоджена таблиця DIFAT)"));
+        seenDifat[difat] = true;
+        uint32_t avail = 0;
+        const char* p = file.sector(difat, &avail);
+        if (avail < ss)
+            throw makeError(ErrorCode::Truncated, path);
+        for (uint32_t i = 0; i < perSector - 1 && fatSectors.size() < numFat; ++i)
+            fatSectors.push_back(u32(p + 4 * i));
+        difat = u32(p + 4 * (perSector - 1));
+    }
+    std::vector<uint32_t> fat;
+    fat.reserve(size_t(fatSectors.size()) * perSector);
+    for (uint32_t s : fatSectors) {
+        if (s == kFreeSect || s == kEndOfChain)
+            break;
+        uint32_t avail = 0;
+        const char* p = file.sector(s, &avail);
+        for (uint32_t i = 0; i < perSector; ++i)
+            fat.push_back(4 * i + 4 <= avail ? u32(p + 4 * i) : kFreeSect);
+    }
+    auto bigUnit = [&file](uint32_t n, uint32_t* avail) { return file.sector(n, avail); };
+
+    // Directory.
+    const QByteArray dir = readChain(fat, u32(h + 0x30), std::nullopt, ss, bigUnit, file.count(), path);
+    const int entryCount = int(dir.size() / 128);
+    if (entryCount == 0)
+        throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(немає каталогу)"));
+    cf.m_entries.resize(size_t(entryCount));
+    for (int i = 0; i < entryCount; ++i) {
+        Entry& e = cf.m_entries[size_t(i)];
+        const char* p = dir.constData() + 128 * i;
+        e.raw = QByteArray(p, 128);
+        e.type = uint8_t(p[66]);
+        if (e.type != Storage && e.type != Stream && e.type != Root)
+            e.type = Unused;
+        const int nameBytes = std::min<int>(u16(p + 64), 64);
+        int chars = nameBytes >= 2 ? nameBytes / 2 - 1 : 0;
+        for (int c = 0; c < chars; ++c)
+            e.name.append(QChar(u16(p + 2 * c)));
+        e.left = u32(p + 68);
+        e.right = u32(p + 72);
+        e.child = u32(p + 76);
+        e.start = u32(p + 116);
+        e.size = cf.m_major == 3 ? u32(p + 120) : qFromLittleEndian<quint64>(p + 120);
+    }
+    Entry& root = cf.m_entries[0];
+    if (root.type != Root)
+        throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(немає кореневого запису каталогу)"));
+
+    // Mini stream and its allocation table; a failure here only makes the small streams unreadable.
+    QByteArray miniStream;
+    std::vector<uint32_t> miniFat;
+    bool miniOk = true;
+    try {
+        if (root.size > uint64_t(bytes.size()))
+            throw makeError(ErrorCode::Corrupt, path);
+        miniStream = readChain(fat, root.start, root.size, ss, bigUnit, file.count(), path);
+        root.readable = true;
+        const uint32_t firstMiniFat = u32(h + 0x3C);
+        if (firstMiniFat != kEndOfChain && firstMiniFat != kFreeSect) {
+            const QByteArray mf = readChain(fat, firstMiniFat, std::nullopt, ss, bigUnit, file.count(), path);
+            miniFat.resize(size_t(mf.size() / 4));
+            for (size_t i = 0; i < miniFat.size(); ++i)
+                miniFat[i] = u32(mf.constData() + 4 * i);
+        }
+    } catch (const Error&) {
+        miniOk = false;
+    }
+    const uint32_t miniCount = uint32_t(miniStream.size() / kMiniSectorSize);
+    auto miniUnit = [&miniStream](uint32_t n, uint32_t* avail) {
+        *avail = kMiniSectorSize;
+        return miniStream.constData() + uint64_t(n) * kMiniSectorSize;
+    };
+
+    for (Entry& e : cf.m_entries) {
+        if (e.type != Stream)
+            continue;
+        try {
+            if (e.size < kMiniCutoff) {
+                if (!miniOk && e.size > 0)
+                    continue;
+                e.data = readChain(miniFat, e.start, e.size, kMiniSectorSize, miniUnit, miniCount, path);
+            } else {
+                if (e.size > uint64_t(bytes.size()))
+                    throw makeError(ErrorCode::Truncated, path);
+                e.data = readChain(fat, e.start, e.size, ss, bigUnit, file.count(), path);
+            }
+            e.readable = true;
+        } catch (const Error&) {
+            e.readable = false;
+        }
+    }
+    return cf;
+}
+
+std::optional<int> CompoundFile::findRootStream(const QString& name) const
+{
+    // In-order walk of the root's child tree, guarded against loops.
+    std::vector<bool> seen(m_entries.size(), false);
+    std::vector<uint32_t> stack;
+    std::optional<int> caseless;
+    if (m_entries.empty())
+        return std::nullopt;
+    stack.push_back(m_entries[0].child);
+    while (!stack.empty()) {
+        const uint32_t id = stack.back();
+        stack.pop_back();
+        if (id >= m_entries.size() || seen[id])
+            continue;
+        seen[id] = true;
+        const Entry& e = m_entries[id];
+        if (e.type == Stream) {
+            if (e.name == name)
+                return int(id);
+            if (!caseless && e.name.compare(name, Qt::CaseInsensitive) == 0)
+                caseless = int(id);
+        }
+        stack.push_back(e.left);
+        stack.push_back(e.right);
+    }
+    return caseless;
+}
+
+void CompoundFile::setStreamData(int index, QByteArray data)
+{
+    Entry& e = m_entries[size_t(index)];
+    e.data = std::move(data);
+    e.size = uint64_t(e.data.size());
+    e.readable = true;
+}
+
+QByteArray CompoundFile::serialize(const QString& path) const
+{
+    const uint32_t ss = m_sectorSize;
+    const uint32_t perSector = ss / 4;
+    for (const Entry& e : m_entries)
+        if (e.type == Stream && !e.readable)
+            throw makeError(ErrorCode::Unsupported, path,
+                            QStringLiteral("Один із потоків складеного файлу пошкоджений («%1»).").arg(e.name));
+
+    // Plan: small streams into the mini stream, the others into whole sectors.
+    std::vector<uint32_t> miniStart(m_entries.size(), kEndOfChain), bigStart(m_entries.size(), kEndOfChain);
+    uint32_t miniSectors = 0;
+    uint64_t bigSectors = 0;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        const Entry& e = m_entries[i];
+        if (e.type != Stream || e.data.isEmpty())
+            continue;
+        if (uint64_t(e.data.size()) < kMiniCutoff) {
+            miniStart[i] = miniSectors;
+            miniSectors += uint32_t((e.data.size() + kMiniSectorSize - 1) / kMiniSectorSize);
+        } else {
+            bigSectors += (uint64_t(e.data.size()) + ss - 1) / ss;
+        }
+    }
+    const uint64_t miniStreamSize = uint64_t(miniSectors) * kMiniSectorSize;
+    const uint32_t entriesPerSector = ss / 128;
+    const uint32_t nDir = uint32_t((m_entries.size() + entriesPerSector - 1) / entriesPerSector);
+    const uint32_t nMiniFat = (miniSectors + perSector - 1) / perSector;
+    const uint32_t nMiniStream = uint32_t((miniStreamSize + ss - 1) / ss);
+    const uint64_t nOther = nDir + nMiniFat + nMiniStream + bigSectors;
+    uint64_t nFat = 1, nDifat = 0;
+    for (;;) {
+        const uint64_t total = nOther + nFat + nDifat;
+        const uint64_t fat = (total + perSector - 1) / perSector;
+        const uint64_t difat = fat > 109 ? (fat - 109 + perSector - 2) / (perSector - 1) : 0;
+        if (fat == nFat && difat == nDifat)
+            break;
+        nFat = fat;
+        nDifat = difat;
+    }
+    const uint64_t total = nOther + nFat + nDifat;
+    if (total >= kMaxRegSect)
+        throw makeError(ErrorCode::Unsupported, path, QStringLiteral("Книга завелика."));
+
+    std::vector<uint32_t> fat(size_t(nFat * perSector), kFreeSect);
+    uint32_t next = 0;
+    auto chain = [&fat, &next](uint64_t count) {
+        const uint32_t first = count ? next : kEndOfChain;
+        for (uint64_t k = 0; k < count; ++k, ++next)
+            fat[next] = (k + 1 == count) ? kEndOfChain : next + 1;
+        return first;
+    };
+    std::vector<uint32_t> fatIds, difatIds;
+    for (uint64_t k = 0; k < nFat; ++k) {
+        fatIds.push_back(next);
+        fat[next++] = kFatSect;
+    }
+    for (uint64_t k = 0; k < nDifat; ++k) {
+        difatIds.push_back(next);
+        fat[next++] = kDifSect;
+    }
+    const uint32_t dirStart = chain(nDir);
+    const uint32_t miniFatStart = chain(nMiniFat);
+    const uint32_t miniStreamStart = chain(nMiniStream);
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        const Entry& e = m_entries[i];
+        if (e.type == Stream && uint64_t(e.data.size()) >= kMiniCutoff)
+            bigStart[i] = chain((uint64_t(e.data.size()) + ss - 1) / ss);
+    }
+
+    QByteArray out(qsizetype((total + 1) * ss), '\0');
+    char* o = out.data();
+    auto sectorPtr = [o, ss](uint32_t n) { return o + (uint64_t(n) + 1) * ss; };
+
+    // Header.
+    memcpy(o, m_header.constData(), 512);
+    put32(o + 0x28, m_major == 4 ? nDir : 0);
+    put32(o + 0x2C, uint32_t(nFat));
+    put32(o + 0x30, dirStart);
+    put32(o + 0x38, kMiniCutoff);
+    put32(o + 0x3C, nMiniFat ? miniFatStart : kEndOfChain);
+    put32(o + 0x40, nMiniFat);
+    put32(o + 0x44, nDifat ? difatIds[0] : kEndOfChain);
+    put32(o + 0x48, uint32_t(nDifat));
+    for (int i = 0; i < 109; ++i)
+        put32(o + 0x4C + 4 * i, size_t(i) < fatIds.size() ? fatIds[size_t(i)] : kFreeSect);
+    // DIFAT sectors hold the FAT sector numbers beyond the first 109.
+    size_t fatIdx = 109;
+    for (size_t d = 0; d < difatIds.size(); ++d) {
+        char* p = sectorPtr(difatIds[d]);
+        for (uint32_t k = 0; k < perSector - 1; ++k, ++fatIdx)
+            put32(p + 4 * k, fatIdx < fatIds.size() ? fatIds[fatIdx] : kFreeSect);
+        put32(p + 4 * (perSector - 1), d + 1 < difatIds.size() ? difatIds[d + 1] : kEndOfChain);
+    }
+    for (size_t k = 0; k < fat.size(); ++k)
+        put32(sectorPtr(fatIds[k / perSector]) + 4 * (k % perSector), fat[k]);
+
+    // Directory: entries verbatim but for their start and size.
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        const Entry& e = m_entries[i];
+        char* p = sectorPtr(dirStart + uint32_t(i / entriesPerSector)) + 128 * (i % entriesPerSector);
+        memcpy(p, e.raw.constData(), 128);
+        if (e.type == Root) {
+            put32(p + 116, miniSectors ? miniStreamStart : kEndOfChain);
+            put64(p + 120, miniStreamSize);
+        } else if (e.type == Stream) {
+            const bool mini = uint64_t(e.data.size()) < kMiniCutoff;
+            put32(p + 116, e.data.isEmpty() ? kEndOfChain : (mini ? miniStart[i] : bigStart[i]));
+            put64(p + 120, uint64_t(e.data.size()));
+        }
+    }
+    // Unused directory slots in the last sector are empty entries with no siblings or child.
+    for (size_t i = m_entries.size(); i < size_t(nDir) * entriesPerSector; ++i) {
+        char* p = sectorPtr(dirStart + uint32_t(i / entriesPerSector)) + 128 * (i % entriesPerSector);
+        put32(p + 68, kNoStream);
+        put32(p + 72, kNoStream);
+        put32(p + 76, kNoStream);
+    }
+
+    // Mini FAT and mini stream.
+    if (miniSectors) {
+        std::vector<uint32_t> miniFat(size_t(nMiniFat) * perSector, kFreeSect);
+        QByteArray mini(qsizetype(miniStreamSize), '\0');
+        for (size_t i = 0; i < m_entries.size(); ++i) {
+            const Entry& e = m_entries[i];
+            if (e.type != Stream || e.data.isEmpty() || uint64_t(e.data.size()) >= kMiniCutoff)
+                continue;
+            const uint32_t n = uint32_t((e.data.size() + kMiniSectorSize - 1) / kMiniSectorSize);
+            for (uint32_t k = 0; k < n; ++k)
+                miniFat[miniStart[i] + k] = k + 1 == n ? kEndOfChain : miniStart[i] + k + 1;
+            memcpy(mini.data() + uint64_t(miniStart[i]) * kMiniSectorSize, e.data.constData(), size_t(e.data.size()));
+        }
+        for (size_t k = 0; k < miniFat.size(); ++k)
+            put32(sectorPtr(miniFatStart + uint32_t(k / perSector)) + 4 * (k % perSector), miniFat[k]);
+        memcpy(sectorPtr(miniStreamStart), mini.constData(), size_t(mini.size()));
+    }
+    // Large streams, each in one contiguous run of sectors.
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        const Entry& e = m_entries[i];
+        if (e.type == Stream && uint64_t(e.data.size()) >= kMiniCutoff)
+            memcpy(sectorPtr(bigStart[i]), e.data.constData(), size_t(e.data.size()));
+    }
+    return out;
+}
+
+} // namespace xls

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace xls {
+
+// Writes `data` to `path` atomically: a temporary file beside it is written, flushed to disk and
+// renamed over the target. On any failure the target keeps its old bytes and xls::Error
+// (WriteFailed) names the file.
+void writeFileAtomically(const QString& path, const QByteArray& data);
+
+// Test seam: while an instance lives, writes on this thread fail after `failAfterBytes` bytes
+// (or at the rename when failAtCommit is set).
+class ScopedWriteFault {
+public:
+    explicit ScopedWriteFault(qint64 failAfterBytes, bool failAtCommit = false);
+    ~ScopedWriteFault();
+    ScopedWriteFault(const ScopedWriteFault&) = delete;
+    ScopedWriteFault& operator=(const ScopedWriteFault&) = delete;
+
+    qint64 failAfterBytes() const { return m_after; }
+    bool failAtCommit() const { return m_commit; }
+
+private:
+    qint64 m_after;
+    bool m_commit;
+    ScopedWriteFault* m_previous;
+};
+
+} // namespace xls
