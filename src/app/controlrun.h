@@ -1,0 +1,52 @@
+#pragma once
+
+#include "check/provobj.h"
+#include "desktop.h"
+
+#include <QList>
+#include <QString>
+
+namespace app {
+
+// One row of the findings log as read back after the check.
+struct LogRow {
+    QString sheet, row, column, message, time;
+};
+
+struct ControlRunResult {
+    enum Outcome { Findings, Clean, Failed };
+    Outcome outcome = Failed;
+    QString error;       // the text shown when the run failed
+    QList<LogRow> rows;  // the log's finding rows, in order
+    QString copiedTo;    // where the clean report was copied, if anywhere
+};
+
+// The application title: the executable's file name up to its first dot, first letter kept,
+// the rest in lower case.
+QString applicationTitle(const QString& executablePath);
+// An error text as the error box shows it: a full stop is added after a letter, digit, "?" or ":".
+QString withFullStop(const QString& text);
+
+// "Контроль звіту": prepares the log from its template, checks the report, reads the verdict
+// back and ends with the log offered for viewing or a copy of the clean report.
+class ControlRun {
+public:
+    ControlRun(QString dir, check::Environment env, Desktop& desktop, StatusDisplay* status, QString title);
+
+    ControlRunResult run();
+
+    QString Logfilename;
+    QString INNKOD = QStringLiteral("Не визначений");
+
+private:
+    void prepareLog(const QString& templatePath);
+    QList<LogRow> readVerdict(QString* verdict);
+
+    QString m_dir;
+    check::Environment m_env;
+    Desktop& m_desktop;
+    StatusDisplay* m_status;
+    QString m_title;
+};
+
+} // namespace app

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "check/provobj.h"
+#include "desktop.h"
+
+#include <QGroupBox>
+#include <QPushButton>
+#include <QWidget>
+
+#include <functional>
+
+class TfmStatus;
+
+// The main window: four buttons around the control run. It only wires buttons to actions;
+// the check itself runs in the control run shared with the command line.
+class TSuperMain : public QWidget {
+    Q_OBJECT
+public:
+    TSuperMain(QString dir, app::Desktop& desktop, std::function<check::Environment()> environment,
+               QWidget* parent = nullptr);
+
+    QString Logfilename;
+    QString INNKOD = QStringLiteral("Не визначений");
+
+    QGroupBox* GroupBox1;
+    QPushButton* Button2;  // "Інструкція"
+    QPushButton* Button1;  // "Заповнити/Редагувати звіт"
+    QPushButton* bbOk;     // "Контроль звіту"
+    QPushButton* bbCancel; // "Вийти"
+
+    void setStatusWindow(TfmStatus* status) { m_status = status; }
+    void FormCreate();
+
+public slots:
+    void Button2Click();
+    void Button1Click();
+    void bbOkClick();
+    void bbCancelClick();
+
+private:
+    QString m_dir;
+    app::Desktop& m_desktop;
+    std::function<check::Environment()> m_environment;
+    TfmStatus* m_status = nullptr;
+};

@@ -1,0 +1,56 @@
+#include "style.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPixmap>
+
+namespace app {
+
+QString styleSheet(const QString& name)
+{
+    if (name != QStringLiteral("Iceberg Classico"))
+        return {};
+    return QStringLiteral(R"(
+QWidget { background: #eef4f9; color: #1d2d3c; }
+QFrame#Panel1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f7fbfe, stop:1 #e3edf6); }
+QGroupBox { border: 1px solid #a9c3da; border-radius: 4px; background: #f4f8fc; margin-top: 0px; }
+QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #d6e6f4);
+              border: 1px solid #7ea3c4; border-radius: 3px; padding: 2px 8px; color: #10324f; }
+QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #c3dcf1);
+                    border-color: #4a86b8; }
+QPushButton:pressed { background: #b7d2ea; }
+QPushButton:focus { border: 1px solid #2f6fa3; }
+QPushButton:disabled { color: #8799aa; border-color: #b9c8d6; }
+QWidget#fmStatus { background: #f7fbfe; border: 1px solid #7ea3c4; }
+QLabel { background: transparent; color: #10324f; }
+QMessageBox, QFileDialog { background: #eef4f9; }
+)");
+}
+
+void applyStyle(const QString& name) { qApp->setStyleSheet(styleSheet(name)); }
+
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48, 64}) {
+        QPixmap pix(size, size);
+        pix.fill(Qt::transparent);
+        QPainter p(&pix);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 64.0, size / 64.0);
+        p.setBrush(QColor(0x2f, 0x6f, 0xa3));
+        p.setPen(Qt::NoPen);
+        p.drawRoundedRect(QRectF(4, 4, 56, 56), 10, 10);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(16, 14, 32, 38));
+        p.setPen(QPen(QColor(0x2f, 0x6f, 0xa3), 3));
+        for (int y = 22; y <= 36; y += 7)
+            p.drawLine(QLineF(21, y, 43, y));
+        p.setPen(QPen(QColor(0x2e, 0x9e, 0x5b), 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(QPolygonF({QPointF(26, 44), QPointF(33, 51), QPointF(50, 32)}));
+        icon.addPixmap(pix);
+    }
+    return icon;
+}
+
+} // namespace app

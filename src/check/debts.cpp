@@ -1,0 +1,191 @@
+// The debt recovery tables "Таблиця 3" and "Таблиця 6": one debtor per row from row 7,
+// matched against the tenants of the twin tenant table.
+#include "provobj.h"
+#include "rowrules.h"
+#include "validate/readings.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace check {
+
+using namespace validate;
+
+namespace {
+
+class DebtRow {
+public:
+    DebtRow(SheetContext& ctx, int r, bool six) : ctx(ctx), st(ctx.st), r(r), six(six) {}
+
+    void run()
+    {
+        if (!six) {
+            runningNumber();
+            sums();
+            debtorMatch();
+            st.table3 = true;
+            strictWhole(ctx.text(r, col3num));
+            debtorCode();
+        } else {
+            debtorMatch();
+            sums();
+            st.table3 = true;
+            debtorCode();
+            runningNumber();
+        }
+        relations();
+        codeRule(ctx, r, col3inn, QStringLiteral("Невірний код орендаря.("), table2innt, table2inn);
+        lessorCode();
+        for (int col : {col3toltal, col3pot, col3pros, col3pros2, col3beznad, col3spis})
+            strictAt(col);
+        countPairs();
+        strictAt(col3pogash);
+        breakdown();
+        if (rawNumber(ctx.raw(r, 24), ctx.dec()) > rawNumber(ctx.raw(r, col3pogash), ctx.dec()))
+            ctx.log(QStringLiteral("Невірно заповнено: Погашено заборгованості.Всього."), r, col3pogash);
+    }
+
+private:
+    SheetContext& ctx;
+    RunState& st;
+    int r;
+    bool six;
+    QString table2innt;
+    int64_t table2inn = 0;
+    double strict[24] = {};
+
+    void runningNumber()
+    {
+        if (lenientWhole(ctx.text(r, col3num)) != r - 6)
+            ctx.log(kWrongRunningNumber, r, 1);
+    }
+
+    void sums()
+    {
+        addTo(st.s2, ctx.lenient(r, col3toltal));
+        addTo(st.s3, ctx.lenient(r, 13));
+        addTo(st.borg_z, ctx.lenient(r, 8));
+    }
+
+    void debtorMatch()
+    {
+        const std::vector<TOrendar>& twin = six ? st.orendari56 : st.orendari23;
+        const QString code = ctx.text(r, col3inn);
+        const QString kind = ctx.text(r, 6);
+        const bool found = std::any_of(twin.begin(), twin.end(),
+                                       [&](const TOrendar& t) { return t.inn == code && t.mayno == kind; });
+        if (found)
+            return;
+        const bool movable = kind == QStringLiteral("Так");
+        QString message = QStringLiteral("Не знайдений в таб. %1 орендар \"").arg(six ? 5 : 2) + ctx.raw(r, col3name) +
+                          QStringLiteral("\" з таб. %1 (Код ЄДРПОУ: ").arg(six ? 6 : 3) + code +
+                          (movable ? QStringLiteral(" ; оренда рухомого майна") : QStringLiteral(" ; оренда нерухомого майна"));
+        if (!six)
+            message += QStringLiteral(")");
+        ctx.log(message, r, col3name);
+    }
+
+    void debtorCode()
+    {
+        table2innt = ctx.text(r, col3inn);
+        table2inn = codeValue(table2innt);
+    }
+
+    void relations()
+    {
+        struct Rel {
+            int left, right;
+            bool amount;
+        };
+        static const Rel rels[] = {{7, 8, true},    {7, 13, true},   {15, 17, false}, {15, 19, false},
+                                   {16, 18, false}, {16, 20, false}, {15, 21, false}, {16, 22, false}};
+        for (const Rel& rel : rels) {
+            const bool less = rel.amount
+                                  ? ctx.lenient(r, rel.left) < ctx.lenient(r, rel.right)
+                                  : lenientWhole(ctx.text(r, rel.left)) < lenientWhole(ctx.text(r, rel.right));
+            if (less)
+                ctx.log(QStringLiteral("Не виконується умова Гр.%1>=Гр.%2.").arg(rel.left).arg(rel.right), r, rel.left);
+        }
+    }
+
+    void lessorCode()
+    {
+        QString t = ctx.text(r, col3inn_dav);
+        int64_t v = 0;
+        if (t.isEmpty())
+            t = QStringLiteral("0");
+        else
+            v = codeValue(t);
+        codeRule(ctx, r, col3inn_dav, QStringLiteral("Невірний код орендодавця.("), t, v);
+    }
+
+    void strictAt(int col) { strict[col] = ctx.strict(r, col); }
+
+    int32_t count(int col, bool strictReading) const
+    {
+        const QString t = ctx.text(r, col);
+        if (!strictReading)
+            return lenientWhole(t);
+        return t.isEmpty() ? 0 : strictWhole(t);
+    }
+
+    void countPairs()
+    {
+        struct Pair {
+            int total, companion;
+            const char16_t* message;
+        };
+        static const Pair pairs[] = {
+            {col3kilk, col3kilk_zv, u"Невірно заповнено: Кількість заходів.Всього."},
+            {col3kilksud, col3kilksud_zv, u"Невірно заповнено: Кількість позовів до суду.Всього."},
+            {col3pozov, col3pozov_zv, u"Невірно заповнено: Задоволено позовів.Всього."},
+            {col3vik, col3vik_zv, u"Невірно заповнено: Відкрито виконавчих впроваджень.Всього."},
+        };
+        for (const Pair& p : pairs) {
+            // On the second debt table only the totals of 15, 17 and 19 are strict.
+            const int32_t total = count(p.total, !six || p.total != col3vik);
+            const int32_t companion = count(p.companion, !six);
+            if (total < companion)
+                ctx.log(QString::fromUtf16(p.message), r, p.total);
+        }
+    }
+
+    void breakdown()
+    {
+        const long double total = strict[col3toltal];
+        const long double sum = roundTo2((long double)strict[col3pot] + (long double)strict[col3pros] +
+                                         (long double)strict[col3pros2] + (long double)strict[col3beznad]);
+        if (std::fabs(total - sum) <= kTolerance)
+            return;
+        const QString t = ctx.printed(total), s = ctx.printed(sum);
+        ctx.log(six ? QStringLiteral("гр.7 <> гр.9+гр.10+гр.11+гр.12 .(") + t + QStringLiteral(")<>(") + s +
+                          QStringLiteral(").")
+                    : QStringLiteral("гр.7 <> гр.9+гр.10+гр.11+гр.12 (") + t + QStringLiteral(" < > ") + s +
+                          QStringLiteral(")."),
+                r, col3toltal);
+    }
+};
+
+} // namespace
+
+void checkDebts(SheetContext& ctx, bool secondTable)
+{
+    for (int r = ctx.st.rowstart3; r <= ctx.rowfinishnew; ++r) {
+        if (r < 7 || ctx.text(r, col3inn).isEmpty() || ctx.text(r, col3name).isEmpty())
+            continue;
+        if (ctx.text(r - 1, col3num) != QStringLiteral("1") && !ctx.st.table3) {
+            ctx.log(kRowNotProcessed, r, 0);
+            continue;
+        }
+        try {
+            DebtRow(ctx, r, secondTable).run();
+        } catch (const std::exception&) {
+            ctx.log(kRowNotProcessed, r, 0);
+        }
+    }
+    for (int r = 7; r <= ctx.rowfinishnew; ++r)
+        if (ctx.text(r, col3inn).isEmpty() || ctx.text(r, col3name).isEmpty())
+            ctx.log(kRowNotProcessed, r, 0);
+}
+
+} // namespace check

@@ -1,0 +1,110 @@
+// The free premises sheet "Інші відомості": one premises per row, its address, areas, state,
+// supplies, possible use, note and district.
+#include "provobj.h"
+#include "rowrules.h"
+#include "validate/helpers.h"
+#include "validate/readings.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace check {
+
+using namespace validate;
+
+namespace {
+
+// The district list, read once for the sheet; a list that cannot be read fails each row that needs it.
+struct DistrictList {
+    std::optional<QStringList> lines;
+    QString error;
+};
+
+void supply(const SheetContext& ctx, int r, int col, const QString& what)
+{
+    const QString v = ctx.text(r, col).toLower();
+    if (v.isEmpty())
+        ctx.log(QStringLiteral("Не заповнено: ") + what + QStringLiteral("."), r, col);
+    else if (v != QStringLiteral("так") && v != QStringLiteral("ні"))
+        ctx.log(QStringLiteral("Невірно заповнено: ") + what + QStringLiteral("."), r, col);
+}
+
+void premisesRow(SheetContext& ctx, int r, const DistrictList& districts)
+{
+    RunState& st = ctx.st;
+    if (r >= 7) {
+        bool complete = true;
+        for (int col : {2, 3, 4, 5, 7, 10, 11, 12, 13, 14})
+            complete = complete && !ctx.text(r, col).isEmpty();
+        if (complete && lenientWhole(ctx.raw(r, col4num)) != r - 6)
+            ctx.log(kWrongRunningNumber, r, 1);
+    }
+    st.table4 = true;
+    strictWhole(ctx.text(r, col4num));
+    if (ctx.text(r, col4name_t).isEmpty())
+        ctx.log(QStringLiteral("Невірно заповнено тип вулиці."), r, col4name_t);
+    if (ctx.text(r, col4numbud).isEmpty())
+        ctx.log(QStringLiteral("Невірно заповнено номер будинку."), r, col4numbud);
+    if (ctx.lenient(r, col4zagplbal) == 0)
+        ctx.log(QStringLiteral("Не заповнено загальну площу приміщення на балансі."), r, col4zagplbal);
+    ctx.strict(r, col4zagplor);
+    if (ctx.lenient(r, col4zagplvil) == 0)
+        ctx.log(QStringLiteral("Не заповнено: Вільні приміщення. Загальна площа."), r, col4zagplvil);
+    ctx.strict(r, col4korplvil);
+    ctx.strict(r, col4MZKplvil);
+    if (ctx.text(r, col4poverh).isEmpty())
+        ctx.log(QStringLiteral("Не заповнено: Місце розташування вільного приміщення (поверх)."), r, col4poverh);
+
+    const QString state = ctx.text(r, col4stan).toLower();
+    if (state.isEmpty())
+        ctx.log(QStringLiteral("Не заповнено: Технічний стан."), r, col4stan);
+    else if (!CheckSubStr(QStringLiteral("задов"), state) && !CheckSubStr(QStringLiteral("незад"), state))
+        ctx.log(QStringLiteral("Невірно заповнено: Технічний стан."), r, col4stan);
+    supply(ctx, r, col4energ, QStringLiteral("енергозабезпечення"));
+    supply(ctx, r, col4vod, QStringLiteral("водозабезпечення"));
+    supply(ctx, r, col4teplo, QStringLiteral("теплозабезпечення"));
+
+    TAnyMessages& msg = st.MyMessages;
+    msg[vikor] = ctx.text(r, 16);
+    const bool vik_priz = std::find(msg.begin() + aeVal1, msg.begin() + aeVal12 + 1, msg[vikor]) !=
+                          msg.begin() + aeVal12 + 1;
+    if (msg[vikor].isEmpty() || !vik_priz)
+        ctx.log(QStringLiteral("Невірно заповнено: Можливе використання приміщення."), r, 16);
+    msg[primit] = ctx.text(r, 17);
+    const bool prim_priz = std::find(msg.begin() + aeVal13, msg.begin() + aeVal16 + 1, msg[primit]) !=
+                           msg.begin() + aeVal16 + 1;
+    if (!msg[primit].isEmpty() && !prim_priz)
+        ctx.log(QStringLiteral("Невірно заповнено: Примітка."), r, 17);
+
+    if (!districts.lines)
+        throw ListError(districts.error);
+    const QString district = ctx.text(r, 2).toUpper();
+    if (!districts.lines->contains(district))
+        ctx.log(QStringLiteral("Невірно заповнено: Район."), r, 2);
+}
+
+} // namespace
+
+void checkPremises(SheetContext& ctx)
+{
+    DistrictList districts;
+    try {
+        districts.lines = ctx.checker.lists().lines(QStringLiteral("SR.bin"));
+    } catch (const ListError& e) {
+        districts.error = QString::fromStdString(e.what());
+    }
+    for (int r = ctx.st.rowstart4; r <= ctx.rowfinishnew; ++r) {
+        const bool filled = !ctx.text(r, col4zagplbal).isEmpty() && !ctx.text(r, col4namestr).isEmpty();
+        if (filled && (ctx.text(r - 1, col4num) == QStringLiteral("1") || ctx.st.table4)) {
+            try {
+                premisesRow(ctx, r, districts);
+            } catch (const std::exception&) {
+                ctx.log(kRowNotProcessed, r, 0);
+            }
+        }
+        if (r >= 7 && !filled)
+            ctx.log(kRowNotProcessed, r, 0);
+    }
+}
+
+} // namespace check

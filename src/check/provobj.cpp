@@ -1,0 +1,103 @@
+#include "provobj.h"
+
+#include "sheet/valuetext.h"
+#include "validate/readings.h"
+
+namespace check {
+
+using namespace sheet::MSExcel;
+
+TAnyMessages makeMyMessages()
+{
+    TAnyMessages m;
+    m[aeVal1] = QStringLiteral("виробниче");
+    m[aeVal2] = QStringLiteral("громадського харчування");
+    m[aeVal3] = QStringLiteral("культурного призначення");
+    m[aeVal4] = QStringLiteral("медичне (оздоровче)");
+    m[aeVal5] = QStringLiteral("навчальне");
+    m[aeVal6] = QStringLiteral("офісне");
+    m[aeVal7] = QStringLiteral("побутове");
+    m[aeVal8] = QStringLiteral("складське");
+    m[aeVal9] = QStringLiteral("спортивне");
+    m[aeVal10] = QStringLiteral("торговельне");
+    m[aeVal11] = QStringLiteral("транспортне");
+    m[aeVal12] = QStringLiteral("інше");
+    m[aeVal13] = QStringLiteral("включено до переліку об'єктів, які підлягають приватизації");
+    m[aeVal14] = QStringLiteral("надано доручення для проведення оцінки для передачі в оренду");
+    m[aeVal15] = QStringLiteral("є звернення на передачу в оренду");
+    m[aeVal16] = QStringLiteral("-");
+    return m;
+}
+
+Checker::Checker(Environment env) : log(env.locale, env.clock), m_env(std::move(env)), m_lists(m_env.listDir) {}
+
+QString SheetContext::raw(int row, int col) const
+{
+    const sheet::Workbook& wb = *checker.WBNew;
+    return sheet::valueText(wb.Value(iTabSheet, row, col), checker.env().locale, wb.date1904());
+}
+
+QString SheetContext::text(int row, int col) const { return validate::trimmedText(raw(row, col)); }
+
+long double SheetContext::lenient(int row, int col) const { return validate::lenientNumber(text(row, col), dec()); }
+
+double SheetContext::strict(int row, int col) const { return validate::strictNumber(text(row, col), dec()); }
+
+QString SheetContext::printed(long double v) const { return validate::printedNumber(v, dec()); }
+
+void Checker::ProvObj(const QString& file1p)
+{
+    RunState st; // every table, flag and total starts afresh
+
+    CallExcel(false);
+    Excel->DisplayAlerts = false;
+    WBNew = Excel->Open(file1p);
+    log.WBLog = Excel->Open(Logfilename);
+
+    log.WBLog->ActivateSheet(1);
+    log.WBLog->Activate();
+    log.rowlog = Excel->ActiveLastCellRow() + 1;
+    st.rowstart1 = st.rowstart2 = st.rowstart3 = st.rowstart4 = 3;
+    st.table2 = st.table3 = st.table4 = false;
+
+    WBNew->Activate();
+    const int count = WBNew->SheetsCount();
+    for (int iTabSheet = 1; iTabSheet <= count; ++iTabSheet) {
+        const QString tabsheetname = WBNew->SheetName(iTabSheet);
+        WBNew->ActivateSheet(iTabSheet);
+        const int rowfinishnew = Excel->ActiveLastCellRow();
+        const QString name = validate::trimmedText(tabsheetname);
+        SheetContext ctx(*this, st, iTabSheet, tabsheetname, rowfinishnew);
+        if (name == QStringLiteral("Загальні дані")) {
+            checkGeneral(ctx);
+        } else if (name == QStringLiteral("Таблиця 2")) {
+            st.s = st.s1 = st.s_pay = st.square2 = st.plata4 = 0;
+            checkTenants(ctx, false);
+        } else if (name == QStringLiteral("Таблиця 3")) {
+            st.s2 = st.s3 = st.borg_z = 0;
+            checkDebts(ctx, false);
+        } else if (name == QStringLiteral("Інші відомості")) {
+            checkPremises(ctx);
+        } else if (name == QStringLiteral("Таблиця 5")) {
+            checkTenants(ctx, true);
+        } else if (name == QStringLiteral("Таблиця 6")) {
+            checkDebts(ctx, true);
+        } else {
+            Log(tabsheetname, QStringLiteral("Лист не оброблений!."), 1, 1, true);
+        }
+    }
+
+    reconcileTotals(*this, st);
+
+    if (count >= 1)
+        WBNew->SetValue(1, 13, 19, m_env.locale.dateTimeText(m_env.clock()));
+
+    // The log is written first: if either save fails, the report on disk is still untouched.
+    ActivateWorkBook(log.WBLog->FullName());
+    SaveWorkBook();
+    ActivateWorkBook(WBNew->FullName());
+    SaveWorkBook();
+    CloseExcel();
+}
+
+} // namespace check

@@ -1,0 +1,137 @@
+#pragma once
+
+#include "lists.h"
+#include "log/log.h"
+#include "sheet/locale.h"
+#include "sheet/msexcel.h"
+
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+namespace check {
+
+// The allowed values of the free premises sheet, and its two working slots.
+enum TAnyEnum {
+    aeVal1, aeVal2, aeVal3, aeVal4, aeVal5, aeVal6, aeVal7, aeVal8, aeVal9, aeVal10, aeVal11, aeVal12,
+    aeVal13, aeVal14, aeVal15, aeVal16, vikor, primit, TAnyEnumCount
+};
+using TAnyMessages = std::array<QString, TAnyEnumCount>;
+TAnyMessages makeMyMessages();
+
+// One tenant collected from a tenant sheet.
+struct TOrendar {
+    QString fio;
+    QString inn;
+    QString mayno;
+};
+
+// Column maps (1-based column numbers).
+inline constexpr int col1kvart = 2, col1period = 2, col1stan = 2, col1inn = 2, col1name = 2, col1balkv = 2,
+                     col1nar = 2, col1otr = 2, col1otrzvit = 2, col1zab_zag = 2, col1zab = 2, col1nar50zvit = 2,
+                     col1perer50zvit = 2, col1perer50poper = 2, col1zab50zvit = 2, col130_50_min = 2, col1kvcmk = 2,
+                     col1narahcmk = 2, col1perer50cmk = 2, col1zabcmk = 2, col1perer50in = 2, col1pererVod_En = 2,
+                     col1mail = 2, col1tell = 2, col1vidpov = 2, col1dir = 2, col1buh = 2;
+inline constexpr int col2no = 1, col2inn_or = 2, col2name_or = 3, col2inn_dav = 4, col2name_dav = 5, col2Pltotal = 7,
+                     col2pl_nar_vid = 8, col2pl_nar_1grn = 9, col2pl_nar_time = 10, col2nar_tim = 11,
+                     col2otr_tim = 13, col2nar50 = 14;
+inline constexpr int col3num = 1, col3inn = 2, col3name = 3, col3inn_dav = 4, col3name_dav = 5, col3toltal = 7,
+                     col3pot = 9, col3pros = 10, col3pros2 = 11, col3beznad = 12, col3spis = 14, col3kilk = 15,
+                     col3kilk_zv = 16, col3kilksud = 17, col3kilksud_zv = 18, col3pozov = 19, col3pozov_zv = 20,
+                     col3vik = 21, col3vik_zv = 22, col3pogash = 23;
+inline constexpr int col4num = 1, col4namestr = 3, col4name_t = 4, col4numbud = 5, col4zagplbal = 6, col4zagplor = 7,
+                     col4zagplvil = 8, col4korplvil = 9, col4MZKplvil = 10, col4poverh = 11, col4stan = 12,
+                     col4energ = 13, col4vod = 14, col4teplo = 15;
+
+// Values of the general data sheet that later rows of the same sheet use.
+struct GeneralValues {
+    int32_t zvitkvart = 0, zvitrik = 0, m = 0, y = 0;
+    bool monthsTaken = false; // row 4 reached the comparison with the clock
+    QString zvitinn, zvitname;
+    int64_t table1innorend = 0;
+    double zvitplosha = 0, zvitnarah = 0, zvitotrim = 0, zvitotrim_z = 0, zvitborg_zag = 0, zvitborg = 0,
+           zvitnar50zvit = 0, zvitpererah50 = 0, zvitpererah50myn = 0, zvitborg50 = 0, zvitborg50myn = 0,
+           zvitkvcmk = 0, zvitnarahcmk = 0, zvitperer50cmk = 0, zvitborgcmk = 0, zvitperer50in = 0;
+    QString zvitmail, zvittell, zvitvidpov, zvitdir;
+};
+
+// Everything one check collects; created by each ProvObj call and dropped when it returns.
+struct RunState {
+    TAnyMessages MyMessages = makeMyMessages();
+    int rowstart1 = 3, rowstart2 = 3, rowstart3 = 3, rowstart4 = 3;
+    bool table2 = false, table3 = false, table4 = false;
+    double s = 0, s1 = 0, s_pay = 0, square2 = 0, plata4 = 0;
+    double s2 = 0, s3 = 0, borg_z = 0;
+    std::vector<TOrendar> orendari23, orendari56;
+    GeneralValues general;
+};
+
+// What the check needs from its surroundings.
+struct Environment {
+    sheet::Locale locale = sheet::Locale::system();
+    sheet::Clock clock = sheet::systemClock();
+    QString listDir; // the folder of the six reference lists
+};
+
+// The check of one report workbook: the frame and the state the main window owns.
+class Checker {
+public:
+    explicit Checker(Environment env);
+
+    QString Logfilename;
+    QString INNKOD = QStringLiteral("Не визначений");
+    std::shared_ptr<sheet::Workbook> WBNew;
+    findings::FindingsLog log;
+
+    void ProvObj(const QString& file1p);
+    void Log(const QString& tabsheetname, const QString& comment, int row, int col, bool fileisnew)
+    {
+        log.Log(tabsheetname, comment, row, col, fileisnew);
+    }
+
+    const Environment& env() const { return m_env; }
+    const ReferenceLists& lists() const { return m_lists; }
+
+private:
+    Environment m_env;
+    ReferenceLists m_lists;
+};
+
+// What the frame hands to a sheet check.
+class SheetContext {
+public:
+    SheetContext(Checker& checker, RunState& st, int iTabSheet, QString tabsheetname, int rowfinishnew)
+        : checker(checker), st(st), iTabSheet(iTabSheet), tabsheetname(std::move(tabsheetname)),
+          rowfinishnew(rowfinishnew)
+    {
+    }
+
+    Checker& checker;
+    RunState& st;
+    int iTabSheet;
+    QString tabsheetname;
+    int rowfinishnew;
+
+    // The cell's value as text (throws sheet::CellReadError for an error value).
+    QString raw(int row, int col) const;
+    // The same, trimmed of leading and trailing characters with codes up to 32.
+    QString text(int row, int col) const;
+    long double lenient(int row, int col) const;
+    double strict(int row, int col) const;
+    QChar dec() const { return checker.env().locale.decimal; }
+    QString printed(long double v) const;
+    void log(const QString& message, int row, int col) const
+    {
+        checker.Log(tabsheetname, message, row, col, true);
+    }
+};
+
+void checkGeneral(SheetContext& ctx);
+void checkTenants(SheetContext& ctx, bool secondTable);
+void checkDebts(SheetContext& ctx, bool secondTable);
+void checkPremises(SheetContext& ctx);
+void reconcileTotals(Checker& checker, const RunState& st);
+
+} // namespace check

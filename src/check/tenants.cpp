@@ -1,0 +1,105 @@
+// The tenant tables "Таблиця 2" and "Таблиця 5": one lease per row from row 7.
+#include "provobj.h"
+#include "rowrules.h"
+#include "validate/helpers.h"
+#include "validate/readings.h"
+
+#include <cmath>
+
+namespace check {
+
+using namespace validate;
+
+namespace {
+
+const QString kNegative[4] = {
+    QStringLiteral("Невірно заповнено: Площа, надана в оренду.Всього"),
+    QStringLiteral("Невірно заповнено: Площа, надана в оренду.в тому числі: на яку нараховується орендна плата у "
+                   "відсотках від вартості"),
+    QStringLiteral("Невірно заповнено: Площа, надана в оренду.в тому числі: на яку нараховується орендна плата в "
+                   "розмірі 1 грн"),
+    QStringLiteral("Невірно заповнено: Площа надана в погодинну оренду."),
+};
+
+void tenantRow(SheetContext& ctx, int r, bool five)
+{
+    RunState& st = ctx.st;
+    // Running number, read with its blanks, when C, E and G are filled.
+    if (!ctx.text(r, col2name_or).isEmpty() && !ctx.text(r, col2name_dav).isEmpty() &&
+        !ctx.text(r, col2Pltotal).isEmpty() && lenientWhole(ctx.raw(r, col2no)) != r - 6)
+        ctx.log(kWrongRunningNumber, r, 1);
+
+    addTo(st.s, ctx.lenient(r, col2nar_tim));
+    addTo(st.s1, ctx.lenient(r, col2otr_tim));
+    addTo(st.square2, ctx.lenient(r, col2Pltotal));
+    addTo(st.plata4, ctx.lenient(r, 12));
+    addTo(st.s_pay, ctx.lenient(r, col2nar50));
+
+    std::vector<TOrendar>& tenants = five ? st.orendari56 : st.orendari23;
+    tenants.resize(size_t(r) + 1);
+    tenants[size_t(r - 6)] = TOrendar{ctx.text(r, col2name_or), ctx.text(r, col2inn_or), ctx.text(r, 6)};
+
+    const QString m = ctx.text(r, col2otr_tim), n = ctx.text(r, col2nar50);
+    if (lenientNumber(n, ctx.dec()) > lenientNumber(m, ctx.dec()))
+        ctx.log(QStringLiteral("гр.13 таб. %1 < гр.14 таб. %1.(").arg(five ? 5 : 2) + SetCorrectFloatStr(m, ctx.dec()) +
+                    QStringLiteral(" < ") + SetCorrectFloatStr(n, ctx.dec()) + QStringLiteral(")"),
+                r, 13);
+
+    st.table2 = true;
+    strictWhole(ctx.text(r, col2no));
+
+    for (const auto& [col, start] : {std::pair{col2inn_or, QStringLiteral("Невірний код орендаря.(")},
+                                     std::pair{col2inn_dav, QStringLiteral("Невірний код орендодавця.(")}}) {
+        QString t = ctx.text(r, col);
+        int64_t v = 0;
+        if (t.isEmpty())
+            t = QStringLiteral("0");
+        else
+            v = codeValue(t);
+        codeRule(ctx, r, col, start, t, v);
+    }
+
+    double area[4]; // G, H, I, J
+    const int areaCols[4] = {col2Pltotal, col2pl_nar_vid, col2pl_nar_1grn, col2pl_nar_time};
+    for (int k = 0; k < 4; ++k) {
+        const QString t = ctx.text(r, areaCols[k]);
+        area[k] = strictNumber(t, ctx.dec());
+        if (five && !t.isEmpty() && area[k] < 0)
+            ctx.log(kNegative[k], r, areaCols[k]);
+    }
+    strictNumber(ctx.text(r, col2nar_tim), ctx.dec());
+    strictNumber(ctx.text(r, col2otr_tim), ctx.dec());
+
+    const double table1totalplosh = area[0];
+    const long double table1sum = roundTo2((long double)area[1] + (long double)area[2]);
+    if (std::fabs((long double)table1totalplosh - table1sum) > kTolerance) {
+        const QString g = ctx.printed(table1totalplosh), sum = ctx.printed(table1sum);
+        ctx.log(five ? QStringLiteral("гр.7 <> гр.8+гр.9 .(") + g + QStringLiteral(")<>(") + sum + QStringLiteral(")")
+                     : QStringLiteral("гр.7 <> гр.8+гр.9 (") + g + QStringLiteral(" < > ") + sum + QStringLiteral(")"),
+                r, col2Pltotal);
+    }
+}
+
+} // namespace
+
+void checkTenants(SheetContext& ctx, bool secondTable)
+{
+    for (int r = ctx.st.rowstart2; r <= ctx.rowfinishnew; ++r) {
+        if (r < 7 || ctx.text(r, col2no).isEmpty() || ctx.text(r, col2name_or).isEmpty())
+            continue;
+        if (ctx.text(r - 1, col2no) != QStringLiteral("1") && !ctx.st.table2) {
+            ctx.log(kRowNotProcessed, r, 0);
+            continue;
+        }
+        try {
+            tenantRow(ctx, r, secondTable);
+        } catch (const std::exception&) {
+            ctx.log(kRowNotProcessed, r, 0);
+        }
+    }
+    for (int r = 7; r <= ctx.rowfinishnew; ++r)
+        if (ctx.text(r, col2inn_or).isEmpty() || ctx.text(r, col2name_or).isEmpty())
+            ctx.log(kRowNotProcessed, r, 0);
+}
+
+} // namespace check

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "sheet/locale.h"
+#include "sheet/msexcel.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <memory>
+
+namespace findings {
+
+// One recorded violation.
+struct Finding {
+    QString sheet; // the sheet name exactly as stored
+    int row = 0;   // 0: not tied to a row
+    int col = 0;   // 0: not tied to a column
+    QString message;
+    QDateTime time;
+};
+
+// "A".."Z" for columns 1 to 26, the decimal text otherwise, empty for 0.
+QString columnText(int col);
+
+// The findings log workbook: one finding per row of its first sheet, from `rowlog` on.
+class FindingsLog {
+public:
+    FindingsLog(sheet::Locale locale, sheet::Clock clock) : m_locale(std::move(locale)), m_clock(std::move(clock)) {}
+
+    std::shared_ptr<sheet::Workbook> WBLog;
+    int rowlog = 2;
+
+    // Appends one finding: sheet name, row, column text, message and time in columns A to E.
+    void Log(const QString& tabsheetname, const QString& comment, int row, int col, bool fileisnew);
+
+    int count() const { return m_count; }
+
+private:
+    sheet::Locale m_locale;
+    sheet::Clock m_clock;
+    int m_count = 0;
+};
+
+} // namespace findings
