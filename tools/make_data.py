@@ -156,7 +156,7 @@ FREE_HEADERS = [
 ]
 
 
-def general_sheet(values=None):
+def general_sheet(values=None, last_row=37):
     values = values or {}
     rows = {
         1: ["Звіт про нарахування та надходження орендної плати за використання державного майна"],
@@ -175,6 +175,7 @@ def general_sheet(values=None):
                      (36, "Головний бухгалтер"), (37, "Поштова адреса для листування")]:
         rows[r] = [label, values.get(r, "")]
     rows[12] = rows[12] + [""] * 16 + ["Дата перевірки:"]
+    rows = {r: v for r, v in rows.items() if r <= last_row}
     return sheet_xml("Загальні дані", rows, ["huge", "wide"], header_rows=1)
 
 

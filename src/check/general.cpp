@@ -287,7 +287,7 @@ private:
 
     void item10()
     {
-        auto relation = [&] {
+        auto relation = [&]() -> QString {
             return QStringLiteral("п.10 таб.1 < > [п.5 таб.1]/2 (") + ctx.printed(g.zvitnar50zvit) +
                    QStringLiteral(" < > ") + ctx.printed((long double)g.zvitotrim / 2) + QStringLiteral(")");
         };

@@ -144,12 +144,12 @@ bool ContinueReader::readChars(uint32_t cch, bool highByte, QString* out)
         if (m_off >= m_pieces[m_piece].len) {
             ++m_piece;
             m_off = 0;
+            // Characters continue in the next non-empty piece, which starts with its own option byte.
+            while (m_piece < m_pieces.size() && m_pieces[m_piece].len == 0)
+                ++m_piece;
             if (m_piece >= m_pieces.size())
                 return false;
-            // Characters continue in a new piece: it starts with its own option byte.
             const Piece& np = m_pieces[m_piece];
-            if (np.len == 0)
-                return false;
             highByte = (uint8_t(np.data[0]) & 1) != 0;
             m_off = 1;
             continue;
@@ -159,8 +159,9 @@ bool ContinueReader::readChars(uint32_t cch, bool highByte, QString* out)
         const uint32_t unit = highByte ? 2 : 1;
         uint32_t n = std::min(cch, avail / unit);
         if (n == 0) {
-            // A 16-bit unit split across pieces: malformed.
-            return false;
+            // A stray byte too short for a character ends the piece; the text goes on in the next one.
+            m_off = p.len;
+            continue;
         }
         const char* s = p.data + m_off;
         if (highByte) {

@@ -28,7 +28,11 @@ void writeFileAtomically(const QString& path, const QByteArray& data)
     const QFileInfo info(path);
     if (info.isDir())
         throw makeError(ErrorCode::IsFolder, path);
-    if (info.exists() && !info.isWritable())
+    // Judged by the permission bits, so that even an administrator does not replace a file the user
+    // marked read-only.
+    const QFileDevice::Permissions perms = info.permissions();
+    if (info.exists() && (!(perms & QFileDevice::WriteUser) ||
+                          !(perms & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther))))
         throw makeError(ErrorCode::WriteFailed, path, QStringLiteral("Файл доступний лише для читання."));
 
     QSaveFile file(path);

@@ -1,0 +1,130 @@
+// brantovel-check end to end: exit codes, output against the log as python3-xlrd reads it, and
+// the report left byte-identical when the run fails.
+#include "fixtures.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out, err;
+};
+
+Run runCheck(const QString& dir, const QStringList& extra = {})
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(BRANTOVEL_BIN_DIR "/brantovel-check"), QStringList{QStringLiteral("--dir"), dir} + extra);
+    if (!p.waitForFinished(120000))
+        return {};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QByteArray bytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void help()
+    {
+        QProcess p;
+        p.start(QStringLiteral(BRANTOVEL_BIN_DIR "/brantovel-check"), {QStringLiteral("--help")});
+        QVERIFY(p.waitForFinished());
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(p.readAllStandardOutput()).contains(QStringLiteral("Код завершення")));
+    }
+
+    void cleanReport()
+    {
+        // The period rule follows today's date: make the months match the current quarter.
+        const int m = QDate::currentDate().month();
+        const int months = m >= 3 && m <= 5 ? 3 : m >= 6 && m <= 8 ? 6 : m >= 9 && m <= 11 ? 9 : 12;
+        fixtures::Workspace ws2;
+        QList<fixtures::Cell> cells = fixtures::cleanGeneral(months, m <= 2 ? QDate::currentDate().year() - 1
+                                                                            : QDate::currentDate().year());
+        ws2.makeReport(cells);
+        const Run r = runCheck(ws2.dir());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QStringLiteral("Помилок не знайдено.\n"));
+        QVERIFY(!QFile::exists(ws2.path(QStringLiteral("zvit_log.xls"))));
+    }
+
+    void findingsMatchTheLog()
+    {
+        fixtures::Workspace ws;
+        QFile::remove(ws.path(QStringLiteral("zvit.xls")));
+        QVERIFY(QFile::copy(QStringLiteral(BRANTOVEL_DATA_DIR "/sample/zvit.xls"), ws.path(QStringLiteral("zvit.xls"))));
+        QFile(ws.path(QStringLiteral("zvit.xls"))).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        const Run r = runCheck(ws.dir());
+        QCOMPARE(r.status, 1);
+        QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY(lines.size() >= 2);
+        QVERIFY(lines.takeLast().startsWith(QStringLiteral("Знайдено помилок у звіті:")));
+        bool ok = false;
+        const QString xlrd = QString::fromUtf8(
+            fixtures::runPython(QStringLiteral("read_log.py"), {ws.path(QStringLiteral("zvit_log.xls"))}, &ok));
+        QVERIFY(ok);
+        QCOMPARE(lines, xlrd.split(u'\n', Qt::SkipEmptyParts));
+        QVERIFY(lines.contains(QStringLiteral("Таблиця 2\t10\tG\tгр.7 <> гр.8+гр.9 (80 < > 70)")));
+    }
+
+    void failedRunLeavesReportIdentical_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("log template missing") << "no-template";
+        QTest::newRow("report missing") << "no-report";
+        QTest::newRow("report is a folder") << "folder";
+        QTest::newRow("report of 0 bytes") << "empty";
+        QTest::newRow("report truncated") << "truncated";
+        QTest::newRow("report read-only") << "readonly";
+    }
+    void failedRunLeavesReportIdentical()
+    {
+        QFETCH(QString, damage);
+        fixtures::Workspace ws;
+        ws.makeReport(fixtures::cleanGeneral());
+        const QString report = ws.path(QStringLiteral("zvit.xls"));
+        if (damage == QStringLiteral("no-template"))
+            ws.removeFile(QStringLiteral("elog.xls"));
+        else if (damage == QStringLiteral("no-report"))
+            ws.removeFile(QStringLiteral("zvit.xls"));
+        else if (damage == QStringLiteral("folder")) {
+            ws.removeFile(QStringLiteral("zvit.xls"));
+            QDir(ws.dir()).mkdir(QStringLiteral("zvit.xls"));
+        } else if (damage == QStringLiteral("empty"))
+            ws.writeList(QStringLiteral("zvit.xls"), {});
+        else if (damage == QStringLiteral("truncated"))
+            ws.writeList(QStringLiteral("zvit.xls"), bytes(report).left(5000));
+        else if (damage == QStringLiteral("readonly"))
+            QFile(report).setPermissions(QFileDevice::ReadOwner);
+        const QByteArray before = bytes(report);
+        const Run r = runCheck(ws.dir());
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(QDir::toNativeSeparators(ws.dir())), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(bytes(report), before);
+    }
+
+    void badArguments()
+    {
+        QCOMPARE(runCheck(QStringLiteral("/nonexistent/dir")).status, 2);
+        fixtures::Workspace ws;
+        QCOMPARE(runCheck(ws.dir(), {QStringLiteral("--bogus")}).status, 2);
+    }
+};
+
+QTEST_MAIN(TestCli)
+#include "tst_cli.moc"

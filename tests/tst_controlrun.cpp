@@ -1,0 +1,148 @@
+// The control run through a scripted desktop: verdicts, the copy, and the error path.
+#include "app/controlrun.h"
+#include "fixtures.h"
+#include "sheet/msexcel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+namespace {
+
+class ScriptedDesktop : public app::Desktop, public app::StatusDisplay {
+public:
+    bool answerYes = false;
+    QString saveAs; // empty: cancel
+    QStringList calls;
+    QString proposed;
+    bool statusShown = false;
+
+    void openDocument(const QString& path) override { calls << QStringLiteral("open ") + QFileInfo(path).fileName(); }
+    bool askYesNo(const QString& title, const QString& text) override
+    {
+        calls << QStringLiteral("ask ") + title + QStringLiteral(": ") + text;
+        return answerYes;
+    }
+    void inform(const QString& title, const QString& text) override { calls << QStringLiteral("inform ") + title + QStringLiteral(": ") + text; }
+    void showError(const QString& title, const QString& text) override
+    {
+        calls << QStringLiteral("error ") + title + QStringLiteral(": ") + text + (statusShown ? QStringLiteral(" [status shown]") : QString());
+    }
+    QString askSaveFileName(const QString&, const QString& p) override
+    {
+        proposed = p;
+        calls << QStringLiteral("save dialog");
+        return saveAs;
+    }
+    void openform(const QString&, const QString&) override { statusShown = true; }
+    void closeform() override { statusShown = false; }
+};
+
+} // namespace
+
+class TestControlRun : public QObject {
+    Q_OBJECT
+
+    app::ControlRunResult run(fixtures::Workspace& ws, ScriptedDesktop& d)
+    {
+        app::ControlRun r(ws.dir(), fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9)), d, &d,
+                          QStringLiteral("Brantovel"));
+        return r.run();
+    }
+
+private slots:
+    void titleAndFullStop()
+    {
+        QCOMPARE(app::applicationTitle(QStringLiteral("/opt/x/BRANTOVEL.exe")), QStringLiteral("Brantovel"));
+        QCOMPARE(app::applicationTitle(QStringLiteral("C:/x/brantovel-check")), QStringLiteral("brantovel-check"));
+        QCOMPARE(app::withFullStop(QStringLiteral("Помилка")), QStringLiteral("Помилка."));
+        QCOMPARE(app::withFullStop(QStringLiteral("Чому?")), QStringLiteral("Чому?."));
+        QCOMPARE(app::withFullStop(QStringLiteral("Готово.")), QStringLiteral("Готово."));
+        QCOMPARE(app::withFullStop(QStringLiteral("(ok)")), QStringLiteral("(ok)"));
+    }
+
+    void findingsAndYesOpensLog()
+    {
+        fixtures::Workspace ws;
+        ws.makeReport({{1, 7, 2, QStringLiteral("1234567")}});
+        ScriptedDesktop d;
+        d.answerYes = true;
+        const app::ControlRunResult r = run(ws, d);
+        QCOMPARE(r.outcome, app::ControlRunResult::Findings);
+        QVERIFY(!r.rows.isEmpty());
+        QCOMPARE(d.calls, (QStringList{QStringLiteral("ask Brantovel: Знайдені помилки у звіті. Переглянути перелік помилок?"),
+                                       QStringLiteral("open zvit_log.xls")}));
+        QVERIFY(!d.statusShown);
+    }
+
+    void findingsAndNoKeepsLogUntilNextRun()
+    {
+        fixtures::Workspace ws;
+        ws.makeReport({{1, 7, 2, QStringLiteral("1234567")}});
+        ScriptedDesktop d;
+        run(ws, d);
+        QVERIFY(QFileInfo::exists(ws.path(QStringLiteral("zvit_log.xls"))));
+        // The next run starts from a fresh copy of the template: no finding is counted twice.
+        ws.makeReport(fixtures::cleanGeneral());
+        d.calls.clear();
+        d.saveAs = ws.path(QStringLiteral("копія"));
+        const app::ControlRunResult r = run(ws, d);
+        QCOMPARE(r.outcome, app::ControlRunResult::Clean);
+        QVERIFY(!QFileInfo::exists(ws.path(QStringLiteral("zvit_log.xls"))));
+        QCOMPARE(d.proposed, QStringLiteral("23456719"));
+        QCOMPARE(r.copiedTo, ws.path(QStringLiteral("копія.xls")));
+        QVERIFY(QFileInfo::exists(ws.path(QStringLiteral("копія.xls"))));
+        QCOMPARE(d.calls.first(), QStringLiteral("inform Brantovel: Вибрані файли перевірені.Помилок не знайдено."));
+    }
+
+    void cancelMakesNoCopyAndNoSheetProposesUndetermined()
+    {
+        // A report without the general data sheet and without findings: the code is undetermined.
+        fixtures::Workspace ws;
+        ws.makeReport({}, QStringLiteral(BRANTOVEL_FIXTURES_DIR "/frame-t2-only.xls"));
+        ScriptedDesktop d;
+        const app::ControlRunResult r = run(ws, d);
+        QCOMPARE(r.outcome, app::ControlRunResult::Clean);
+        QCOMPARE(d.proposed, QStringLiteral("Не визначений"));
+        QVERIFY(r.copiedTo.isEmpty());
+        QCOMPARE(QDir(ws.dir()).entryList(QDir::Files).filter(QStringLiteral(".xls")),
+                 (QStringList{QStringLiteral("elog.xls"), QStringLiteral("zvit.xls")}));
+    }
+
+    void errorHidesStatusAndClosesEverything()
+    {
+        fixtures::Workspace ws;
+        ws.makeReport(fixtures::cleanGeneral());
+        ws.removeFile(QStringLiteral("elog.xls"));
+        QFile f(ws.path(QStringLiteral("zvit.xls")));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray before = f.readAll();
+        f.close();
+        ScriptedDesktop d;
+        const app::ControlRunResult r = run(ws, d);
+        QCOMPARE(r.outcome, app::ControlRunResult::Failed);
+        QCOMPARE(d.calls.size(), 1);
+        QVERIFY(d.calls[0].startsWith(QStringLiteral("error Brantovel: Файл «")));
+        QVERIFY(d.calls[0].endsWith(QStringLiteral("не знайдено.")));
+        QVERIFY(!sheet::MSExcel::Excel);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
+
+    void staleLogThatCannotBeDeletedStopsTheRun()
+    {
+        fixtures::Workspace ws;
+        ws.makeReport(fixtures::cleanGeneral());
+        // A folder in the log's place cannot be deleted as a file.
+        QVERIFY(QDir(ws.dir()).mkdir(QStringLiteral("zvit_log.xls")));
+        QVERIFY(QDir(ws.path(QStringLiteral("zvit_log.xls"))).mkdir(QStringLiteral("x")));
+        ScriptedDesktop d;
+        const app::ControlRunResult r = run(ws, d);
+        QCOMPARE(r.outcome, app::ControlRunResult::Failed);
+        QVERIFY2(d.calls[0].contains(QStringLiteral("Закрийте його та повторіть перевірку.")), qPrintable(d.calls[0]));
+    }
+};
+
+QTEST_MAIN(TestControlRun)
+#include "tst_controlrun.moc"

@@ -1,0 +1,135 @@
+// What the engine writes, read back by two independent readers: python3-xlrd and LibreOffice.
+#include "fixtures.h"
+#include "xls/workbook.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+namespace {
+
+struct Edit {
+    int sheet, row, col;
+    QString text;
+};
+
+struct Case {
+    QString name;
+    QString source;
+    QList<Edit> edits;
+};
+
+QList<Case> cases()
+{
+    const QString fx = QStringLiteral(BRANTOVEL_FIXTURES_DIR "/");
+    const QString data = QStringLiteral(BRANTOVEL_DATA_DIR "/");
+    return {
+        {QStringLiteral("number-run"), fx + QStringLiteral("lo-values.xls"), {{0, 1, 3, QStringLiteral("в ряду")}}},
+        {QStringLiteral("formula-and-new-row"), fx + QStringLiteral("lo-values.xls"),
+         {{0, 4, 1, QStringLiteral("замість формули")}, {0, 30, 7, QStringLiteral("новий рядок")}}},
+        {QStringLiteral("long-text"), fx + QStringLiteral("lo-values.xls"), {{1, 2, 2, QString(9000, QChar(u'Щ'))}}},
+        {QStringLiteral("xlwt"), fx + QStringLiteral("xlwt-values.xls"),
+         {{0, 1, 2, QStringLiteral("текст")}, {1, 5, 5, QStringLiteral("на порожньому аркуші")}}},
+        {QStringLiteral("stamp"), data + QStringLiteral("zvit.xls"), {{0, 13, 19, QStringLiteral("09.12.2026 10:30:15")}}},
+        {QStringLiteral("log-rows"), data + QStringLiteral("elog.xls"),
+         {{0, 2, 1, QStringLiteral("Таблиця 2")}, {0, 2, 2, QStringLiteral("7")}, {0, 2, 4, QStringLiteral("Рядок не оброблено.")},
+          {0, 3, 1, QStringLiteral("Таблиця 3")}}},
+        {QStringLiteral("sample"), data + QStringLiteral("sample/zvit.xls"),
+         {{1, 7, 3, QStringLiteral("нова назва")}, {3, 8, 16, QStringLiteral("офісне")}}},
+    };
+}
+
+QSet<QString> lines(const QByteArray& text)
+{
+    QSet<QString> out;
+    for (const QString& l : QString::fromUtf8(text).split(u'\n', Qt::SkipEmptyParts))
+        out.insert(l);
+    return out;
+}
+
+QString cellLine(const Edit& e)
+{
+    QString v = e.text;
+    v.replace(u'\\', QStringLiteral("\\\\"));
+    return QStringLiteral("%1\t%2\t%3\t1\t%4").arg(e.sheet).arg(e.row).arg(e.col).arg(v);
+}
+
+} // namespace
+
+class TestInterop : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+
+private slots:
+    void initTestCase()
+    {
+        for (const Case& c : cases()) {
+            xls::Workbook wb = xls::Workbook::open(c.source);
+            for (const Edit& e : c.edits)
+                wb.setText(e.sheet, e.row, e.col, e.text);
+            wb.save(tmp.filePath(c.name + QStringLiteral(".xls")));
+            QFile::copy(c.source, tmp.filePath(QStringLiteral("orig-") + c.name + QStringLiteral(".xls")));
+        }
+    }
+
+    void xlrdSeesOnlyTheEdits_data()
+    {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < cases().size(); ++i)
+            QTest::newRow(qPrintable(cases()[i].name)) << i;
+    }
+    void xlrdSeesOnlyTheEdits()
+    {
+        QFETCH(int, index);
+        const Case c = cases()[index];
+        bool ok1 = false, ok2 = false;
+        const QSet<QString> before = lines(fixtures::runPython(QStringLiteral("read_cells.py"), {c.source}, &ok1));
+        const QSet<QString> after =
+            lines(fixtures::runPython(QStringLiteral("read_cells.py"), {tmp.filePath(c.name + QStringLiteral(".xls"))}, &ok2));
+        QVERIFY(ok1 && ok2);
+        QSet<QString> expected = before;
+        for (const Edit& e : c.edits) {
+            const QString prefix = QStringLiteral("%1\t%2\t%3\t").arg(e.sheet).arg(e.row).arg(e.col);
+            for (auto it = expected.begin(); it != expected.end();)
+                it = it->startsWith(prefix) ? expected.erase(it) : std::next(it);
+            if (!e.text.isEmpty())
+                expected.insert(cellLine(e));
+        }
+        QCOMPARE(after - expected, QSet<QString>{});
+        QCOMPARE(expected - after, QSet<QString>{});
+    }
+
+    void libreOfficeSeesOnlyTheEdits()
+    {
+        QStringList files;
+        for (const Case& c : cases())
+            files << tmp.filePath(c.name + QStringLiteral(".xls")) << tmp.filePath(QStringLiteral("orig-") + c.name + QStringLiteral(".xls"));
+        const QString out = tmp.filePath(QStringLiteral("csv"));
+        QDir().mkpath(out);
+        QVERIFY(fixtures::convertToCsv(files, out));
+        for (const Case& c : cases()) {
+            const auto before = fixtures::csvSheets(out, QStringLiteral("orig-") + c.name);
+            const auto after = fixtures::csvSheets(out, c.name);
+            QVERIFY2(!after.isEmpty(), qPrintable(c.name));
+            QCOMPARE(after.keys(), before.keys());
+            const xls::Workbook wb = xls::Workbook::open(c.source);
+            for (auto it = after.cbegin(); it != after.cend(); ++it) {
+                QStringList expected;
+                for (const Edit& e : c.edits)
+                    if (wb.sheetName(e.sheet) == it.key()) {
+                        expected << QStringLiteral("%1,%2").arg(e.row).arg(e.col);
+                        QCOMPARE(it.value().value(e.row - 1).value(e.col - 1), e.text);
+                    }
+                QStringList diffs = fixtures::csvDifferences(before.value(it.key()), it.value());
+                diffs.sort();
+                expected.sort();
+                // An edit may replace a cell whose old value equals the new text.
+                for (const QString& d : diffs)
+                    QVERIFY2(expected.contains(d), qPrintable(c.name + QStringLiteral(": ") + d));
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TestInterop)
+#include "tst_interop.moc"

@@ -1,0 +1,63 @@
+#include "fixtures.h"
+#include "log/log.h"
+#include "sheet/msexcel.h"
+
+#include <QTest>
+
+using namespace sheet::MSExcel;
+
+class TestLog : public QObject {
+    Q_OBJECT
+private slots:
+    void columnText_data()
+    {
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0 empty") << 0 << "";
+        QTest::newRow("1 A") << 1 << "A";
+        QTest::newRow("26 Z") << 26 << "Z";
+        QTest::newRow("27 not AA") << 27 << "27";
+        QTest::newRow("negative") << -3 << "-3";
+    }
+    void columnText()
+    {
+        QFETCH(int, col);
+        QFETCH(QString, text);
+        QCOMPARE(findings::columnText(col), text);
+    }
+
+    void layout()
+    {
+        fixtures::Workspace ws;
+        const QString path = ws.path(QStringLiteral("elog.xls"));
+        CallExcel(false);
+        findings::FindingsLog log(sheet::Locale::comma(), [] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); });
+        log.WBLog = Excel->Open(path);
+        log.rowlog = 2;
+        log.Log(QStringLiteral(" Таблиця 2 "), QStringLiteral("m1"), 12, 27, true);
+        log.Log(QStringLiteral("X"), QStringLiteral("m2"), 0, 0, true);
+        QCOMPARE(log.rowlog, 4);
+        log.WBLog->Save();
+        CloseExcel();
+        CloseExcel(); // a second close does nothing
+
+        const xls::Workbook wb = xls::Workbook::open(path);
+        QCOMPARE(wb.cell(0, 2, 1).text, QStringLiteral(" Таблиця 2 "));
+        QCOMPARE(wb.cell(0, 2, 2).text, QStringLiteral("12"));
+        QCOMPARE(wb.cell(0, 2, 3).text, QStringLiteral("27"));
+        QCOMPARE(wb.cell(0, 2, 5).text, QStringLiteral("04.03.2026 05:06:07"));
+        QCOMPARE(wb.cell(0, 3, 2).type, xls::CellType::Empty);
+        QCOMPARE(wb.cell(0, 3, 3).type, xls::CellType::Empty);
+        QCOMPARE(wb.cell(0, 3, 4).text, QStringLiteral("m2"));
+        QCOMPARE(wb.cell(0, 3, 5).text, wb.cell(0, 2, 5).text); // same second, same text
+    }
+
+    void midnightHasNoTime()
+    {
+        QCOMPARE(sheet::Locale::comma().dateTimeText(QDateTime(QDate(2026, 1, 2), QTime(0, 0))),
+                 QStringLiteral("02.01.2026"));
+    }
+};
+
+QTEST_MAIN(TestLog)
+#include "tst_log.moc"

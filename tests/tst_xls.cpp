@@ -1,0 +1,312 @@
+#include "fixtures.h"
+#include "sheet/locale.h"
+#include "sheet/valuetext.h"
+#include "xls/error.h"
+#include "xls/savefile.h"
+#include "xls/workbook.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+using xls::CellType;
+using xls::ErrorCode;
+using xls::Workbook;
+
+namespace {
+
+QString fixture(const char* name) { return QDir(QStringLiteral(BRANTOVEL_FIXTURES_DIR)).filePath(QString::fromLatin1(name)); }
+QString corpus(const char* name) { return QDir(QStringLiteral(BRANTOVEL_CORPUS_DIR)).filePath(QString::fromLatin1(name)); }
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Every cell of every sheet equal, except the listed (sheet, row, col) cells.
+void compareAllCells(const Workbook& a, const Workbook& b, const QList<std::tuple<int, int, int>>& except = {})
+{
+    QCOMPARE(b.sheetCount(), a.sheetCount());
+    for (int s = 0; s < a.sheetCount(); ++s) {
+        QCOMPARE(b.sheetName(s), a.sheetName(s));
+        const int last = std::max(a.lastUsedRow(s), b.lastUsedRow(s));
+        for (int r = 1; r <= last; ++r)
+            for (int c = 1; c <= 256; ++c) {
+                if (except.contains({s, r, c}))
+                    continue;
+                const xls::CellValue x = a.cell(s, r, c), y = b.cell(s, r, c);
+                if (x.type != y.type || x.text != y.text || x.code != y.code ||
+                    (x.number != y.number && !(std::isnan(x.number) && std::isnan(y.number))))
+                    QFAIL(qPrintable(QStringLiteral("sheet %1 cell %2,%3 changed").arg(s).arg(r).arg(c)));
+            }
+    }
+}
+
+} // namespace
+
+class TestXls : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+
+private slots:
+    void readsLibreOfficeValues()
+    {
+        const Workbook wb = Workbook::open(fixture("lo-values.xls"));
+        QCOMPARE(wb.sheetCount(), 2);
+        QCOMPARE(wb.sheetName(0), QStringLiteral("Значення"));
+        QCOMPARE(wb.cell(0, 1, 4).number, 4.5);
+        QCOMPARE(wb.cell(0, 1, 6).number, 123456789012.0);
+        QCOMPARE(wb.cell(0, 2, 1).text, QStringLiteral("Привіт"));
+        QCOMPARE(wb.cell(0, 2, 3).type, CellType::Empty);
+        QCOMPARE(wb.cell(0, 3, 1).type, CellType::DateTime);
+        QCOMPARE(wb.cell(0, 4, 1).number, 3.0); // a formula's cached result
+        QCOMPARE(wb.cell(0, 4, 3).type, CellType::Error);
+        QCOMPARE(xls::errorCodeText(wb.cell(0, 4, 3).code), QStringLiteral("#DIV/0!"));
+        QCOMPARE(xls::errorCodeText(wb.cell(0, 4, 4).code), QStringLiteral("#N/A"));
+        QCOMPARE(wb.cell(0, 5, 1).text.size(), 13 * 800);
+        QCOMPARE(wb.lastUsedRow(0), 9); // a formatted blank cell counts
+        QCOMPARE(wb.lastUsedRow(1), 1);
+        QCOMPARE(wb.cell(0, 70000, 1).type, CellType::Empty);
+    }
+
+    void valueTexts_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("comma");
+        QTest::addColumn<QString>("point");
+        QTest::newRow("number") << "lo-values.xls" << 1 << 4 << "4,5" << "4.5";
+        QTest::newRow("negative") << "lo-values.xls" << 1 << 5 << "-0,25" << "-0.25";
+        QTest::newRow("date at midnight") << "lo-values.xls" << 3 << 1 << "09.12.2026" << "12/9/2026";
+        QTest::newRow("date and time") << "lo-values.xls" << 3 << 2 << "01.03.2026 14:05:09" << "3/1/2026 2:05:09 PM";
+        QTest::newRow("xlwt date 1900") << "xlwt-values.xls" << 2 << 1 << "31.01.2026" << "1/31/2026";
+        QTest::newRow("xlwt date 1904") << "xlwt-1904.xls" << 2 << 1 << "31.01.2026" << "1/31/2026";
+        QTest::newRow("xlwt time 1904") << "xlwt-1904.xls" << 2 << 2 << "31.01.2026 08:30:00" << "1/31/2026 8:30:00 AM";
+        QTest::newRow("boolean") << "xlwt-values.xls" << 2 << 3 << "TRUE" << "TRUE";
+    }
+    void valueTexts()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, row);
+        QFETCH(int, col);
+        QFETCH(QString, comma);
+        QFETCH(QString, point);
+        const Workbook wb = Workbook::open(QDir(QStringLiteral(BRANTOVEL_FIXTURES_DIR)).filePath(file));
+        QCOMPARE(sheet::valueText(wb.cell(0, row, col), sheet::Locale::comma(), wb.dateMode1904()), comma);
+        QCOMPARE(sheet::valueText(wb.cell(0, row, col), sheet::Locale::point(), wb.dateMode1904()), point);
+    }
+
+    void errorValueFailsRead()
+    {
+        const Workbook wb = Workbook::open(fixture("lo-values.xls"));
+        QVERIFY_THROWS_EXCEPTION(sheet::CellReadError, sheet::valueText(wb.cell(0, 4, 4), sheet::Locale::comma()));
+    }
+
+    void editsKeepEverythingElse_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("inside a number run") << 1 << 3 << "всередині";
+        QTest::newRow("first of a run") << 1 << 1 << "перша";
+        QTest::newRow("last of a run") << 1 << 6 << "остання";
+        QTest::newRow("replace text") << 2 << 1 << "нове";
+        QTest::newRow("empty cell in a row") << 2 << 3 << "дірка";
+        QTest::newRow("formula") << 4 << 1 << "замість формули";
+        QTest::newRow("formatted blank") << 9 << 1 << "на жовтому";
+        QTest::newRow("below the used range") << 400 << 30 << "далеко";
+        QTest::newRow("long Cyrillic text") << 12 << 2 << QString(9000, QChar(u'Ж'));
+        QTest::newRow("empty text") << 2 << 2 << "";
+        QTest::newRow("last row and column") << 65536 << 256 << "кінець";
+    }
+    void editsKeepEverythingElse()
+    {
+        QFETCH(int, row);
+        QFETCH(int, col);
+        QFETCH(QString, text);
+        const Workbook original = Workbook::open(fixture("lo-values.xls"));
+        Workbook edited = Workbook::open(fixture("lo-values.xls"));
+        edited.setText(0, row, col, text);
+        const QString out = tmp.filePath(QStringLiteral("edit.xls"));
+        edited.save(out);
+        const Workbook back = Workbook::open(out);
+        QCOMPARE(back.cell(0, row, col).type, CellType::Text);
+        QCOMPARE(back.cell(0, row, col).text, text);
+        QCOMPARE(back.lastUsedRow(0), std::max(9, row));
+        compareAllCells(original, back, {{0, row, col}});
+    }
+
+    void manyEditsAndSecondSave()
+    {
+        Workbook wb = Workbook::open(QDir(QStringLiteral(BRANTOVEL_DATA_DIR)).filePath(QStringLiteral("zvit.xls")));
+        for (int r = 7; r < 1500; ++r)
+            for (int c = 1; c <= 14; ++c)
+                wb.setText(1, r, c, QStringLiteral("%1-%2").arg(r).arg(c));
+        wb.setNumber(2, 7, 7, 1234.5);
+        const QString out = tmp.filePath(QStringLiteral("many.xls"));
+        wb.save(out);
+        Workbook back = Workbook::open(out);
+        QCOMPARE(back.lastUsedRow(1), 1499);
+        QCOMPARE(back.cell(1, 1000, 14).text, QStringLiteral("1000-14"));
+        QCOMPARE(back.cell(2, 7, 7).number, 1234.5);
+        back.setText(1, 3, 1, QStringLiteral("друге збереження"));
+        back.save(out);
+        const Workbook again = Workbook::open(out);
+        QCOMPARE(again.cell(1, 3, 1).text, QStringLiteral("друге збереження"));
+        QCOMPARE(again.cell(1, 1499, 1).text, QStringLiteral("1499-1"));
+    }
+
+    void unchangedWorkbookSavesSameBytes()
+    {
+        const Workbook wb = Workbook::open(fixture("lo-values.xls"));
+        QCOMPARE(wb.serialize(), readAll(fixture("lo-values.xls")));
+    }
+
+    void rejects_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("code");
+        QTest::newRow("missing") << "missing" << int(ErrorCode::NotFound);
+        QTest::newRow("folder") << "folder" << int(ErrorCode::IsFolder);
+        QTest::newRow("empty") << "empty" << int(ErrorCode::Empty);
+        QTest::newRow("xlsx renamed") << "xlsx" << int(ErrorCode::OoxmlRenamed);
+        QTest::newRow("html renamed") << "html" << int(ErrorCode::TextRenamed);
+        QTest::newRow("csv renamed") << "csv" << int(ErrorCode::TextRenamed);
+        QTest::newRow("truncated header") << "truncated-header" << int(ErrorCode::Truncated);
+        QTest::newRow("truncated body") << "truncated-body" << -1;
+        QTest::newRow("random bytes") << "random" << int(ErrorCode::NotCompoundFile);
+        QTest::newRow("password protected") << "encrypted" << int(ErrorCode::Encrypted);
+        QTest::newRow("Excel 95") << "biff5" << int(ErrorCode::OldFormat);
+        QTest::newRow("cyclic directory chain") << "cycle" << int(ErrorCode::Corrupt);
+        QTest::newRow("absurd FAT count") << "fatcount" << int(ErrorCode::Corrupt);
+        QTest::newRow("absurd stream size") << "streamsize" << -1;
+    }
+    void rejects()
+    {
+        QFETCH(QString, setup);
+        QFETCH(int, code);
+        const QString path = tmp.filePath(setup + QStringLiteral(".xls"));
+        const QByteArray good = readAll(fixture("lo-values.xls"));
+        if (setup == QStringLiteral("folder"))
+            QDir(tmp.path()).mkdir(setup + QStringLiteral(".xls"));
+        else if (setup == QStringLiteral("empty"))
+            writeAll(path, {});
+        else if (setup == QStringLiteral("xlsx"))
+            writeAll(path, QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + QByteArray(200, 'x'));
+        else if (setup == QStringLiteral("html"))
+            writeAll(path, "\xEF\xBB\xBF<html><body><table><tr><td>1</td></tr></table></body></html>");
+        else if (setup == QStringLiteral("csv"))
+            writeAll(path, "a;b;c\n1;2;3\n");
+        else if (setup == QStringLiteral("truncated-header"))
+            writeAll(path, good.left(300));
+        else if (setup == QStringLiteral("truncated-body"))
+            writeAll(path, good.left(good.size() / 2));
+        else if (setup == QStringLiteral("random")) {
+            QByteArray junk(4000, '\0');
+            for (int i = 0; i < junk.size(); ++i)
+                junk[i] = char((i * 7919 + 13) & 0xFF);
+            writeAll(path, junk);
+        } else if (setup == QStringLiteral("encrypted"))
+            QFile::copy(corpus("edr-TestExcel_2040.xls"), path);
+        else if (setup == QStringLiteral("biff5"))
+            QFile::copy(corpus("edr-as3xls_BIFF5.xls"), path);
+        else if (setup == QStringLiteral("cycle")) {
+            // Point the directory's first sector at itself in the allocation table.
+            QByteArray b = good;
+            const quint32 dirStart = qFromLittleEndian<quint32>(b.constData() + 0x30);
+            const quint32 fat0 = qFromLittleEndian<quint32>(b.constData() + 0x4C);
+            qToLittleEndian<quint32>(dirStart, b.data() + 512 * (fat0 + 1) + 4 * dirStart);
+            writeAll(path, b);
+        } else if (setup == QStringLiteral("fatcount")) {
+            QByteArray b = good;
+            qToLittleEndian<quint32>(0x7FFFFFFF, b.data() + 0x2C);
+            writeAll(path, b);
+        } else if (setup == QStringLiteral("streamsize")) {
+            // Every stream entry claims 2 GiB.
+            QByteArray b = good;
+            const quint32 dirStart = qFromLittleEndian<quint32>(b.constData() + 0x30);
+            for (int e = 1; e < 4; ++e)
+                qToLittleEndian<quint32>(0x7FFFFFFF, b.data() + 512 * (dirStart + 1) + 128 * e + 120);
+            writeAll(path, b);
+        }
+        try {
+            Workbook::open(path);
+            QFAIL("the file was accepted");
+        } catch (const xls::Error& e) {
+            if (code >= 0)
+                QCOMPARE(int(e.code()), code);
+            QVERIFY2(e.message().contains(QDir::toNativeSeparators(path)), qPrintable(e.message()));
+        }
+    }
+
+    void failedSaveLeavesFileIntact_data()
+    {
+        QTest::addColumn<qint64>("after");
+        QTest::addColumn<bool>("atCommit");
+        QTest::newRow("nothing written") << qint64(0) << false;
+        QTest::newRow("half written") << qint64(3000) << false;
+        QTest::newRow("rename fails") << qint64(-1) << true;
+    }
+    void failedSaveLeavesFileIntact()
+    {
+        QFETCH(qint64, after);
+        QFETCH(bool, atCommit);
+        const QString path = tmp.filePath(QStringLiteral("intact.xls"));
+        QFile::remove(path);
+        QFile::copy(fixture("lo-values.xls"), path);
+        QFile(path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        const QByteArray before = readAll(path);
+        Workbook wb = Workbook::open(path);
+        wb.setText(0, 1, 1, QStringLiteral("x"));
+        {
+            xls::ScopedWriteFault fault(after, atCommit);
+            try {
+                wb.save();
+                QFAIL("the save succeeded");
+            } catch (const xls::Error& e) {
+                QCOMPARE(e.code(), ErrorCode::WriteFailed);
+                QVERIFY(e.message().contains(QDir::toNativeSeparators(path)));
+            }
+        }
+        QCOMPARE(readAll(path), before);
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files).filter(QStringLiteral("intact")).size(), 1);
+    }
+
+    void readOnlyFileIsNotReplaced()
+    {
+        const QString path = tmp.filePath(QStringLiteral("readonly.xls"));
+        QFile::copy(fixture("lo-values.xls"), path);
+        QFile(path).setPermissions(QFileDevice::ReadOwner);
+        Workbook wb = Workbook::open(path);
+        wb.setText(0, 1, 1, QStringLiteral("x"));
+        QVERIFY_THROWS_EXCEPTION(xls::Error, wb.save());
+        QCOMPARE(readAll(path), readAll(fixture("lo-values.xls")));
+    }
+
+    void limits()
+    {
+        Workbook wb = Workbook::open(fixture("lo-values.xls"));
+        QVERIFY_THROWS_EXCEPTION(xls::Error, wb.setText(0, 65537, 1, QStringLiteral("x")));
+        QVERIFY_THROWS_EXCEPTION(xls::Error, wb.setText(0, 1, 257, QStringLiteral("x")));
+        QVERIFY_THROWS_EXCEPTION(xls::Error, wb.setText(0, 1, 1, QString(32768, u'x')));
+        wb.setText(0, 1, 1, QString(32767, u'я'));
+        const QString out = tmp.filePath(QStringLiteral("limits.xls"));
+        wb.save(out);
+        QCOMPARE(Workbook::open(out).cell(0, 1, 1).text.size(), 32767);
+    }
+};
+
+QTEST_MAIN(TestXls)
+#include "tst_xls.moc"
