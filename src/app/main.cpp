@@ -9,6 +9,7 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     application.setWindowIcon(app::programIcon());
+    QApplication::setFont(app::windowFont());
     app::applyStyle(QStringLiteral("Iceberg Classico"));
 
     const QString dir = QApplication::applicationDirPath();

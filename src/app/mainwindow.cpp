@@ -2,6 +2,7 @@
 
 #include "controlrun.h"
 #include "status.h"
+#include "style.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,9 +18,7 @@ TSuperMain::TSuperMain(QString dir, app::Desktop& desktop, std::function<check::
     setObjectName(QStringLiteral("SuperMain"));
     setWindowTitle(QStringLiteral("Формування та контроль звітів"));
     setFixedSize(579, 177);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    setFont(font);
+    setFont(app::windowFont());
 
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel1"));

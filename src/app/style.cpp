@@ -1,6 +1,7 @@
 #include "style.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QPainter>
 #include <QPixmap>
 
@@ -15,7 +16,7 @@ QWidget { background: #eef4f9; color: #1d2d3c; }
 QFrame#Panel1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f7fbfe, stop:1 #e3edf6); }
 QGroupBox { border: 1px solid #a9c3da; border-radius: 4px; background: #f4f8fc; margin-top: 0px; }
 QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #d6e6f4);
-              border: 1px solid #7ea3c4; border-radius: 3px; padding: 2px 8px; color: #10324f; }
+              border: 1px solid #7ea3c4; border-radius: 3px; padding: 1px 2px; color: #10324f; }
 QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #c3dcf1);
                     border-color: #4a86b8; }
 QPushButton:pressed { background: #b7d2ea; }
@@ -25,6 +26,20 @@ QWidget#fmStatus { background: #f7fbfe; border: 1px solid #7ea3c4; }
 QLabel { background: transparent; color: #10324f; }
 QMessageBox, QFileDialog { background: #eef4f9; }
 )");
+}
+
+QFont windowFont()
+{
+    const QStringList installed = QFontDatabase::families();
+    QFont font;
+    for (const char* family : {"Tahoma", "Liberation Sans", "Arial", "DejaVu Sans Condensed"}) {
+        if (installed.contains(QString::fromLatin1(family))) {
+            font.setFamily(QString::fromLatin1(family));
+            break;
+        }
+    }
+    font.setPointSize(8);
+    return font;
 }
 
 void applyStyle(const QString& name) { qApp->setStyleSheet(styleSheet(name)); }

@@ -1,7 +1,10 @@
 #include "numberformat.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace validate {
 
@@ -13,37 +16,61 @@ QString formatGeneral(long double value, QChar decimal)
         return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
     if (value == 0)
         return QStringLiteral("0");
+    // Whole values below 10^15 print as they are: the common case, and the fastest.
+    if (std::fabs(value) < 1e15L && value == std::trunc(value))
+        return QString::number(static_cast<long long>(value));
+
+    // 15 significant digits in exponent form, then laid out by hand.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14Le", value); // 15 significant digits
-    // buf: [-]d.ddddddddddddddde[+-]xx
-    QString s = QString::fromLatin1(buf);
-    const qsizetype e = s.indexOf(QLatin1Char('e'));
-    const int exponent = s.mid(e + 1).toInt();
-    QString mantissa = s.left(e);
-    const bool negative = mantissa.startsWith(QLatin1Char('-'));
-    if (negative)
-        mantissa.remove(0, 1);
-    QString digits = mantissa.left(1) + mantissa.mid(2); // 15 digits, no point
-    while (digits.size() > 1 && digits.endsWith(QLatin1Char('0')))
-        digits.chop(1);
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+    *res.ptr = '\0';
+    const char* e = std::strchr(buf, 'e');
+    const int exponent = std::atoi(e + 1);
+    const bool negative = buf[0] == '-';
+    const char* m = buf + (negative ? 1 : 0);
+    char digits[32];
+    int nd = 0;
+    for (const char* p = m; p < e; ++p)
+        if (*p != '.')
+            digits[nd++] = *p;
+    while (nd > 1 && digits[nd - 1] == '0')
+        --nd;
+
     QString out;
+    out.reserve(24);
+    if (negative)
+        out += QLatin1Char('-');
+    auto appendDigits = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            out += QLatin1Char(digits[i]);
+    };
     if (exponent >= 15 || exponent < -5) {
-        out = digits.left(1);
-        if (digits.size() > 1)
-            out += decimal + digits.mid(1);
-        out += QStringLiteral("E") + (exponent < 0 ? QStringLiteral("-") : QStringLiteral("+")) +
-               QStringLiteral("%1").arg(std::abs(exponent), 2, 10, QLatin1Char('0'));
+        appendDigits(0, 1);
+        if (nd > 1) {
+            out += decimal;
+            appendDigits(1, nd);
+        }
+        out += QStringLiteral("E") + (exponent < 0 ? QLatin1Char('-') : QLatin1Char('+'));
+        out += QStringLiteral("%1").arg(std::abs(exponent), 2, 10, QLatin1Char('0'));
     } else if (exponent < 0) {
-        out = QStringLiteral("0") + decimal + QString(-exponent - 1, QLatin1Char('0')) + digits;
+        out += QLatin1Char('0');
+        out += decimal;
+        for (int i = 0; i < -exponent - 1; ++i)
+            out += QLatin1Char('0');
+        appendDigits(0, nd);
     } else {
         const int intDigits = exponent + 1;
-        if (digits.size() <= intDigits) {
-            out = digits + QString(intDigits - digits.size(), QLatin1Char('0'));
+        if (nd <= intDigits) {
+            appendDigits(0, nd);
+            for (int i = nd; i < intDigits; ++i)
+                out += QLatin1Char('0');
         } else {
-            out = digits.left(intDigits) + decimal + digits.mid(intDigits);
+            appendDigits(0, intDigits);
+            out += decimal;
+            appendDigits(intDigits, nd);
         }
     }
-    return negative ? QStringLiteral("-") + out : out;
+    return out;
 }
 
 } // namespace validate

@@ -9,6 +9,8 @@ std::vector<Record> tokenize(const QByteArray& stream, uint32_t from, uint32_t t
     std::vector<Record> out;
     const char* base = stream.constData();
     to = std::min<uint32_t>(to, uint32_t(stream.size()));
+    if (to > from)
+        out.reserve((to - from) / 16);
     uint32_t pos = from;
     while (pos + 4 <= to) {
         const uint16_t type = u16(base + pos);

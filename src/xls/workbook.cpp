@@ -167,6 +167,7 @@ struct Workbook::Impl {
     bool date1904 = false;
     bool modified = false;
 
+    std::vector<bool> parseOnly; // when set, only these sheets' cells are read (the save's self-check)
     void parse();
     void parseGlobals();
     void parseSheet(Sheet& sh);
@@ -269,8 +270,9 @@ void Workbook::Impl::parse()
                 std::none_of(sheets.begin(), sheets.end(), [&](const Sheet& o) { return o.bof == starts[k]; }))
                 sheets[k].bof = starts[k];
     }
-    for (Sheet& sh : sheets)
-        parseSheet(sh);
+    for (size_t k = 0; k < sheets.size(); ++k)
+        if (parseOnly.empty() || (k < parseOnly.size() && parseOnly[k]))
+            parseSheet(sheets[k]);
 }
 
 void Workbook::Impl::parseGlobals()
@@ -432,6 +434,13 @@ void Workbook::Impl::parseSheet(Sheet& sh)
         if (r.type == ROW && r.len >= 16) {
             const uint16_t rw = u16(r.data);
             const uint16_t flags = u16(r.data + 12);
+            // The row's column span sizes its cell list once, before its cells arrive.
+            const uint16_t span = uint16_t(std::min<int>(256, std::max(0, int(u16(r.data + 4)) - int(u16(r.data + 2)))));
+            if (span) {
+                if (sh.rows.size() <= rw)
+                    sh.rows.resize(size_t(rw) + 1);
+                sh.rows[rw].reserve(span);
+            }
             if (flags & 0x80) {
                 if (sh.rowXf.size() <= rw)
                     sh.rowXf.resize(size_t(rw) + 1, 0);
@@ -1277,9 +1286,15 @@ void Workbook::Impl::selfCheck(const QByteArray& file) const
     auto fail = [this](const QString& why) {
         return makeError(ErrorCode::Unsupported, path, QStringLiteral("Перевірка нового файлу: %1").arg(why));
     };
+    // Only the edited sheets are read again: the others were copied byte for byte.
     Workbook back;
     try {
-        back = Workbook::fromBytes(file, path);
+        back.d->path = path;
+        back.d->fileBytes = file;
+        back.d->cf = CompoundFile::parse(file, path);
+        for (const Sheet& sh : sheets)
+            back.d->parseOnly.push_back(!sh.edits.empty());
+        back.d->parse();
     } catch (const Error& e) {
         throw fail(e.message());
     }
@@ -1290,6 +1305,8 @@ void Workbook::Impl::selfCheck(const QByteArray& file) const
         const Sheet& nb = back.d->sheets[si];
         if (nb.name != sh.name)
             throw fail(QStringLiteral("назва аркуша"));
+        if (sh.edits.empty())
+            continue;
         for (const auto& [key, e] : sh.edits) {
             const CellValue v = back.cell(int(si), int(key >> 8) + 1, int(key & 0xFF) + 1);
             if (e.text ? (v.type != CellType::Text || v.text != e.s)
