@@ -69,12 +69,9 @@ private:
 
     void debtorMatch()
     {
-        const std::vector<TOrendar>& twin = six ? st.orendari56 : st.orendari23;
         const QString code = ctx.text(r, col3inn);
         const QString kind = ctx.text(r, 6);
-        const bool found = std::any_of(twin.begin(), twin.end(),
-                                       [&](const TOrendar& t) { return t.inn == code && t.mayno == kind; });
-        if (found)
+        if (st.hasTenant(six, code, kind))
             return;
         const bool movable = kind == QStringLiteral("Так");
         QString message = QStringLiteral("Не знайдений в таб. %1 орендар \"").arg(six ? 5 : 2) + ctx.raw(r, col3name) +

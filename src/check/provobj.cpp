@@ -29,6 +29,30 @@ TAnyMessages makeMyMessages()
     return m;
 }
 
+namespace {
+QString tenantKey(const QString& inn, const QString& mayno) { return inn + QChar(0x1F) + mayno; }
+} // namespace
+
+void RunState::setTenant(bool fifth, int r, TOrendar tenant)
+{
+    std::vector<TOrendar>& list = fifth ? orendari56 : orendari23;
+    QHash<QString, int>& index = fifth ? m_index56 : m_index23;
+    list.resize(size_t(r) + 1);
+    TOrendar& slot = list[size_t(r - 6)];
+    if (!slot.inn.isEmpty() || !slot.mayno.isEmpty()) {
+        auto it = index.find(tenantKey(slot.inn, slot.mayno));
+        if (it != index.end() && --it.value() == 0)
+            index.erase(it);
+    }
+    ++index[tenantKey(tenant.inn, tenant.mayno)];
+    slot = std::move(tenant);
+}
+
+bool RunState::hasTenant(bool fifth, const QString& inn, const QString& mayno) const
+{
+    return (fifth ? m_index56 : m_index23).contains(tenantKey(inn, mayno));
+}
+
 Checker::Checker(Environment env) : log(env.locale, env.clock), m_env(std::move(env)), m_lists(m_env.listDir) {}
 
 QString SheetContext::raw(int row, int col) const

@@ -5,6 +5,7 @@
 #include "sheet/locale.h"
 #include "sheet/msexcel.h"
 
+#include <QHash>
 #include <QString>
 
 #include <array>
@@ -66,6 +67,16 @@ struct RunState {
     double s2 = 0, s3 = 0, borg_z = 0;
     std::vector<TOrendar> orendari23, orendari56;
     GeneralValues general;
+
+    // Writes a tenant at its position (the list grows to r + 1 entries) and keeps the lookup current.
+    void setTenant(bool fifth, int r, TOrendar tenant);
+    // Whether the tenant list of a twin sheet holds this code with this lease kind (exact match).
+    bool hasTenant(bool fifth, const QString& inn, const QString& mayno) const;
+
+private:
+    // (code, lease kind) -> how many entries of the list carry it; a debtor is looked up here
+    // instead of by walking the whole list.
+    QHash<QString, int> m_index23, m_index56;
 };
 
 // What the check needs from its surroundings.

@@ -35,9 +35,7 @@ void tenantRow(SheetContext& ctx, int r, bool five)
     addTo(st.plata4, ctx.lenient(r, 12));
     addTo(st.s_pay, ctx.lenient(r, col2nar50));
 
-    std::vector<TOrendar>& tenants = five ? st.orendari56 : st.orendari23;
-    tenants.resize(size_t(r) + 1);
-    tenants[size_t(r - 6)] = TOrendar{ctx.text(r, col2name_or), ctx.text(r, col2inn_or), ctx.text(r, 6)};
+    st.setTenant(five, r, TOrendar{ctx.text(r, col2name_or), ctx.text(r, col2inn_or), ctx.text(r, 6)});
 
     const QString m = ctx.text(r, col2otr_tim), n = ctx.text(r, col2nar50);
     if (lenientNumber(n, ctx.dec()) > lenientNumber(m, ctx.dec()))
