@@ -176,7 +176,9 @@ void checkDebts(SheetContext& ctx, bool secondTable)
         }
         try {
             DebtRow(ctx, r, secondTable).run();
-        } catch (const std::exception&) {
+        } catch (const findings::LogFull&) {
+        throw; // no room left in the log: the run stops
+    } catch (const std::exception&) {
             ctx.log(kRowNotProcessed, r, 0);
         }
     }

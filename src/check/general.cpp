@@ -22,6 +22,8 @@ void guarded(const SheetContext& ctx, int row, int col, const QString& failure, 
 {
     try {
         body();
+    } catch (const findings::LogFull&) {
+        throw; // no room left in the log: the run stops
     } catch (const std::exception&) {
         ctx.log(failure, row, col);
     }
@@ -296,7 +298,9 @@ private:
             const bool pair = ctx.checker.lists().zfbNotMayno(g.zvitinn);
             if (pair && std::fabs((long double)g.zvitotrim / 2 - (long double)g.zvitnar50zvit) > kTol09)
                 ctx.log(relation(), 19, col1nar50zvit);
-        } catch (const std::exception&) {
+        } catch (const findings::LogFull&) {
+        throw; // no room left in the log: the run stops
+    } catch (const std::exception&) {
             ctx.log(relation(), 19, col1nar50zvit);
         }
     }

@@ -98,7 +98,9 @@ void checkPremises(SheetContext& ctx)
         if (filled && (ctx.text(r - 1, col4num) == QStringLiteral("1") || ctx.st.table4)) {
             try {
                 premisesRow(ctx, r, districts);
-            } catch (const std::exception&) {
+            } catch (const findings::LogFull&) {
+        throw; // no room left in the log: the run stops
+    } catch (const std::exception&) {
                 ctx.log(kRowNotProcessed, r, 0);
             }
         }

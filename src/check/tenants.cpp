@@ -91,7 +91,9 @@ void checkTenants(SheetContext& ctx, bool secondTable)
         }
         try {
             tenantRow(ctx, r, secondTable);
-        } catch (const std::exception&) {
+        } catch (const findings::LogFull&) {
+        throw; // no room left in the log: the run stops
+    } catch (const std::exception&) {
             ctx.log(kRowNotProcessed, r, 0);
         }
     }

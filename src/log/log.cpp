@@ -11,15 +11,30 @@ QString columnText(int col)
     return QString::number(col);
 }
 
+namespace {
+
+// A cell holds at most 32767 characters; a longer message (it may quote a long cell) is cut.
+QString fitCell(const QString& text)
+{
+    constexpr qsizetype kMax = 32767;
+    return text.size() <= kMax ? text : text.left(kMax - 1) + QChar(0x2026);
+}
+
+} // namespace
+
 void FindingsLog::Log(const QString& tabsheetname, const QString& comment, int row, int col, bool /*fileisnew*/)
 {
-    // The log holds at most the sheet's 65536 rows; past that the run stops instead of writing a bad file.
-    WBLog->SetValue(1, rowlog, 1, tabsheetname);
+    // The log sheet has 65536 rows; past that the run stops with a clear error instead of losing findings.
+    if (rowlog > 65536)
+        throw LogFull(QStringLiteral("Протокол перевірки переповнений: знайдено понад %1 помилок, більше, ніж "
+                                     "вміщує аркуш Excel. Виправте наведені помилки у звіті та повторіть перевірку")
+                          .arg(65536 - 1));
+    WBLog->SetValue(1, rowlog, 1, fitCell(tabsheetname));
     if (row != 0)
         WBLog->SetValue(1, rowlog, 2, QString::number(row));
     if (col != 0)
         WBLog->SetValue(1, rowlog, 3, columnText(col));
-    WBLog->SetValue(1, rowlog, 4, comment);
+    WBLog->SetValue(1, rowlog, 4, fitCell(comment));
     WBLog->SetValue(1, rowlog, 5, m_locale.dateTimeText(m_clock()));
     ++rowlog;
     ++m_count;

@@ -7,8 +7,15 @@
 #include <QString>
 
 #include <memory>
+#include <stdexcept>
 
 namespace findings {
+
+// The log sheet has no room for another finding.
+class LogFull : public std::runtime_error {
+public:
+    explicit LogFull(const QString& message) : std::runtime_error(message.toStdString()) {}
+};
 
 // One recorded violation.
 struct Finding {

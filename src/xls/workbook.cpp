@@ -161,7 +161,6 @@ struct Workbook::Impl {
     std::pair<size_t, uint32_t> sstEnd{0, 0};
     uint32_t cstTotal = 0;
     int64_t maxIsst = -1; // the highest string index a cell refers to
-    int extsstRec = -1;
     std::vector<uint8_t> xfDate;
     std::vector<bool> xfStyle;
     bool date1904 = false;
@@ -375,9 +374,6 @@ void Workbook::Impl::parseGlobals()
             sstCount = uint32_t(strings.size());
             break;
         }
-        case EXTSST:
-            extsstRec = int(globals.size() - 1);
-            break;
         default:
             break;
         }
@@ -1235,10 +1231,12 @@ QByteArray Workbook::Impl::buildStream() const
             boundsheetData.push_back(uint32_t(out.size() + 4));
             appendRecord(out, r);
         } else if (sstChanged && int(k) == sstRec) {
+            // The new EXTSST follows the SST directly, wherever the old one stood.
             writeSst(true);
-            k = size_t(sstPieces.back());
-        } else if (sstChanged && int(k) == extsstRec) {
             writeExtSst();
+            k = size_t(sstPieces.back());
+        } else if (sstChanged && r.type == EXTSST) {
+            continue;
         } else if (r.type == EOF_ && sstChanged && sstRec < 0) {
             writeSst(false);
             writeExtSst();
