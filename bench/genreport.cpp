@@ -3,7 +3,6 @@
 #include "xls/workbook.h"
 
 #include <QDate>
-
 #include <cstdio>
 
 namespace bench {
@@ -91,12 +90,16 @@ void generateReport(const QString& templatePath, const QString& outPath, int row
     static const char16_t* districts[] = {u"Печерський", u"Оболонський", u"Подільський", u"печерський"};
     for (int i = 0; i < free; ++i) {
         const int r = 7 + i;
-        const QStringList v{QString::number(i + 1), QString::fromUtf16(districts[i % 4]), QStringLiteral("Хрещатик"),
-                            QStringLiteral("вулиця"), QString::number(1 + i % 90), QStringLiteral("350"),
-                            QStringLiteral("0"), QStringLiteral("45"), QStringLiteral("40"), QStringLiteral("5"),
-                            QStringLiteral("1"), i % 300 == 7 ? QStringLiteral("добрий") : QStringLiteral("задовільний"),
-                            QStringLiteral("так"), QStringLiteral("ні"), QStringLiteral("так"), QStringLiteral("офісне"),
-                            QStringLiteral("-")};
+        const QStringList v{
+            QString::number(i + 1),      QString::fromUtf16(districts[i % 4]),
+            QStringLiteral("Хрещатик"),  QStringLiteral("вулиця"),
+            QString::number(1 + i % 90), QStringLiteral("350"),
+            QStringLiteral("0"),         QStringLiteral("45"),
+            QStringLiteral("40"),        QStringLiteral("5"),
+            QStringLiteral("1"),         i % 300 == 7 ? QStringLiteral("добрий") : QStringLiteral("задовільний"),
+            QStringLiteral("так"),       QStringLiteral("ні"),
+            QStringLiteral("так"),       QStringLiteral("офісне"),
+            QStringLiteral("-")};
         for (int c = 0; c < v.size(); ++c)
             wb.setText(3, r, c + 1, v[c]);
     }
@@ -104,13 +107,25 @@ void generateReport(const QString& templatePath, const QString& outPath, int row
     const int m = today.month();
     const int months = m >= 3 && m <= 5 ? 3 : m >= 6 && m <= 8 ? 6 : m >= 9 && m <= 11 ? 9 : 12;
     auto num = [](double v) { return QString::number(v, 'f', 2); };
-    const QList<std::pair<int, QString>> general = {
-        {4, QString::number(months)}, {5, QString::number(m <= 2 ? today.year() - 1 : today.year())},
-        {6, today.toString(QStringLiteral("dd.MM.yyyy"))}, {7, QStringLiteral("23456719")},
-        {8, QStringLiteral("Державне підприємство")}, {10, num(area * 2)}, {11, num(area)}, {12, num(charged)},
-        {13, QStringLiteral("0")}, {14, num(received)}, {15, num(paid)}, {16, num(debt)}, {17, num(debtPeriod)},
-        {18, num(debtBudget)}, {32, QStringLiteral("a@b.cd")}, {33, QStringLiteral("123")},
-        {34, QStringLiteral("Іваненко")}, {35, QStringLiteral("Петренко")}, {37, QStringLiteral("Київ")}};
+    const QList<std::pair<int, QString>> general = {{4, QString::number(months)},
+                                                    {5, QString::number(m <= 2 ? today.year() - 1 : today.year())},
+                                                    {6, today.toString(QStringLiteral("dd.MM.yyyy"))},
+                                                    {7, QStringLiteral("23456719")},
+                                                    {8, QStringLiteral("Державне підприємство")},
+                                                    {10, num(area * 2)},
+                                                    {11, num(area)},
+                                                    {12, num(charged)},
+                                                    {13, QStringLiteral("0")},
+                                                    {14, num(received)},
+                                                    {15, num(paid)},
+                                                    {16, num(debt)},
+                                                    {17, num(debtPeriod)},
+                                                    {18, num(debtBudget)},
+                                                    {32, QStringLiteral("a@b.cd")},
+                                                    {33, QStringLiteral("123")},
+                                                    {34, QStringLiteral("Іваненко")},
+                                                    {35, QStringLiteral("Петренко")},
+                                                    {37, QStringLiteral("Київ")}};
     for (const auto& [row, text] : general)
         wb.setText(0, row, 2, text);
     wb.save(outPath);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -53,8 +54,8 @@ private slots:
         const int m = QDate::currentDate().month();
         const int months = m >= 3 && m <= 5 ? 3 : m >= 6 && m <= 8 ? 6 : m >= 9 && m <= 11 ? 9 : 12;
         fixtures::Workspace ws2;
-        QList<fixtures::Cell> cells = fixtures::cleanGeneral(months, m <= 2 ? QDate::currentDate().year() - 1
-                                                                            : QDate::currentDate().year());
+        QList<fixtures::Cell> cells =
+            fixtures::cleanGeneral(months, m <= 2 ? QDate::currentDate().year() - 1 : QDate::currentDate().year());
         ws2.makeReport(cells);
         const Run r = runCheck(ws2.dir());
         QCOMPARE(r.status, 0);
@@ -66,7 +67,8 @@ private slots:
     {
         fixtures::Workspace ws;
         QFile::remove(ws.path(QStringLiteral("zvit.xls")));
-        QVERIFY(QFile::copy(QStringLiteral(BRANTOVEL_DATA_DIR "/sample/zvit.xls"), ws.path(QStringLiteral("zvit.xls"))));
+        QVERIFY(
+            QFile::copy(QStringLiteral(BRANTOVEL_DATA_DIR "/sample/zvit.xls"), ws.path(QStringLiteral("zvit.xls"))));
         QFile(ws.path(QStringLiteral("zvit.xls"))).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         const Run r = runCheck(ws.dir());
         QCOMPARE(r.status, 1);
@@ -116,6 +118,39 @@ private slots:
         QVERIFY2(r.err.contains(QDir::toNativeSeparators(ws.dir())), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
         QCOMPARE(bytes(report), before);
+    }
+
+    void fullDisk()
+    {
+        // A small RAM disk with the report on it and too little room left for the new report.
+        QTemporaryDir mountPoint;
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=256k"), QStringLiteral("tmpfs"), mountPoint.path()}) != 0)
+            QSKIP("cannot mount a RAM disk here (not root)");
+        struct Unmount {
+            QString path;
+            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {path}); }
+        } unmount{mountPoint.path()};
+        fixtures::Workspace ws;
+        ws.makeReport(fixtures::cleanGeneral());
+        const QDir disk(mountPoint.path());
+        for (const QString& f : QDir(ws.dir()).entryList(QDir::Files))
+            QVERIFY(QFile::copy(ws.path(f), disk.filePath(f)));
+        const QByteArray before = bytes(disk.filePath(QStringLiteral("zvit.xls")));
+        // Fill the disk but for room enough for the log, not for a second copy of the report.
+        const qint64 report = before.size();
+        QFile filler(disk.filePath(QStringLiteral("filler")));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size())
+            ;
+        filler.close();
+        filler.resize(std::max<qint64>(0, filler.size() - report / 2 - 16384));
+        const Run r = runCheck(disk.path());
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("zvit")), qPrintable(r.err));
+        QCOMPARE(bytes(disk.filePath(QStringLiteral("zvit.xls"))), before);
     }
 
     void badArguments()

@@ -24,10 +24,14 @@ public:
         calls << QStringLiteral("ask ") + title + QStringLiteral(": ") + text;
         return answerYes;
     }
-    void inform(const QString& title, const QString& text) override { calls << QStringLiteral("inform ") + title + QStringLiteral(": ") + text; }
+    void inform(const QString& title, const QString& text) override
+    {
+        calls << QStringLiteral("inform ") + title + QStringLiteral(": ") + text;
+    }
     void showError(const QString& title, const QString& text) override
     {
-        calls << QStringLiteral("error ") + title + QStringLiteral(": ") + text + (statusShown ? QStringLiteral(" [status shown]") : QString());
+        calls << QStringLiteral("error ") + title + QStringLiteral(": ") + text +
+                     (statusShown ? QStringLiteral(" [status shown]") : QString());
     }
     QString askSaveFileName(const QString&, const QString& p) override
     {
@@ -71,8 +75,9 @@ private slots:
         const app::ControlRunResult r = run(ws, d);
         QCOMPARE(r.outcome, app::ControlRunResult::Findings);
         QVERIFY(!r.rows.isEmpty());
-        QCOMPARE(d.calls, (QStringList{QStringLiteral("ask Brantovel: Знайдені помилки у звіті. Переглянути перелік помилок?"),
-                                       QStringLiteral("open zvit_log.xls")}));
+        QCOMPARE(d.calls,
+                 (QStringList{QStringLiteral("ask Brantovel: Знайдені помилки у звіті. Переглянути перелік помилок?"),
+                              QStringLiteral("open zvit_log.xls")}));
         QVERIFY(!d.statusShown);
     }
 

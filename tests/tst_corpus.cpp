@@ -79,14 +79,15 @@ private slots:
                                                           {corpus.filePath(base + QStringLiteral(".xls"))}, &okBefore);
             if (!okBefore)
                 continue; // xlrd cannot read the original either
-            const QByteArray after =
-                fixtures::runPython(QStringLiteral("read_cells.py"), {tmp.filePath(base + QStringLiteral(".xls"))}, &okAfter);
+            const QByteArray after = fixtures::runPython(QStringLiteral("read_cells.py"),
+                                                         {tmp.filePath(base + QStringLiteral(".xls"))}, &okAfter);
             QVERIFY2(okAfter, qPrintable(base));
             QStringList a = QString::fromUtf8(before).split(u'\n', Qt::SkipEmptyParts);
             QStringList b = QString::fromUtf8(after).split(u'\n', Qt::SkipEmptyParts);
             for (const QString& l : a)
                 b.removeOne(l);
-            QVERIFY2(b.size() == 1 && b[0].endsWith(QStringLiteral("\tПеревірено ✓")), qPrintable(base + QStringLiteral(": ") + b.join(u'|')));
+            QVERIFY2(b.size() == 1 && b[0].endsWith(QStringLiteral("\tПеревірено ✓")),
+                     qPrintable(base + QStringLiteral(": ") + b.join(u'|')));
             ++compared;
         }
         QVERIFY(compared > 80);
@@ -102,7 +103,8 @@ private slots:
         QStringList files;
         for (const QString& base : std::as_const(edited)) {
             files << tmp.filePath(base + QStringLiteral(".xls"));
-            QFile::copy(corpus.filePath(base + QStringLiteral(".xls")), origDir + QStringLiteral("/orig-") + base + QStringLiteral(".xls"));
+            QFile::copy(corpus.filePath(base + QStringLiteral(".xls")),
+                        origDir + QStringLiteral("/orig-") + base + QStringLiteral(".xls"));
             files << origDir + QStringLiteral("/orig-") + base + QStringLiteral(".xls");
         }
         QVERIFY(fixtures::convertToCsv(files, out));

@@ -11,7 +11,10 @@ using fixtures::Cell;
 using fixtures::Row;
 
 namespace {
-QString fixture(const char* name) { return QStringLiteral(BRANTOVEL_FIXTURES_DIR "/") + QString::fromLatin1(name); }
+QString fixture(const char* name)
+{
+    return QStringLiteral(BRANTOVEL_FIXTURES_DIR "/") + QString::fromLatin1(name);
+}
 } // namespace
 
 class TestFrame : public QObject {
@@ -35,7 +38,8 @@ private slots:
         fixtures::Workspace ws;
         ws.makeReport(fixtures::cleanGeneral(), fixture("frame-extra-sheet.xls"));
         const QList<Row> rows = ws.check();
-        QCOMPARE(rows, (QList<Row>{{QStringLiteral("Примітки"), 1, QStringLiteral("A"), QStringLiteral("Лист не оброблений!.")}}));
+        QCOMPARE(rows, (QList<Row>{{QStringLiteral("Примітки"), 1, QStringLiteral("A"),
+                                    QStringLiteral("Лист не оброблений!.")}}));
     }
 
     void namesAreTrimmedButCaseSensitive()
@@ -49,16 +53,18 @@ private slots:
         // The padded name is handled as Таблиця 2 and its findings carry the name as stored.
         QVERIFY(!rows.isEmpty());
         QCOMPARE(rows.first().sheet, QStringLiteral(" Таблиця 2 "));
-        QVERIFY(rows.contains(Row{QStringLiteral("таблиця 3"), 1, QStringLiteral("A"), QStringLiteral("Лист не оброблений!.")}));
+        QVERIFY(rows.contains(
+            Row{QStringLiteral("таблиця 3"), 1, QStringLiteral("A"), QStringLiteral("Лист не оброблений!.")}));
     }
 
     void secondTable2ResetsTheTotals()
     {
         fixtures::Workspace ws;
         QList<Cell> cells = fixtures::cleanGeneral();
-        const QStringList row{QStringLiteral("1"), QStringLiteral("31000126"), QStringLiteral("ТОВ"), QStringLiteral("23456719"),
-                              QStringLiteral("Б"), QStringLiteral("Ні"), QStringLiteral("0"), QStringLiteral("0"),
-                              QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("70")};
+        const QStringList row{QStringLiteral("1"),        QStringLiteral("31000126"), QStringLiteral("ТОВ"),
+                              QStringLiteral("23456719"), QStringLiteral("Б"),        QStringLiteral("Ні"),
+                              QStringLiteral("0"),        QStringLiteral("0"),        QStringLiteral("0"),
+                              QStringLiteral("0"),        QStringLiteral("70")};
         for (int sheetPos : {2, 3})
             for (int c = 0; c < row.size(); ++c)
                 cells.append({sheetPos, 7, c + 1, row[c]});

@@ -25,16 +25,24 @@ QList<Case> cases()
     const QString data = QStringLiteral(BRANTOVEL_DATA_DIR "/");
     return {
         {QStringLiteral("number-run"), fx + QStringLiteral("lo-values.xls"), {{0, 1, 3, QStringLiteral("в ряду")}}},
-        {QStringLiteral("formula-and-new-row"), fx + QStringLiteral("lo-values.xls"),
+        {QStringLiteral("formula-and-new-row"),
+         fx + QStringLiteral("lo-values.xls"),
          {{0, 4, 1, QStringLiteral("замість формули")}, {0, 30, 7, QStringLiteral("новий рядок")}}},
         {QStringLiteral("long-text"), fx + QStringLiteral("lo-values.xls"), {{1, 2, 2, QString(9000, QChar(u'Щ'))}}},
-        {QStringLiteral("xlwt"), fx + QStringLiteral("xlwt-values.xls"),
+        {QStringLiteral("xlwt"),
+         fx + QStringLiteral("xlwt-values.xls"),
          {{0, 1, 2, QStringLiteral("текст")}, {1, 5, 5, QStringLiteral("на порожньому аркуші")}}},
-        {QStringLiteral("stamp"), data + QStringLiteral("zvit.xls"), {{0, 13, 19, QStringLiteral("09.12.2026 10:30:15")}}},
-        {QStringLiteral("log-rows"), data + QStringLiteral("elog.xls"),
-         {{0, 2, 1, QStringLiteral("Таблиця 2")}, {0, 2, 2, QStringLiteral("7")}, {0, 2, 4, QStringLiteral("Рядок не оброблено.")},
+        {QStringLiteral("stamp"),
+         data + QStringLiteral("zvit.xls"),
+         {{0, 13, 19, QStringLiteral("09.12.2026 10:30:15")}}},
+        {QStringLiteral("log-rows"),
+         data + QStringLiteral("elog.xls"),
+         {{0, 2, 1, QStringLiteral("Таблиця 2")},
+          {0, 2, 2, QStringLiteral("7")},
+          {0, 2, 4, QStringLiteral("Рядок не оброблено.")},
           {0, 3, 1, QStringLiteral("Таблиця 3")}}},
-        {QStringLiteral("sample"), data + QStringLiteral("sample/zvit.xls"),
+        {QStringLiteral("sample"),
+         data + QStringLiteral("sample/zvit.xls"),
          {{1, 7, 3, QStringLiteral("нова назва")}, {3, 8, 16, QStringLiteral("офісне")}}},
     };
 }
@@ -84,8 +92,8 @@ private slots:
         const Case c = cases()[index];
         bool ok1 = false, ok2 = false;
         const QSet<QString> before = lines(fixtures::runPython(QStringLiteral("read_cells.py"), {c.source}, &ok1));
-        const QSet<QString> after =
-            lines(fixtures::runPython(QStringLiteral("read_cells.py"), {tmp.filePath(c.name + QStringLiteral(".xls"))}, &ok2));
+        const QSet<QString> after = lines(fixtures::runPython(QStringLiteral("read_cells.py"),
+                                                              {tmp.filePath(c.name + QStringLiteral(".xls"))}, &ok2));
         QVERIFY(ok1 && ok2);
         QSet<QString> expected = before;
         for (const Edit& e : c.edits) {
@@ -103,7 +111,8 @@ private slots:
     {
         QStringList files;
         for (const Case& c : cases())
-            files << tmp.filePath(c.name + QStringLiteral(".xls")) << tmp.filePath(QStringLiteral("orig-") + c.name + QStringLiteral(".xls"));
+            files << tmp.filePath(c.name + QStringLiteral(".xls"))
+                  << tmp.filePath(QStringLiteral("orig-") + c.name + QStringLiteral(".xls"));
         const QString out = tmp.filePath(QStringLiteral("csv"));
         QDir().mkpath(out);
         QVERIFY(fixtures::convertToCsv(files, out));

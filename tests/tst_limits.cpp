@@ -32,7 +32,8 @@ private slots:
         wb.save(ws.path(QStringLiteral("zvit.xls")));
         const QList<Row> rows = ws.check();
         QVERIFY2(rows.isEmpty(), qPrintable(fixtures::describe(rows.mid(0, 5))));
-        QCOMPARE(xls::Workbook::open(ws.path(QStringLiteral("zvit.xls"))).cell(1, 65536, 3).text, QStringLiteral("ТОВ"));
+        QCOMPARE(xls::Workbook::open(ws.path(QStringLiteral("zvit.xls"))).cell(1, 65536, 3).text,
+                 QStringLiteral("ТОВ"));
     }
 
     void longestTextIsCutInTheLog()

@@ -25,11 +25,14 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("lines");
         const QStringList two{QStringLiteral("ПЕЧЕРСЬКИЙ"), QStringLiteral("ОБОЛОНСЬКИЙ")};
-        QTest::newRow("cp1251 CRLF") << QByteArray("\xCF\xC5\xD7\xC5\xD0\xD1\xDC\xCA\xC8\xC9\r\n\xCE\xC1\xCE\xCB\xCE\xCD\xD1\xDC\xCA\xC8\xC9\r\n")
-                                     << two;
+        QTest::newRow("cp1251 CRLF")
+            << QByteArray(
+                   "\xCF\xC5\xD7\xC5\xD0\xD1\xDC\xCA\xC8\xC9\r\n\xCE\xC1\xCE\xCB\xCE\xCD\xD1\xDC\xCA\xC8\xC9\r\n")
+            << two;
         QTest::newRow("utf8 LF") << two.join(u'\n').toUtf8() + "\n" << two;
         QTest::newRow("utf8 BOM CR") << QByteArray("\xEF\xBB\xBF") + two.join(u'\r').toUtf8() << two;
-        QTest::newRow("no final break") << QByteArray("a\r\nb") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
+        QTest::newRow("no final break") << QByteArray("a\r\nb")
+                                        << QStringList{QStringLiteral("a"), QStringLiteral("b")};
         QTest::newRow("empty line kept") << QByteArray("a\n\nb\n")
                                          << QStringList{QStringLiteral("a"), QString(), QStringLiteral("b")};
         QTest::newRow("trailing blank kept") << QByteArray("12345678 \r\n") << QStringList{QStringLiteral("12345678 ")};

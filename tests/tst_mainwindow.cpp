@@ -38,7 +38,8 @@ private slots:
     {
         fixtures::Workspace ws;
         RecordingDesktop d;
-        TSuperMain w(ws.dir(), d, [&] { return fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9)); });
+        TSuperMain w(ws.dir(), d,
+                     [&] { return fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9)); });
         QCOMPARE(w.windowTitle(), QStringLiteral("Формування та контроль звітів"));
         QCOMPARE(w.size(), QSize(579, 177));
         QCOMPARE(w.minimumSize(), w.maximumSize());
@@ -73,7 +74,8 @@ private slots:
     {
         fixtures::Workspace ws;
         RecordingDesktop d;
-        TSuperMain w(ws.dir(), d, [&] { return fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9)); });
+        TSuperMain w(ws.dir(), d,
+                     [&] { return fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9)); });
         w.FormCreate();
         QTest::mouseClick(w.Button2, Qt::LeftButton);
         QTest::mouseClick(w.Button1, Qt::LeftButton);
@@ -87,10 +89,12 @@ private slots:
         QTest::addColumn<bool>("yes");
         QTest::addColumn<QStringList>("calls");
         QTest::newRow("findings, Yes") << false << true
-                                       << QStringList{QStringLiteral("ask Знайдені помилки у звіті. Переглянути перелік помилок?"),
+                                       << QStringList{QStringLiteral(
+                                                          "ask Знайдені помилки у звіті. Переглянути перелік помилок?"),
                                                       QStringLiteral("open zvit_log.xls")};
         QTest::newRow("findings, No") << false << false
-                                      << QStringList{QStringLiteral("ask Знайдені помилки у звіті. Переглянути перелік помилок?")};
+                                      << QStringList{QStringLiteral(
+                                             "ask Знайдені помилки у звіті. Переглянути перелік помилок?")};
         QTest::newRow("clean") << true << false
                                << QStringList{QStringLiteral("inform Вибрані файли перевірені.Помилок не знайдено."),
                                               QStringLiteral("save 23456719")};
@@ -107,7 +111,8 @@ private slots:
         ws.makeReport(cells);
         RecordingDesktop d;
         d.yes = yes;
-        TSuperMain w(ws.dir(), d, [&] { return fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9)); });
+        TSuperMain w(ws.dir(), d,
+                     [&] { return fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9)); });
         TfmStatus status(&w);
         w.setStatusWindow(&status);
         QTest::mouseClick(w.bbOk, Qt::LeftButton);
@@ -122,7 +127,8 @@ private slots:
         fixtures::Workspace ws;
         ws.removeFile(QStringLiteral("zvit.xls"));
         RecordingDesktop d;
-        TSuperMain w(ws.dir(), d, [&] { return fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9)); });
+        TSuperMain w(ws.dir(), d,
+                     [&] { return fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9)); });
         TfmStatus status(&w);
         w.setStatusWindow(&status);
         QTest::mouseClick(w.bbOk, Qt::LeftButton);

@@ -39,7 +39,8 @@ private slots:
         QCOMPARE(Excel->ActiveWorkbook(), report.get());
         report->SetValue(1, 13, 19, QStringLiteral("штамп"));
         SaveWorkBook();
-        QCOMPARE(xls::Workbook::open(ws.path(QStringLiteral("zvit.xls"))).cell(0, 13, 19).text, QStringLiteral("штамп"));
+        QCOMPARE(xls::Workbook::open(ws.path(QStringLiteral("zvit.xls"))).cell(0, 13, 19).text,
+                 QStringLiteral("штамп"));
     }
 
     void lastCellRow()

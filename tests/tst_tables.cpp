@@ -8,20 +8,19 @@ using fixtures::Row;
 
 namespace {
 
-QString s(const char16_t* t) { return QString::fromUtf16(t); }
+QString s(const char16_t* t)
+{
+    return QString::fromUtf16(t);
+}
 
 const QString T2 = QStringLiteral("Таблиця 2"), T3 = QStringLiteral("Таблиця 3"), T5 = QStringLiteral("Таблиця 5"),
               T6 = QStringLiteral("Таблиця 6"), GD = QStringLiteral("Загальні дані");
 const QString kNot = QStringLiteral("Рядок не оброблено.");
 const QString kNum = QStringLiteral("Невірний порядковий номер запису.");
 
-// A tenant row whose checks all pass (sheet position 2 or 5).
-QList<Cell> tenant(int sheet, int row, QStringList overrides = {})
+// The cells of one table row: the defaults with "column=text" overrides.
+QList<Cell> tableRow(int sheet, int row, QStringList v, const QStringList& overrides)
 {
-    QStringList v{QString::number(row - 6), QStringLiteral("31000126"), QStringLiteral("ТОВ А"),
-                  QStringLiteral("23456719"), QStringLiteral("Балансоутримувач"), QStringLiteral("Ні"),
-                  QStringLiteral("100"), QStringLiteral("60"), QStringLiteral("40"), QStringLiteral("0"),
-                  QStringLiteral("1000"), QStringLiteral("0"), QStringLiteral("900"), QStringLiteral("450")};
     for (const QString& o : overrides)
         v[o.section(u'=', 0, 0).toInt() - 1] = o.section(u'=', 1);
     QList<Cell> cells;
@@ -30,22 +29,46 @@ QList<Cell> tenant(int sheet, int row, QStringList overrides = {})
     return cells;
 }
 
+// A tenant row whose checks all pass (sheet position 2 or 5).
+QList<Cell> tenant(int sheet, int row, QStringList overrides = {})
+{
+    return tableRow(sheet, row,
+                    {QString::number(row - 6), QStringLiteral("31000126"), QStringLiteral("ТОВ А"),
+                     QStringLiteral("23456719"), QStringLiteral("Балансоутримувач"), QStringLiteral("Ні"),
+                     QStringLiteral("100"), QStringLiteral("60"), QStringLiteral("40"), QStringLiteral("0"),
+                     QStringLiteral("1000"), QStringLiteral("0"), QStringLiteral("900"), QStringLiteral("450")},
+                    overrides);
+}
+
 // A debt row matching the tenant above (sheet position 3 or 6).
 QList<Cell> debt(int sheet, int row, QStringList overrides = {})
 {
-    QStringList v{QString::number(row - 6), QStringLiteral("31000126"), QStringLiteral("ТОВ А"),
-                  QStringLiteral("23456719"), QStringLiteral("Балансоутримувач"), QStringLiteral("Ні"),
-                  QStringLiteral("100"), QStringLiteral("50"), QStringLiteral("50"), QStringLiteral("30"),
-                  QStringLiteral("20"), QStringLiteral("0"), QStringLiteral("50"), QStringLiteral("0"),
-                  QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("0"),
-                  QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
-                  QStringLiteral("10"), QStringLiteral("5")};
-    for (const QString& o : overrides)
-        v[o.section(u'=', 0, 0).toInt() - 1] = o.section(u'=', 1);
-    QList<Cell> cells;
-    for (int c = 0; c < v.size(); ++c)
-        cells.append({sheet, row, c + 1, v[c]});
-    return cells;
+    return tableRow(sheet, row,
+                    {QString::number(row - 6),
+                     QStringLiteral("31000126"),
+                     QStringLiteral("ТОВ А"),
+                     QStringLiteral("23456719"),
+                     QStringLiteral("Балансоутримувач"),
+                     QStringLiteral("Ні"),
+                     QStringLiteral("100"),
+                     QStringLiteral("50"),
+                     QStringLiteral("50"),
+                     QStringLiteral("30"),
+                     QStringLiteral("20"),
+                     QStringLiteral("0"),
+                     QStringLiteral("50"),
+                     QStringLiteral("0"),
+                     QStringLiteral("2"),
+                     QStringLiteral("1"),
+                     QStringLiteral("1"),
+                     QStringLiteral("0"),
+                     QStringLiteral("1"),
+                     QStringLiteral("0"),
+                     QStringLiteral("0"),
+                     QStringLiteral("0"),
+                     QStringLiteral("10"),
+                     QStringLiteral("5")},
+                    overrides);
 }
 
 struct Case {
@@ -55,78 +78,112 @@ struct Case {
     QString from = {};
 };
 
-
 QList<Case> cases()
 {
     return {
         {"three tenant rows", tenant(2, 7) + tenant(2, 8) + tenant(2, 9), {}},
         {"data from row 8 under an empty row 7",
-         tenant(2, 8, {QStringLiteral("1=1")}) + tenant(2, 9, {QStringLiteral("1=2")}) + tenant(2, 10, {QStringLiteral("1=3")}),
-         {{T2, 8, {}, kNot}, {T2, 9, QStringLiteral("A"), kNum}, {T2, 10, QStringLiteral("A"), kNum}, {T2, 7, {}, kNot}}},
-        {"running number with a trailing blank", tenant(2, 7, {QStringLiteral("1=1 ")}), {{T2, 7, QStringLiteral("A"), kNum}}},
-        {"tenant code of ten zeros", tenant(2, 7, {QStringLiteral("2=0000000000")}),
+         tenant(2, 8, {QStringLiteral("1=1")}) + tenant(2, 9, {QStringLiteral("1=2")}) +
+             tenant(2, 10, {QStringLiteral("1=3")}),
+         {{T2, 8, {}, kNot},
+          {T2, 9, QStringLiteral("A"), kNum},
+          {T2, 10, QStringLiteral("A"), kNum},
+          {T2, 7, {}, kNot}}},
+        {"running number with a trailing blank",
+         tenant(2, 7, {QStringLiteral("1=1 ")}),
+         {{T2, 7, QStringLiteral("A"), kNum}}},
+        {"tenant code of ten zeros",
+         tenant(2, 7, {QStringLiteral("2=0000000000")}),
          {{T2, 7, QStringLiteral("B"), s(u"Невірний код орендаря.(0000000000)")}}},
         {"other ten-character code passes", tenant(2, 7, {QStringLiteral("2=1234567890")}), {}},
-        {"seven-digit tenant code", tenant(2, 7, {QStringLiteral("2=1234567")}),
+        {"seven-digit tenant code",
+         tenant(2, 7, {QStringLiteral("2=1234567")}),
          {{T2, 7, QStringLiteral("B"), s(u"Невірний код орендаря.(1234567)")}}},
         {"tenant code with a blank inside", tenant(2, 7, {QStringLiteral("2=12 345678")}), {{T2, 7, {}, kNot}}},
-        {"tenant code empty", tenant(2, 7, {QStringLiteral("2=")}),
+        {"tenant code empty",
+         tenant(2, 7, {QStringLiteral("2=")}),
          {{T2, 7, QStringLiteral("B"), s(u"Невірний код орендаря.(0)")}, {T2, 7, {}, kNot}}},
-        {"lessor code empty", tenant(2, 7, {QStringLiteral("4=")}),
+        {"lessor code empty",
+         tenant(2, 7, {QStringLiteral("4=")}),
          {{T2, 7, QStringLiteral("D"), s(u"Невірний код орендодавця.(0)")}}},
         {"area within 0.09", tenant(2, 7, {QStringLiteral("9=40.05")}), {}},
-        {"area off", tenant(2, 7, {QStringLiteral("9=39.9")}),
+        {"area off",
+         tenant(2, 7, {QStringLiteral("9=39.9")}),
          {{T2, 7, QStringLiteral("G"), s(u"гр.7 <> гр.8+гр.9 (100 < > 99,9)")}}},
-        {"received above charged", tenant(2, 7, {QStringLiteral("13=100"), QStringLiteral("14=150.5")}),
+        {"received above charged",
+         tenant(2, 7, {QStringLiteral("13=100"), QStringLiteral("14=150.5")}),
          {{T2, 7, QStringLiteral("M"), s(u"гр.13 таб. 2 < гр.14 таб. 2.(100 < 150,5)")}}},
-        {"received is a word", tenant(2, 7, {QStringLiteral("13=abc"), QStringLiteral("14=5")}),
+        {"received is a word",
+         tenant(2, 7, {QStringLiteral("13=abc"), QStringLiteral("14=5")}),
          {{T2, 7, QStringLiteral("M"), s(u"гр.13 таб. 2 < гр.14 таб. 2.(abc < 5)")}, {T2, 7, {}, kNot}}},
         {"non-numeric L and N never fail", tenant(2, 7, {QStringLiteral("12=x"), QStringLiteral("14=y")}), {}},
-        {"negative areas on Таблиця 5", tenant(5, 7, {QStringLiteral("7=-5"), QStringLiteral("8=-5"), QStringLiteral("9=0")}),
+        {"negative areas on Таблиця 5",
+         tenant(5, 7, {QStringLiteral("7=-5"), QStringLiteral("8=-5"), QStringLiteral("9=0")}),
          {{T5, 7, QStringLiteral("G"), s(u"Невірно заповнено: Площа, надана в оренду.Всього")},
           {T5, 7, QStringLiteral("H"),
-           s(u"Невірно заповнено: Площа, надана в оренду.в тому числі: на яку нараховується орендна плата у відсотках від вартості")}}},
-        {"a negative area that rounds to 0", tenant(5, 7, {QStringLiteral("7=-0.004"), QStringLiteral("8=0"), QStringLiteral("9=0")}), {}},
-        {"area message of Таблиця 5", tenant(5, 7, {QStringLiteral("9=39.9")}),
+           s(u"Невірно заповнено: Площа, надана в оренду.в тому числі: на яку нараховується орендна плата у відсотках "
+             u"від вартості")}}},
+        {"a negative area that rounds to 0",
+         tenant(5, 7, {QStringLiteral("7=-0.004"), QStringLiteral("8=0"), QStringLiteral("9=0")}),
+         {}},
+        {"area message of Таблиця 5",
+         tenant(5, 7, {QStringLiteral("9=39.9")}),
          {{T5, 7, QStringLiteral("G"), s(u"гр.7 <> гр.8+гр.9 .(100)<>(99,9)")}}},
-        {"Таблиця 5 accepts its first row after Таблиця 2", tenant(2, 7) + tenant(5, 8),
-         {{T5, 7, {}, kNot}}},
+        {"Таблиця 5 accepts its first row after Таблиця 2", tenant(2, 7) + tenant(5, 8), {{T5, 7, {}, kNot}}},
         {"debtor found", tenant(2, 7) + debt(3, 7), {}},
         {"debtor with another lease kind",
          tenant(2, 7) + debt(3, 7, {QStringLiteral("6=Так")}),
-         {{T3, 7, QStringLiteral("C"), s(u"Не знайдений в таб. 2 орендар \"ТОВ А\" з таб. 3 (Код ЄДРПОУ: 31000126 ; оренда рухомого майна)")}}},
-        {"debtor of Таблиця 3 after an empty tenant row", tenant(2, 7) + tenant(2, 9, {QStringLiteral("2=22003453")}) +
-                                                              debt(3, 7, {QStringLiteral("2=22003453")}),
+         {{T3, 7, QStringLiteral("C"),
+           s(u"Не знайдений в таб. 2 орендар \"ТОВ А\" з таб. 3 (Код ЄДРПОУ: 31000126 ; оренда рухомого майна)")}}},
+        {"debtor of Таблиця 3 after an empty tenant row",
+         tenant(2, 7) + tenant(2, 9, {QStringLiteral("2=22003453")}) + debt(3, 7, {QStringLiteral("2=22003453")}),
          {{T2, 8, {}, kNot}}},
         {"debtor of Таблиця 6 not found",
          debt(6, 7, {QStringLiteral("6=так")}),
-         {{T6, 7, QStringLiteral("C"), s(u"Не знайдений в таб. 5 орендар \"ТОВ А\" з таб. 6 (Код ЄДРПОУ: 31000126 ; оренда нерухомого майна")}}},
-        {"breakdown within 0.09", tenant(2, 7) + debt(3, 7, {QStringLiteral("11=19.92"), QStringLiteral("8=0"), QStringLiteral("13=0")}), {}},
-        {"breakdown off", tenant(2, 7) + debt(3, 7, {QStringLiteral("11=19.9"), QStringLiteral("8=0"), QStringLiteral("13=0")}),
+         {{T6, 7, QStringLiteral("C"),
+           s(u"Не знайдений в таб. 5 орендар \"ТОВ А\" з таб. 6 (Код ЄДРПОУ: 31000126 ; оренда нерухомого майна")}}},
+        {"breakdown within 0.09",
+         tenant(2, 7) + debt(3, 7, {QStringLiteral("11=19.92"), QStringLiteral("8=0"), QStringLiteral("13=0")}),
+         {}},
+        {"breakdown off",
+         tenant(2, 7) + debt(3, 7, {QStringLiteral("11=19.9"), QStringLiteral("8=0"), QStringLiteral("13=0")}),
          {{T3, 7, QStringLiteral("G"), s(u"гр.7 <> гр.9+гр.10+гр.11+гр.12 (100 < > 99,9).")}}},
-        {"breakdown off on Таблиця 6", tenant(5, 7) + debt(6, 7, {QStringLiteral("11=19.9")}),
+        {"breakdown off on Таблиця 6",
+         tenant(5, 7) + debt(6, 7, {QStringLiteral("11=19.9")}),
          {{T6, 7, QStringLiteral("G"), s(u"гр.7 <> гр.9+гр.10+гр.11+гр.12 .(100)<>(99,9).")}}},
-        {"column 8 above column 7", tenant(2, 7) + debt(3, 7, {QStringLiteral("8=100.01")}),
+        {"column 8 above column 7",
+         tenant(2, 7) + debt(3, 7, {QStringLiteral("8=100.01")}),
          {{T3, 7, QStringLiteral("G"), s(u"Не виконується умова Гр.7>=Гр.8.")}}},
-        {"count total below companion", tenant(2, 7) + debt(3, 7, {QStringLiteral("15=3"), QStringLiteral("16=4")}),
+        {"count total below companion",
+         tenant(2, 7) + debt(3, 7, {QStringLiteral("15=3"), QStringLiteral("16=4")}),
          {{T3, 7, QStringLiteral("O"), s(u"Невірно заповнено: Кількість заходів.Всього.")}}},
         {"count 2.5 fails Таблиця 3", tenant(2, 7) + debt(3, 7, {QStringLiteral("16=2.5")}), {{T3, 7, {}, kNot}}},
         {"count 2.5 is 0 on Таблиця 6", tenant(5, 7) + debt(6, 7, {QStringLiteral("16=2.5")}), {}},
-        {"repaid typed with the other separator", tenant(2, 7) + debt(3, 7, {QStringLiteral("23=12.5"), QStringLiteral("24=1")}),
+        {"repaid typed with the other separator",
+         tenant(2, 7) + debt(3, 7, {QStringLiteral("23=12.5"), QStringLiteral("24=1")}),
          {{T3, 7, QStringLiteral("W"), s(u"Невірно заповнено: Погашено заборгованості.Всього.")}}},
         {"amount with a group blank", tenant(2, 7) + debt(3, 7, {QStringLiteral("9=1 000,50")}), {{T3, 7, {}, kNot}}},
-        {"running number 1.0 on Таблиця 3", tenant(2, 7) + debt(3, 7, {QStringLiteral("1=1.0")}),
+        {"running number 1.0 on Таблиця 3",
+         tenant(2, 7) + debt(3, 7, {QStringLiteral("1=1.0")}),
          {{T3, 7, QStringLiteral("A"), kNum}, {T3, 7, {}, kNot}}},
-        {"running number 1.0 on Таблиця 6", tenant(5, 7) + debt(6, 7, {QStringLiteral("1=1.0")}),
+        {"running number 1.0 on Таблиця 6",
+         tenant(5, 7) + debt(6, 7, {QStringLiteral("1=1.0")}),
          {{T6, 7, QStringLiteral("A"), kNum}}},
-        {"debtor code with letters", tenant(2, 7) + debt(3, 7, {QStringLiteral("2=12AB5678")}),
-         {{T3, 7, QStringLiteral("C"), s(u"Не знайдений в таб. 2 орендар \"ТОВ А\" з таб. 3 (Код ЄДРПОУ: 12AB5678 ; оренда нерухомого майна)")},
+        {"debtor code with letters",
+         tenant(2, 7) + debt(3, 7, {QStringLiteral("2=12AB5678")}),
+         {{T3, 7, QStringLiteral("C"),
+           s(u"Не знайдений в таб. 2 орендар \"ТОВ А\" з таб. 3 (Код ЄДРПОУ: 12AB5678 ; оренда нерухомого майна)")},
           {T3, 7, {}, kNot}}},
-        {"empty lessor code on a debt", tenant(2, 7) + debt(3, 7, {QStringLiteral("4=")}),
+        {"empty lessor code on a debt",
+         tenant(2, 7) + debt(3, 7, {QStringLiteral("4=")}),
          {{T3, 7, QStringLiteral("D"), s(u"Невірний код орендодавця.(0)")}}},
-        {"debt data from row 8", tenant(2, 7) + debt(3, 8, {QStringLiteral("1=1")}) + debt(3, 9, {QStringLiteral("1=2")}) +
-                                     debt(3, 10, {QStringLiteral("1=3")}),
-         {{T3, 8, {}, kNot}, {T3, 9, QStringLiteral("A"), kNum}, {T3, 10, QStringLiteral("A"), kNum}, {T3, 7, {}, kNot}}},
+        {"debt data from row 8",
+         tenant(2, 7) + debt(3, 8, {QStringLiteral("1=1")}) + debt(3, 9, {QStringLiteral("1=2")}) +
+             debt(3, 10, {QStringLiteral("1=3")}),
+         {{T3, 8, {}, kNot},
+          {T3, 9, QStringLiteral("A"), kNum},
+          {T3, 10, QStringLiteral("A"), kNum},
+          {T3, 7, {}, kNot}}},
     };
 }
 
@@ -138,9 +195,14 @@ QList<Cell> consistentTable1(const QList<Cell>& rows)
         sum[c.sheet - 1][c.col] += QString(c.text).replace(u',', u'.').toDouble();
     auto both = [&](int a, int b, int col) { return QString::number(sum[a][col] + sum[b][col], 'g', 15); };
     QList<Cell> cells = fixtures::cleanGeneral();
-    cells.append({{1, 11, 2, both(1, 4, 7)}, {1, 12, 2, both(1, 4, 11)}, {1, 13, 2, both(1, 4, 12)},
-                  {1, 14, 2, both(1, 4, 13)}, {1, 15, 2, both(1, 4, 14)}, {1, 16, 2, both(2, 5, 7)},
-                  {1, 17, 2, both(2, 5, 8)}, {1, 18, 2, both(2, 5, 13)}});
+    cells.append({{1, 11, 2, both(1, 4, 7)},
+                  {1, 12, 2, both(1, 4, 11)},
+                  {1, 13, 2, both(1, 4, 12)},
+                  {1, 14, 2, both(1, 4, 13)},
+                  {1, 15, 2, both(1, 4, 14)},
+                  {1, 16, 2, both(2, 5, 7)},
+                  {1, 17, 2, both(2, 5, 8)},
+                  {1, 18, 2, both(2, 5, 13)}});
     return cells;
 }
 
@@ -149,13 +211,7 @@ QList<Cell> consistentTable1(const QList<Cell>& rows)
 class TestTables : public QObject {
     Q_OBJECT
 private slots:
-    void rules_data()
-    {
-        QTest::addColumn<int>("index");
-        const QList<Case> all = cases();
-        for (int i = 0; i < all.size(); ++i)
-            QTest::newRow(all[i].name) << i;
-    }
+    void rules_data() { fixtures::addCaseRows(cases()); }
     void rules()
     {
         QFETCH(int, index);
@@ -166,8 +222,7 @@ private slots:
         for (const Row& r : ws.check())
             if (r.sheet != GD)
                 got.append(r);
-        QVERIFY2(got == c.expected, qPrintable(QStringLiteral("got:\n") + fixtures::describe(got) +
-                                               QStringLiteral("want:\n") + fixtures::describe(c.expected)));
+        QVERIFY2(got == c.expected, qPrintable(fixtures::mismatch(got, c.expected)));
     }
 
     void consistentReportHasNoFinding()
@@ -177,8 +232,8 @@ private slots:
         const QStringList paid{QStringLiteral("13=1000"), QStringLiteral("14=1000")};
         QStringList paid2 = paid;
         paid2 << QStringLiteral("2=33007893");
-        const QList<Cell> rows = tenant(2, 7, paid) + tenant(2, 8, paid) + tenant(5, 7, paid) +
-                                 tenant(5, 8, paid2) + debt(3, 7, {QStringLiteral("8=0")}) +
+        const QList<Cell> rows = tenant(2, 7, paid) + tenant(2, 8, paid) + tenant(5, 7, paid) + tenant(5, 8, paid2) +
+                                 debt(3, 7, {QStringLiteral("8=0")}) +
                                  debt(6, 7, {QStringLiteral("2=33007893"), QStringLiteral("8=0")});
         ws.makeReport(consistentTable1(rows) + rows + QList<Cell>{{1, 10, 2, QStringLiteral("10000")}});
         const QList<Row> got = ws.check();
@@ -190,19 +245,31 @@ private slots:
         QTest::addColumn<QString>("item");   // Table 1 text in row 12 (п.3)
         QTest::addColumn<QString>("column"); // column K of the only tenant row
         QTest::addColumn<QString>("message");
-        QTest::newRow("0 against 0.09") << "" << "0,09" << "";
-        QTest::newRow("100 against 100.05") << "100" << "100,05" << "";
-        QTest::newRow("100 against 100.09") << "100" << "100,09" << s(u"п.3 таб.1 < > Σ гр.11 таб.2 + Σ гр.11 таб.5 (100 < > 100,09)");
-        QTest::newRow("100 against 100.1") << "100" << "100,1" << s(u"п.3 таб.1 < > Σ гр.11 таб.2 + Σ гр.11 таб.5 (100 < > 100,1)");
-        QTest::newRow("untrimmed text shown") << " 1500 " << "1450,5" << s(u"п.3 таб.1 < > Σ гр.11 таб.2 + Σ гр.11 таб.5 ( 1500  < > 1450,5)");
-        QTest::newRow("a word") << "багато" << "5" << s(u"п.3 таб.1 < > Σ гр.11 таб.2 + Σ гр.11 таб.5 (багато < > 5)");
+        QTest::newRow("0 against 0.09") << ""
+                                        << "0,09"
+                                        << "";
+        QTest::newRow("100 against 100.05") << "100"
+                                            << "100,05"
+                                            << "";
+        QTest::newRow("100 against 100.09")
+            << "100"
+            << "100,09" << s(u"п.3 таб.1 < > Σ гр.11 таб.2 + Σ гр.11 таб.5 (100 < > 100,09)");
+        QTest::newRow("100 against 100.1")
+            << "100"
+            << "100,1" << s(u"п.3 таб.1 < > Σ гр.11 таб.2 + Σ гр.11 таб.5 (100 < > 100,1)");
+        QTest::newRow("untrimmed text shown")
+            << " 1500 "
+            << "1450,5" << s(u"п.3 таб.1 < > Σ гр.11 таб.2 + Σ гр.11 таб.5 ( 1500  < > 1450,5)");
+        QTest::newRow("a word") << "багато"
+                                << "5" << s(u"п.3 таб.1 < > Σ гр.11 таб.2 + Σ гр.11 таб.5 (багато < > 5)");
     }
     void totals()
     {
         QFETCH(QString, item);
         QFETCH(QString, column);
         QFETCH(QString, message);
-        const QList<Cell> rows = tenant(2, 7, {QStringLiteral("11=") + column, QStringLiteral("13=0"), QStringLiteral("14=0")});
+        const QList<Cell> rows =
+            tenant(2, 7, {QStringLiteral("11=") + column, QStringLiteral("13=0"), QStringLiteral("14=0")});
         QList<Cell> cells = consistentTable1(rows) + rows;
         cells.append({1, 12, 2, item});
         cells.append({1, 14, 2, QStringLiteral("0")});

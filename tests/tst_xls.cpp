@@ -18,8 +18,14 @@ using xls::Workbook;
 
 namespace {
 
-QString fixture(const char* name) { return QDir(QStringLiteral(BRANTOVEL_FIXTURES_DIR)).filePath(QString::fromLatin1(name)); }
-QString corpus(const char* name) { return QDir(QStringLiteral(BRANTOVEL_CORPUS_DIR)).filePath(QString::fromLatin1(name)); }
+QString fixture(const char* name)
+{
+    return QDir(QStringLiteral(BRANTOVEL_FIXTURES_DIR)).filePath(QString::fromLatin1(name));
+}
+QString corpus(const char* name)
+{
+    return QDir(QStringLiteral(BRANTOVEL_CORPUS_DIR)).filePath(QString::fromLatin1(name));
+}
 
 QByteArray readAll(const QString& path)
 {
@@ -87,14 +93,22 @@ private slots:
         QTest::addColumn<int>("col");
         QTest::addColumn<QString>("comma");
         QTest::addColumn<QString>("point");
-        QTest::newRow("number") << "lo-values.xls" << 1 << 4 << "4,5" << "4.5";
-        QTest::newRow("negative") << "lo-values.xls" << 1 << 5 << "-0,25" << "-0.25";
-        QTest::newRow("date at midnight") << "lo-values.xls" << 3 << 1 << "09.12.2026" << "12/9/2026";
-        QTest::newRow("date and time") << "lo-values.xls" << 3 << 2 << "01.03.2026 14:05:09" << "3/1/2026 2:05:09 PM";
-        QTest::newRow("xlwt date 1900") << "xlwt-values.xls" << 2 << 1 << "31.01.2026" << "1/31/2026";
-        QTest::newRow("xlwt date 1904") << "xlwt-1904.xls" << 2 << 1 << "31.01.2026" << "1/31/2026";
-        QTest::newRow("xlwt time 1904") << "xlwt-1904.xls" << 2 << 2 << "31.01.2026 08:30:00" << "1/31/2026 8:30:00 AM";
-        QTest::newRow("boolean") << "xlwt-values.xls" << 2 << 3 << "TRUE" << "TRUE";
+        QTest::newRow("number") << "lo-values.xls" << 1 << 4 << "4,5"
+                                << "4.5";
+        QTest::newRow("negative") << "lo-values.xls" << 1 << 5 << "-0,25"
+                                  << "-0.25";
+        QTest::newRow("date at midnight") << "lo-values.xls" << 3 << 1 << "09.12.2026"
+                                          << "12/9/2026";
+        QTest::newRow("date and time") << "lo-values.xls" << 3 << 2 << "01.03.2026 14:05:09"
+                                       << "3/1/2026 2:05:09 PM";
+        QTest::newRow("xlwt date 1900") << "xlwt-values.xls" << 2 << 1 << "31.01.2026"
+                                        << "1/31/2026";
+        QTest::newRow("xlwt date 1904") << "xlwt-1904.xls" << 2 << 1 << "31.01.2026"
+                                        << "1/31/2026";
+        QTest::newRow("xlwt time 1904") << "xlwt-1904.xls" << 2 << 2 << "31.01.2026 08:30:00"
+                                        << "1/31/2026 8:30:00 AM";
+        QTest::newRow("boolean") << "xlwt-values.xls" << 2 << 3 << "TRUE"
+                                 << "TRUE";
     }
     void valueTexts()
     {

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <stdexcept>
 
 namespace app {
@@ -88,8 +87,8 @@ ControlRunResult ControlRun::run()
     const QDir dir(m_dir);
     const QString report = dir.absoluteFilePath(QStringLiteral("zvit.xls"));
     const QString templ = dir.absoluteFilePath(QStringLiteral("elog.xls"));
-    Logfilename = dir.absoluteFilePath(QFileInfo(report).fileName().section(QLatin1Char('.'), 0, 0) +
-                                       QStringLiteral("_log.xls"));
+    Logfilename =
+        dir.absoluteFilePath(QFileInfo(report).fileName().section(QLatin1Char('.'), 0, 0) + QStringLiteral("_log.xls"));
     QString verdict;
     try {
         prepareLog(templ);

@@ -16,9 +16,9 @@ struct LogRow {
 struct ControlRunResult {
     enum Outcome { Findings, Clean, Failed };
     Outcome outcome = Failed;
-    QString error;       // the text shown when the run failed
-    QList<LogRow> rows;  // the log's finding rows, in order
-    QString copiedTo;    // where the clean report was copied, if anywhere
+    QString error;      // the text shown when the run failed
+    QList<LogRow> rows; // the log's finding rows, in order
+    QString copiedTo;   // where the clean report was copied, if anywhere
 };
 
 // The application title: the executable's file name up to its first dot, first letter kept,

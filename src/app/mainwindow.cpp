@@ -11,8 +11,8 @@
 
 TSuperMain::TSuperMain(QString dir, app::Desktop& desktop, std::function<check::Environment()> environment,
                        QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint),
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::WindowMinimizeButtonHint),
       m_dir(std::move(dir)), m_desktop(desktop), m_environment(std::move(environment))
 {
     setObjectName(QStringLiteral("SuperMain"));
@@ -52,11 +52,20 @@ TSuperMain::TSuperMain(QString dir, app::Desktop& desktop, std::function<check::
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TSuperMain::FormCreate() { Button2Click(); }
+void TSuperMain::FormCreate()
+{
+    Button2Click();
+}
 
-void TSuperMain::Button2Click() { m_desktop.openDocument(QDir(m_dir).absoluteFilePath(QStringLiteral("readme.doc"))); }
+void TSuperMain::Button2Click()
+{
+    m_desktop.openDocument(QDir(m_dir).absoluteFilePath(QStringLiteral("readme.doc")));
+}
 
-void TSuperMain::Button1Click() { m_desktop.openDocument(QDir(m_dir).absoluteFilePath(QStringLiteral("zvit.xls"))); }
+void TSuperMain::Button1Click()
+{
+    m_desktop.openDocument(QDir(m_dir).absoluteFilePath(QStringLiteral("zvit.xls")));
+}
 
 void TSuperMain::bbOkClick()
 {
@@ -69,4 +78,7 @@ void TSuperMain::bbOkClick()
     INNKOD = run.INNKOD;
 }
 
-void TSuperMain::bbCancelClick() { close(); }
+void TSuperMain::bbCancelClick()
+{
+    close();
+}

@@ -6,7 +6,6 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QWidget>
-
 #include <functional>
 
 class TfmStatus;

@@ -8,7 +8,10 @@
 
 namespace app {
 
-void QtDesktop::openDocument(const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+void QtDesktop::openDocument(const QString& path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
 bool QtDesktop::askYesNo(const QString& title, const QString& text)
 {

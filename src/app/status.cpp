@@ -59,4 +59,7 @@ void TfmStatus::openform(const QString& text1, const QString& text2)
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-void TfmStatus::closeform() { hide(); }
+void TfmStatus::closeform()
+{
+    hide();
+}

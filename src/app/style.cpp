@@ -42,7 +42,10 @@ QFont windowFont()
     return font;
 }
 
-void applyStyle(const QString& name) { qApp->setStyleSheet(styleSheet(name)); }
+void applyStyle(const QString& name)
+{
+    qApp->setStyleSheet(styleSheet(name));
+}
 
 QIcon programIcon()
 {

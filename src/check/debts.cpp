@@ -74,9 +74,10 @@ private:
         if (st.hasTenant(six, code, kind))
             return;
         const bool movable = kind == QStringLiteral("Так");
-        QString message = QStringLiteral("Не знайдений в таб. %1 орендар \"").arg(six ? 5 : 2) + ctx.raw(r, col3name) +
-                          QStringLiteral("\" з таб. %1 (Код ЄДРПОУ: ").arg(six ? 6 : 3) + code +
-                          (movable ? QStringLiteral(" ; оренда рухомого майна") : QStringLiteral(" ; оренда нерухомого майна"));
+        QString message =
+            QStringLiteral("Не знайдений в таб. %1 орендар \"").arg(six ? 5 : 2) + ctx.raw(r, col3name) +
+            QStringLiteral("\" з таб. %1 (Код ЄДРПОУ: ").arg(six ? 6 : 3) + code +
+            (movable ? QStringLiteral(" ; оренда рухомого майна") : QStringLiteral(" ; оренда нерухомого майна"));
         if (!six)
             message += QStringLiteral(")");
         ctx.log(message, r, col3name);
@@ -97,9 +98,8 @@ private:
         static const Rel rels[] = {{7, 8, true},    {7, 13, true},   {15, 17, false}, {15, 19, false},
                                    {16, 18, false}, {16, 20, false}, {15, 21, false}, {16, 22, false}};
         for (const Rel& rel : rels) {
-            const bool less = rel.amount
-                                  ? ctx.lenient(r, rel.left) < ctx.lenient(r, rel.right)
-                                  : lenientWhole(ctx.text(r, rel.left)) < lenientWhole(ctx.text(r, rel.right));
+            const bool less = rel.amount ? ctx.lenient(r, rel.left) < ctx.lenient(r, rel.right)
+                                         : lenientWhole(ctx.text(r, rel.left)) < lenientWhole(ctx.text(r, rel.right));
             if (less)
                 ctx.log(QStringLiteral("Не виконується умова Гр.%1>=Гр.%2.").arg(rel.left).arg(rel.right), r, rel.left);
         }
@@ -107,12 +107,7 @@ private:
 
     void lessorCode()
     {
-        QString t = ctx.text(r, col3inn_dav);
-        int64_t v = 0;
-        if (t.isEmpty())
-            t = QStringLiteral("0");
-        else
-            v = codeValue(t);
+        const auto [t, v] = codeOf(ctx, r, col3inn_dav);
         codeRule(ctx, r, col3inn_dav, QStringLiteral("Невірний код орендодавця.("), t, v);
     }
 
@@ -167,24 +162,7 @@ private:
 
 void checkDebts(SheetContext& ctx, bool secondTable)
 {
-    for (int r = ctx.st.rowstart3; r <= ctx.rowfinishnew; ++r) {
-        if (r < 7 || ctx.text(r, col3inn).isEmpty() || ctx.text(r, col3name).isEmpty())
-            continue;
-        if (ctx.text(r - 1, col3num) != QStringLiteral("1") && !ctx.st.table3) {
-            ctx.log(kRowNotProcessed, r, 0);
-            continue;
-        }
-        try {
-            DebtRow(ctx, r, secondTable).run();
-        } catch (const findings::LogFull&) {
-        throw; // no room left in the log: the run stops
-    } catch (const std::exception&) {
-            ctx.log(kRowNotProcessed, r, 0);
-        }
-    }
-    for (int r = 7; r <= ctx.rowfinishnew; ++r)
-        if (ctx.text(r, col3inn).isEmpty() || ctx.text(r, col3name).isEmpty())
-            ctx.log(kRowNotProcessed, r, 0);
+    walkTable(ctx, ctx.st.rowstart3, col3inn, ctx.st.table3, [&](int r) { DebtRow(ctx, r, secondTable).run(); });
 }
 
 } // namespace check

@@ -17,8 +17,7 @@ const long double kTol09 = 0.09L;
 const long double kTol01 = 0.01L;
 
 // Runs one guarded block: any failure inside writes the block's own finding.
-template <typename Body>
-void guarded(const SheetContext& ctx, int row, int col, const QString& failure, Body body)
+template <typename Body> void guarded(const SheetContext& ctx, int row, int col, const QString& failure, Body body)
 {
     try {
         body();
@@ -29,7 +28,10 @@ void guarded(const SheetContext& ctx, int row, int col, const QString& failure, 
     }
 }
 
-QString wrongItem(int item) { return QStringLiteral("Невірно заповнений п.%1 таб.1").arg(item); }
+QString wrongItem(int item)
+{
+    return QStringLiteral("Невірно заповнений п.%1 таб.1").arg(item);
+}
 
 class GeneralSheet {
 public:
@@ -145,8 +147,8 @@ private:
         case 22:
             return guarded(ctx, 22, col1zab50zvit, wrongItem(13), [&] {
                 g.zvitborg50 = double(rounded(22));
-                const long double e = (long double)g.zvitnar50zvit -
-                                      ((long double)g.zvitpererah50 - (long double)g.zvitpererah50myn);
+                const long double e =
+                    (long double)g.zvitnar50zvit - ((long double)g.zvitpererah50 - (long double)g.zvitpererah50myn);
                 if (e > 0 && std::fabs((long double)g.zvitborg50 - e) > kTol09)
                     ctx.log(QStringLiteral("п.13 таб.1 <> (п.10 – (п.11 – п.12)) таб.1"), 22, col1zab50zvit);
                 else if (e <= 0 && g.zvitborg50 != 0)
@@ -178,9 +180,9 @@ private:
             } else {
                 g.zvitmail = t;
                 if (!IsValidEmail(t))
-                    ctx.log(QStringLiteral(
-                                "Невірно заповнено: Адреса електронної пошти для зв'язку з балансоутримувачем."),
-                            32, col1mail);
+                    ctx.log(
+                        QStringLiteral("Невірно заповнено: Адреса електронної пошти для зв'язку з балансоутримувачем."),
+                        32, col1mail);
             }
             return;
         }
@@ -299,8 +301,8 @@ private:
             if (pair && std::fabs((long double)g.zvitotrim / 2 - (long double)g.zvitnar50zvit) > kTol09)
                 ctx.log(relation(), 19, col1nar50zvit);
         } catch (const findings::LogFull&) {
-        throw; // no room left in the log: the run stops
-    } catch (const std::exception&) {
+            throw; // no room left in the log: the run stops
+        } catch (const std::exception&) {
             ctx.log(relation(), 19, col1nar50zvit);
         }
     }
@@ -308,6 +310,9 @@ private:
 
 } // namespace
 
-void checkGeneral(SheetContext& ctx) { GeneralSheet(ctx).run(); }
+void checkGeneral(SheetContext& ctx)
+{
+    GeneralSheet(ctx).run();
+}
 
 } // namespace check

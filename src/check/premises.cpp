@@ -66,13 +66,13 @@ void premisesRow(SheetContext& ctx, int r, const DistrictList& districts)
 
     TAnyMessages& msg = st.MyMessages;
     msg[vikor] = ctx.text(r, 16);
-    const bool vik_priz = std::find(msg.begin() + aeVal1, msg.begin() + aeVal12 + 1, msg[vikor]) !=
-                          msg.begin() + aeVal12 + 1;
+    const bool vik_priz =
+        std::find(msg.begin() + aeVal1, msg.begin() + aeVal12 + 1, msg[vikor]) != msg.begin() + aeVal12 + 1;
     if (msg[vikor].isEmpty() || !vik_priz)
         ctx.log(QStringLiteral("Невірно заповнено: Можливе використання приміщення."), r, 16);
     msg[primit] = ctx.text(r, 17);
-    const bool prim_priz = std::find(msg.begin() + aeVal13, msg.begin() + aeVal16 + 1, msg[primit]) !=
-                           msg.begin() + aeVal16 + 1;
+    const bool prim_priz =
+        std::find(msg.begin() + aeVal13, msg.begin() + aeVal16 + 1, msg[primit]) != msg.begin() + aeVal16 + 1;
     if (!msg[primit].isEmpty() && !prim_priz)
         ctx.log(QStringLiteral("Невірно заповнено: Примітка."), r, 17);
 
@@ -99,8 +99,8 @@ void checkPremises(SheetContext& ctx)
             try {
                 premisesRow(ctx, r, districts);
             } catch (const findings::LogFull&) {
-        throw; // no room left in the log: the run stops
-    } catch (const std::exception&) {
+                throw; // no room left in the log: the run stops
+            } catch (const std::exception&) {
                 ctx.log(kRowNotProcessed, r, 0);
             }
         }

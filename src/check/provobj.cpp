@@ -30,7 +30,10 @@ TAnyMessages makeMyMessages()
 }
 
 namespace {
-QString tenantKey(const QString& inn, const QString& mayno) { return inn + QChar(0x1F) + mayno; }
+QString tenantKey(const QString& inn, const QString& mayno)
+{
+    return inn + QChar(0x1F) + mayno;
+}
 } // namespace
 
 void RunState::setTenant(bool fifth, int r, TOrendar tenant)
@@ -61,13 +64,25 @@ QString SheetContext::raw(int row, int col) const
     return sheet::valueText(wb.Value(iTabSheet, row, col), checker.env().locale, wb.date1904());
 }
 
-QString SheetContext::text(int row, int col) const { return validate::trimmedText(raw(row, col)); }
+QString SheetContext::text(int row, int col) const
+{
+    return validate::trimmedText(raw(row, col));
+}
 
-long double SheetContext::lenient(int row, int col) const { return validate::lenientNumber(text(row, col), dec()); }
+long double SheetContext::lenient(int row, int col) const
+{
+    return validate::lenientNumber(text(row, col), dec());
+}
 
-double SheetContext::strict(int row, int col) const { return validate::strictNumber(text(row, col), dec()); }
+double SheetContext::strict(int row, int col) const
+{
+    return validate::strictNumber(text(row, col), dec());
+}
 
-QString SheetContext::printed(long double v) const { return validate::printedNumber(v, dec()); }
+QString SheetContext::printed(long double v) const
+{
+    return validate::printedNumber(v, dec());
+}
 
 void Checker::ProvObj(const QString& file1p)
 {

@@ -7,7 +7,6 @@
 
 #include <QHash>
 #include <QString>
-
 #include <array>
 #include <memory>
 #include <vector>
@@ -16,8 +15,25 @@ namespace check {
 
 // The allowed values of the free premises sheet, and its two working slots.
 enum TAnyEnum {
-    aeVal1, aeVal2, aeVal3, aeVal4, aeVal5, aeVal6, aeVal7, aeVal8, aeVal9, aeVal10, aeVal11, aeVal12,
-    aeVal13, aeVal14, aeVal15, aeVal16, vikor, primit, TAnyEnumCount
+    aeVal1,
+    aeVal2,
+    aeVal3,
+    aeVal4,
+    aeVal5,
+    aeVal6,
+    aeVal7,
+    aeVal8,
+    aeVal9,
+    aeVal10,
+    aeVal11,
+    aeVal12,
+    aeVal13,
+    aeVal14,
+    aeVal15,
+    aeVal16,
+    vikor,
+    primit,
+    TAnyEnumCount
 };
 using TAnyMessages = std::array<QString, TAnyEnumCount>;
 TAnyMessages makeMyMessages();
@@ -30,14 +46,14 @@ struct TOrendar {
 };
 
 // Column maps (1-based column numbers).
-inline constexpr int col1kvart = 2, col1period = 2, col1stan = 2, col1inn = 2, col1name = 2, col1balkv = 2,
-                     col1nar = 2, col1otr = 2, col1otrzvit = 2, col1zab_zag = 2, col1zab = 2, col1nar50zvit = 2,
-                     col1perer50zvit = 2, col1perer50poper = 2, col1zab50zvit = 2, col130_50_min = 2, col1kvcmk = 2,
-                     col1narahcmk = 2, col1perer50cmk = 2, col1zabcmk = 2, col1perer50in = 2, col1pererVod_En = 2,
-                     col1mail = 2, col1tell = 2, col1vidpov = 2, col1dir = 2, col1buh = 2;
+inline constexpr int col1kvart = 2, col1period = 2, col1stan = 2, col1inn = 2, col1name = 2, col1balkv = 2, col1nar = 2,
+                     col1otr = 2, col1otrzvit = 2, col1zab_zag = 2, col1zab = 2, col1nar50zvit = 2, col1perer50zvit = 2,
+                     col1perer50poper = 2, col1zab50zvit = 2, col130_50_min = 2, col1kvcmk = 2, col1narahcmk = 2,
+                     col1perer50cmk = 2, col1zabcmk = 2, col1perer50in = 2, col1pererVod_En = 2, col1mail = 2,
+                     col1tell = 2, col1vidpov = 2, col1dir = 2, col1buh = 2;
 inline constexpr int col2no = 1, col2inn_or = 2, col2name_or = 3, col2inn_dav = 4, col2name_dav = 5, col2Pltotal = 7,
-                     col2pl_nar_vid = 8, col2pl_nar_1grn = 9, col2pl_nar_time = 10, col2nar_tim = 11,
-                     col2otr_tim = 13, col2nar50 = 14;
+                     col2pl_nar_vid = 8, col2pl_nar_1grn = 9, col2pl_nar_time = 10, col2nar_tim = 11, col2otr_tim = 13,
+                     col2nar50 = 14;
 inline constexpr int col3num = 1, col3inn = 2, col3name = 3, col3inn_dav = 4, col3name_dav = 5, col3toltal = 7,
                      col3pot = 9, col3pros = 10, col3pros2 = 11, col3beznad = 12, col3spis = 14, col3kilk = 15,
                      col3kilk_zv = 16, col3kilksud = 17, col3kilksud_zv = 18, col3pozov = 19, col3pozov_zv = 20,
@@ -53,8 +69,8 @@ struct GeneralValues {
     QString zvitinn, zvitname;
     int64_t table1innorend = 0;
     double zvitplosha = 0, zvitnarah = 0, zvitotrim = 0, zvitotrim_z = 0, zvitborg_zag = 0, zvitborg = 0,
-           zvitnar50zvit = 0, zvitpererah50 = 0, zvitpererah50myn = 0, zvitborg50 = 0, zvitborg50myn = 0,
-           zvitkvcmk = 0, zvitnarahcmk = 0, zvitperer50cmk = 0, zvitborgcmk = 0, zvitperer50in = 0;
+           zvitnar50zvit = 0, zvitpererah50 = 0, zvitpererah50myn = 0, zvitborg50 = 0, zvitborg50myn = 0, zvitkvcmk = 0,
+           zvitnarahcmk = 0, zvitperer50cmk = 0, zvitborgcmk = 0, zvitperer50in = 0;
     QString zvitmail, zvittell, zvitvidpov, zvitdir;
 };
 
@@ -133,10 +149,7 @@ public:
     double strict(int row, int col) const;
     QChar dec() const { return checker.env().locale.decimal; }
     QString printed(long double v) const;
-    void log(const QString& message, int row, int col) const
-    {
-        checker.Log(tabsheetname, message, row, col, true);
-    }
+    void log(const QString& message, int row, int col) const { checker.Log(tabsheetname, message, row, col, true); }
 };
 
 void checkGeneral(SheetContext& ctx);

@@ -1,5 +1,6 @@
 #include "rowrules.h"
 
+#include "validate/readings.h"
 #include "validate/validid.h"
 
 namespace check {
@@ -7,9 +8,40 @@ namespace check {
 void codeRule(const SheetContext& ctx, int row, int col, const QString& start, const QString& t, int64_t v)
 {
     const qsizetype len = t.size();
-    const bool wrong = (len != 8 && len != 10) || (len == 8 && !ValidID::IsValidOKPO(int32_t(v))) || (len == 10 && v == 0);
+    const bool wrong =
+        (len != 8 && len != 10) || (len == 8 && !ValidID::IsValidOKPO(int32_t(v))) || (len == 10 && v == 0);
     if (wrong)
         ctx.log(start + t + QStringLiteral(")"), row, col);
+}
+
+std::pair<QString, int64_t> codeOf(const SheetContext& ctx, int row, int col)
+{
+    const QString t = ctx.text(row, col);
+    if (t.isEmpty())
+        return {QStringLiteral("0"), 0};
+    return {t, validate::codeValue(t)};
+}
+
+void walkTable(SheetContext& ctx, int rowstart, int keyCol, const bool& flag, const std::function<void(int)>& rowChecks)
+{
+    for (int r = rowstart; r <= ctx.rowfinishnew; ++r) {
+        if (r < 7 || ctx.text(r, keyCol).isEmpty() || ctx.text(r, 3).isEmpty())
+            continue;
+        if (ctx.text(r - 1, 1) != QStringLiteral("1") && !flag) {
+            ctx.log(kRowNotProcessed, r, 0);
+            continue;
+        }
+        try {
+            rowChecks(r);
+        } catch (const findings::LogFull&) {
+            throw; // no room left in the log: the run stops
+        } catch (const std::exception&) {
+            ctx.log(kRowNotProcessed, r, 0);
+        }
+    }
+    for (int r = 7; r <= ctx.rowfinishnew; ++r)
+        if (ctx.text(r, 2).isEmpty() || ctx.text(r, 3).isEmpty())
+            ctx.log(kRowNotProcessed, r, 0);
 }
 
 } // namespace check

@@ -3,6 +3,8 @@
 #include "provobj.h"
 
 #include <QString>
+#include <functional>
+#include <utility>
 
 namespace check {
 
@@ -15,7 +17,21 @@ inline constexpr long double kTolerance = 0.09L;
 // 8-character code has a wrong check digit, or when a 10-character code is 0.
 void codeRule(const SheetContext& ctx, int row, int col, const QString& start, const QString& t, int64_t v);
 
+// The code of a table cell as the code rule takes it: an empty cell reads as "0" with the value 0,
+// any other text must convert (a failure of the row otherwise).
+std::pair<QString, int64_t> codeOf(const SheetContext& ctx, int row, int col);
+
+// The two passes shared by the tenant and debt tables. First pass: a row from 7 with `keyCol` and
+// `nameCol` filled is taken up when the row above reads "1" in column A or `flag` is set, and its
+// checks run as one guarded unit; a row not taken up, or whose checks fail, gets
+// "Рядок не оброблено.". Second pass: every row from 7 with B or C empty gets it too.
+void walkTable(SheetContext& ctx, int rowstart, int keyCol, const bool& flag,
+               const std::function<void(int)>& rowChecks);
+
 // Adds a lenient number to a total in extended precision and stores it back as a double.
-inline void addTo(double& total, long double value) { total = double((long double)total + value); }
+inline void addTo(double& total, long double value)
+{
+    total = double((long double)total + value);
+}
 
 } // namespace check

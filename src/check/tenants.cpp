@@ -46,16 +46,10 @@ void tenantRow(SheetContext& ctx, int r, bool five)
     st.table2 = true;
     strictWhole(ctx.text(r, col2no));
 
-    for (const auto& [col, start] : {std::pair{col2inn_or, QStringLiteral("Невірний код орендаря.(")},
-                                     std::pair{col2inn_dav, QStringLiteral("Невірний код орендодавця.(")}}) {
-        QString t = ctx.text(r, col);
-        int64_t v = 0;
-        if (t.isEmpty())
-            t = QStringLiteral("0");
-        else
-            v = codeValue(t);
-        codeRule(ctx, r, col, start, t, v);
-    }
+    const auto [tenant, tenantValue] = codeOf(ctx, r, col2inn_or);
+    codeRule(ctx, r, col2inn_or, QStringLiteral("Невірний код орендаря.("), tenant, tenantValue);
+    const auto [lessor, lessorValue] = codeOf(ctx, r, col2inn_dav);
+    codeRule(ctx, r, col2inn_dav, QStringLiteral("Невірний код орендодавця.("), lessor, lessorValue);
 
     double area[4]; // G, H, I, J
     const int areaCols[4] = {col2Pltotal, col2pl_nar_vid, col2pl_nar_1grn, col2pl_nar_time};
@@ -82,24 +76,7 @@ void tenantRow(SheetContext& ctx, int r, bool five)
 
 void checkTenants(SheetContext& ctx, bool secondTable)
 {
-    for (int r = ctx.st.rowstart2; r <= ctx.rowfinishnew; ++r) {
-        if (r < 7 || ctx.text(r, col2no).isEmpty() || ctx.text(r, col2name_or).isEmpty())
-            continue;
-        if (ctx.text(r - 1, col2no) != QStringLiteral("1") && !ctx.st.table2) {
-            ctx.log(kRowNotProcessed, r, 0);
-            continue;
-        }
-        try {
-            tenantRow(ctx, r, secondTable);
-        } catch (const findings::LogFull&) {
-        throw; // no room left in the log: the run stops
-    } catch (const std::exception&) {
-            ctx.log(kRowNotProcessed, r, 0);
-        }
-    }
-    for (int r = 7; r <= ctx.rowfinishnew; ++r)
-        if (ctx.text(r, col2inn_or).isEmpty() || ctx.text(r, col2name_or).isEmpty())
-            ctx.log(kRowNotProcessed, r, 0);
+    walkTable(ctx, ctx.st.rowstart2, col2no, ctx.st.table2, [&](int r) { tenantRow(ctx, r, secondTable); });
 }
 
 } // namespace check

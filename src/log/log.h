@@ -5,7 +5,6 @@
 
 #include <QDateTime>
 #include <QString>
-
 #include <memory>
 #include <stdexcept>
 

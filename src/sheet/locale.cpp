@@ -15,9 +15,15 @@ Locale Locale::fromQLocale(const QLocale& locale)
     return l;
 }
 
-Locale Locale::system() { return fromQLocale(QLocale::system()); }
+Locale Locale::system()
+{
+    return fromQLocale(QLocale::system());
+}
 
-Locale Locale::comma() { return Locale{}; }
+Locale Locale::comma()
+{
+    return Locale{};
+}
 
 Locale Locale::point()
 {

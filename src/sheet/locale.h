@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
-
 #include <functional>
 
 namespace sheet {

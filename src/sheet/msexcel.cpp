@@ -3,14 +3,16 @@
 #include "xls/error.h"
 
 #include <QFileInfo>
-
 #include <stdexcept>
 
 namespace sheet {
 
 namespace {
 
-[[noreturn]] void fail(const QString& message) { throw std::runtime_error(message.toStdString()); }
+[[noreturn]] void fail(const QString& message)
+{
+    throw std::runtime_error(message.toStdString());
+}
 
 } // namespace
 
@@ -19,7 +21,10 @@ Workbook::Workbook(Application* app, QString fullName, xls::Workbook book)
 {
 }
 
-void Workbook::Activate() { m_app->m_active = this; }
+void Workbook::Activate()
+{
+    m_app->m_active = this;
+}
 
 void Workbook::checkSheet(int sheet) const
 {
@@ -57,7 +62,10 @@ int Workbook::lastCellRow(int sheet) const
     return std::max(1, m_book.lastUsedRow(sheet - 1));
 }
 
-void Workbook::Save() { m_book.save(m_fullName); }
+void Workbook::Save()
+{
+    m_book.save(m_fullName);
+}
 
 std::shared_ptr<Workbook> Application::Open(const QString& path)
 {

@@ -3,7 +3,6 @@
 #include "xls/workbook.h"
 
 #include <QString>
-
 #include <memory>
 #include <vector>
 

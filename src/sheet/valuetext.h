@@ -4,7 +4,6 @@
 #include "xls/workbook.h"
 
 #include <QString>
-
 #include <stdexcept>
 
 namespace sheet {

@@ -19,8 +19,8 @@ bool CheckAllowed(const QString& s)
 {
     for (const QChar c : s) {
         const char16_t u = c.unicode();
-        const bool ok = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') ||
-                        u == u'_' || u == u'-' || u == u'.';
+        const bool ok = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'_' ||
+                        u == u'-' || u == u'.';
         if (!ok)
             return false;
     }

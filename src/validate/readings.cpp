@@ -104,7 +104,10 @@ double strictNumber(const QString& trimmed, QChar decimal)
     return double(roundTo2(*v));
 }
 
-long double rawNumber(const QString& raw, QChar decimal) { return toNumber(raw, decimal).value_or(0.0L); }
+long double rawNumber(const QString& raw, QChar decimal)
+{
+    return toNumber(raw, decimal).value_or(0.0L);
+}
 
 std::optional<int32_t> toWhole(const QString& text)
 {
@@ -133,7 +136,10 @@ std::optional<int32_t> toWhole(const QString& text)
     return int32_t(v);
 }
 
-int32_t lenientWhole(const QString& text) { return toWhole(text).value_or(0); }
+int32_t lenientWhole(const QString& text)
+{
+    return toWhole(text).value_or(0);
+}
 
 int32_t strictWhole(const QString& text)
 {
@@ -155,8 +161,8 @@ int64_t codeValue(const QString& trimmed)
     if (i == n)
         throw ConversionError(trimmed);
     uint64_t v = 0;
-    const uint64_t limit = negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1
-                                    : uint64_t(std::numeric_limits<int64_t>::max());
+    const uint64_t limit =
+        negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1 : uint64_t(std::numeric_limits<int64_t>::max());
     for (; i < n; ++i) {
         const QChar c = trimmed.at(i);
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
@@ -169,6 +175,9 @@ int64_t codeValue(const QString& trimmed)
     return negative ? int64_t(0 - v) : int64_t(v);
 }
 
-QString printedNumber(long double value, QChar decimal) { return formatGeneral(value, decimal); }
+QString printedNumber(long double value, QChar decimal)
+{
+    return formatGeneral(value, decimal);
+}
 
 } // namespace validate

@@ -2,7 +2,6 @@
 
 #include <QChar>
 #include <QString>
-
 #include <cstdint>
 #include <optional>
 #include <stdexcept>

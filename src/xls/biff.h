@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <cstdint>
 #include <vector>
 
@@ -45,8 +44,14 @@ enum : uint16_t {
 
 constexpr uint32_t kMaxRecordData = 8224;
 
-inline uint16_t u16(const char* p) { return uint16_t(uint8_t(p[0]) | (uint8_t(p[1]) << 8)); }
-inline uint32_t u32(const char* p) { return uint32_t(u16(p)) | (uint32_t(u16(p + 2)) << 16); }
+inline uint16_t u16(const char* p)
+{
+    return uint16_t(uint8_t(p[0]) | (uint8_t(p[1]) << 8));
+}
+inline uint32_t u32(const char* p)
+{
+    return uint32_t(u16(p)) | (uint32_t(u16(p + 2)) << 16);
+}
 inline void put16(char* p, uint16_t v)
 {
     p[0] = char(v & 0xFF);

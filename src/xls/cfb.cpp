@@ -3,7 +3,6 @@
 #include "error.h"
 
 #include <QtEndian>
-
 #include <algorithm>
 #include <functional>
 
@@ -15,10 +14,22 @@ constexpr char kSignature[8] = {'\xD0', '\xCF', '\x11', '\xE0', '\xA1', '\xB1', 
 constexpr uint32_t kMiniSectorSize = 64;
 constexpr uint32_t kMiniCutoff = 4096;
 
-uint32_t u32(const char* p) { return qFromLittleEndian<quint32>(p); }
-uint16_t u16(const char* p) { return qFromLittleEndian<quint16>(p); }
-void put32(char* p, uint32_t v) { qToLittleEndian<quint32>(v, p); }
-void put64(char* p, uint64_t v) { qToLittleEndian<quint64>(v, p); }
+uint32_t u32(const char* p)
+{
+    return qFromLittleEndian<quint32>(p);
+}
+uint16_t u16(const char* p)
+{
+    return qFromLittleEndian<quint16>(p);
+}
+void put32(char* p, uint32_t v)
+{
+    qToLittleEndian<quint32>(v, p);
+}
+void put64(char* p, uint64_t v)
+{
+    qToLittleEndian<quint64>(v, p);
+}
 
 // Reads the sectors of the file by number, with every access bounds-checked.
 class SectorFile {
@@ -51,9 +62,9 @@ private:
 
 // Follows a chain through `fat`, collecting up to `want` bytes (all when want is unset).
 // Cycles, out-of-range links and short chains are errors.
-QByteArray readChain(const std::vector<uint32_t>& fat, uint32_t start, std::optional<uint64_t> want,
-                     uint32_t unitSize, const std::function<const char*(uint32_t, uint32_t*)>& unit,
-                     uint32_t unitCount, const QString& path)
+QByteArray readChain(const std::vector<uint32_t>& fat, uint32_t start, std::optional<uint64_t> want, uint32_t unitSize,
+                     const std::function<const char*(uint32_t, uint32_t*)>& unit, uint32_t unitCount,
+                     const QString& path)
 {
     QByteArray out;
     if (want && *want == 0)
@@ -94,7 +105,7 @@ CompoundFile CompoundFile::parse(const QByteArray& bytes, const QString& path)
 {
     if (bytes.size() < 512 || memcmp(bytes.constData(), kSignature, 8) != 0)
         throw makeError(bytes.size() >= 8 && memcmp(bytes.constData(), kSignature, 8) == 0 ? ErrorCode::Truncated
-                                                                                             : ErrorCode::NotCompoundFile,
+                                                                                           : ErrorCode::NotCompoundFile,
                         path);
     CompoundFile cf;
     const char* h = bytes.constData();

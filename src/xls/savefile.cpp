@@ -21,7 +21,10 @@ ScopedWriteFault::ScopedWriteFault(qint64 failAfterBytes, bool failAtCommit)
     g_fault = this;
 }
 
-ScopedWriteFault::~ScopedWriteFault() { g_fault = m_previous; }
+ScopedWriteFault::~ScopedWriteFault()
+{
+    g_fault = m_previous;
+}
 
 void writeFileAtomically(const QString& path, const QByteArray& data)
 {

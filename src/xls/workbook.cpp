@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -77,7 +76,10 @@ struct Sheet {
     std::map<uint32_t, Edit> edits; // key: (row0 << 8) | col0
 };
 
-uint32_t editKey(int row0, int col0) { return (uint32_t(row0) << 8) | uint32_t(col0); }
+uint32_t editKey(int row0, int col0)
+{
+    return (uint32_t(row0) << 8) | uint32_t(col0);
+}
 
 // Whether an Excel number format code shows a date or a time.
 bool isDateFormatCode(const QString& code)
@@ -104,8 +106,9 @@ bool isDateFormatCode(const QString& code)
             if (close < 0)
                 break;
             const QString inner = code.mid(i + 1, close - i - 1).toLower();
-            if (!inner.isEmpty() && (inner.at(0) == QLatin1Char('h') || inner.at(0) == QLatin1Char('m') ||
-                                     inner.at(0) == QLatin1Char('s')) &&
+            if (!inner.isEmpty() &&
+                (inner.at(0) == QLatin1Char('h') || inner.at(0) == QLatin1Char('m') ||
+                 inner.at(0) == QLatin1Char('s')) &&
                 inner.count(inner.at(0)) == inner.size())
                 return true; // elapsed time: [h], [mm], [ss]
             i = close;
@@ -122,7 +125,10 @@ bool isDateFormatCode(const QString& code)
     return false;
 }
 
-bool isBuiltinDateFormat(uint16_t id) { return (id >= 14 && id <= 22) || (id >= 45 && id <= 47); }
+bool isBuiltinDateFormat(uint16_t id)
+{
+    return (id >= 14 && id <= 22) || (id >= 45 && id <= 47);
+}
 
 QString readShortString(const char* p, uint32_t len, uint32_t* used)
 {
@@ -253,7 +259,8 @@ void Workbook::Impl::parse()
     // A sheet whose recorded position misses its BOF is found by order among the substreams
     // that follow the globals; saving writes the right position back.
     auto isBofAt = [this](uint32_t pos) {
-        return uint64_t(pos) + 4 <= uint64_t(stream.size()) && pos >= globalsEnd && u16(stream.constData() + pos) == BOF;
+        return uint64_t(pos) + 4 <= uint64_t(stream.size()) && pos >= globalsEnd &&
+               u16(stream.constData() + pos) == BOF;
     };
     if (std::any_of(sheets.begin(), sheets.end(), [&](const Sheet& sh) { return !isBofAt(sh.bof); })) {
         std::vector<uint32_t> starts;
@@ -431,7 +438,8 @@ void Workbook::Impl::parseSheet(Sheet& sh)
             const uint16_t rw = u16(r.data);
             const uint16_t flags = u16(r.data + 12);
             // The row's column span sizes its cell list once, before its cells arrive.
-            const uint16_t span = uint16_t(std::min<int>(256, std::max(0, int(u16(r.data + 4)) - int(u16(r.data + 2)))));
+            const uint16_t span =
+                uint16_t(std::min<int>(256, std::max(0, int(u16(r.data + 4)) - int(u16(r.data + 2)))));
             if (span) {
                 if (sh.rows.size() <= rw)
                     sh.rows.resize(size_t(rw) + 1);
@@ -508,8 +516,8 @@ void Workbook::Impl::parseSheet(Sheet& sh)
         }
         case BOOLERR:
             if (r.len >= 8)
-                put(rw, CellRec{col, r.data[7] ? CellType::Error : CellType::Boolean, uint8_t(r.data[6]), kNoString,
-                                0});
+                put(rw,
+                    CellRec{col, r.data[7] ? CellType::Error : CellType::Boolean, uint8_t(r.data[6]), kNoString, 0});
             break;
         case FORMULA: {
             if (r.len < 20)
@@ -556,7 +564,8 @@ void Workbook::Impl::parseSheet(Sheet& sh)
             break;
         }
     }
-    sh.end = i < recs.size() ? recs[i].pos + 4 + recs[i].len : (recs.empty() ? sh.bof : recs.back().pos + 4 + recs.back().len);
+    sh.end = i < recs.size() ? recs[i].pos + 4 + recs[i].len
+                             : (recs.empty() ? sh.bof : recs.back().pos + 4 + recs.back().len);
     if (i >= recs.size())
         sh.located = false; // no closing EOF: readable, not writable
     // Cells of a row in column order; a repeated cell keeps its last record.
@@ -583,12 +592,30 @@ void Workbook::Impl::parseSheet(Sheet& sh)
         sh.end = sh.bof;
 }
 
-const QString& Workbook::path() const { return d->path; }
-int Workbook::sheetCount() const { return int(d->sheets.size()); }
-QString Workbook::sheetName(int sheet) const { return d->sheets.at(size_t(sheet)).name; }
-bool Workbook::isWorksheet(int sheet) const { return d->sheets.at(size_t(sheet)).worksheet; }
-bool Workbook::dateMode1904() const { return d->date1904; }
-bool Workbook::isModified() const { return d->modified; }
+const QString& Workbook::path() const
+{
+    return d->path;
+}
+int Workbook::sheetCount() const
+{
+    return int(d->sheets.size());
+}
+QString Workbook::sheetName(int sheet) const
+{
+    return d->sheets.at(size_t(sheet)).name;
+}
+bool Workbook::isWorksheet(int sheet) const
+{
+    return d->sheets.at(size_t(sheet)).worksheet;
+}
+bool Workbook::dateMode1904() const
+{
+    return d->date1904;
+}
+bool Workbook::isModified() const
+{
+    return d->modified;
+}
 
 CellValue Workbook::cell(int sheet, int row, int col) const
 {
@@ -638,8 +665,9 @@ void Workbook::setText(int sheet, int row, int col, const QString& text)
     if (sheet < 0 || size_t(sheet) >= d->sheets.size())
         throw makeError(ErrorCode::CellOutOfRange, d->path);
     if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols)
-        throw makeError(ErrorCode::CellOutOfRange, d->path,
-                        QStringLiteral("(рядок %1, стовпець %2; найбільше 65536 рядків і 256 стовпців)").arg(row).arg(col));
+        throw makeError(
+            ErrorCode::CellOutOfRange, d->path,
+            QStringLiteral("(рядок %1, стовпець %2; найбільше 65536 рядків і 256 стовпців)").arg(row).arg(col));
     if (text.size() > 32767)
         throw makeError(ErrorCode::Unsupported, d->path, QStringLiteral("Текст довший за 32767 символів."));
     d->sheets[size_t(sheet)].edits[editKey(row - 1, col - 1)] = Edit{true, text, 0};
@@ -660,7 +688,6 @@ void Workbook::save(const QString& target) const
     writeFileAtomically(where, serialize());
 }
 
-
 // ---------------------------------------------------------------------------------------------
 // Writing: every record the engine does not change is copied; the edited sheets get a new cell
 // table (ROW blocks with DBCELL), the SST grows by the new strings, and every absolute stream
@@ -677,7 +704,10 @@ void appendRecord(QByteArray& out, uint16_t type, const char* data, uint32_t len
     out.append(data, qsizetype(len));
 }
 
-void appendRecord(QByteArray& out, const Record& r) { appendRecord(out, r.type, r.data, r.len); }
+void appendRecord(QByteArray& out, const Record& r)
+{
+    appendRecord(out, r.type, r.data, r.len);
+}
 
 struct Unit {
     uint16_t col = 0, lastCol = 0;
@@ -1136,7 +1166,7 @@ QByteArray Workbook::Impl::buildStream() const
     out.reserve(stream.size() + 64 * qsizetype(newStrings.size()) + 4096);
     std::vector<uint32_t> boundsheetData; // offsets of BOUNDSHEET bodies, in sheet order
     const bool sstChanged = !newStrings.empty() || refDelta != 0;
-    std::vector<uint32_t> pieceHeader; // new positions of the SST pieces' headers
+    std::vector<uint32_t> pieceHeader;                // new positions of the SST pieces' headers
     std::vector<std::pair<uint32_t, uint32_t>> newAt; // (record header position, offset in body) of new strings
     auto writeSst = [&](bool existing) {
         auto begin = [&out](uint16_t type) {
@@ -1326,9 +1356,8 @@ void Workbook::Impl::selfCheck(const QByteArray& file) const
                                            [](const CellRec& x, uint16_t col) { return x.col < col; });
                 if (it == bRow.end() || it->col != c.col || it->type != c.type ||
                     (c.type != CellType::Text && std::memcmp(&it->num, &c.num, 8) != 0) || it->code != c.code ||
-                    (c.type == CellType::Text &&
-                     (c.str == kNoString ? QString() : strings[c.str]) !=
-                         (it->str == kNoString ? QString() : back.d->strings[it->str])))
+                    (c.type == CellType::Text && (c.str == kNoString ? QString() : strings[c.str]) !=
+                                                     (it->str == kNoString ? QString() : back.d->strings[it->str])))
                     throw fail(QStringLiteral("клітинка рядка %1 аркуша «%2»").arg(r + 1).arg(sh.name));
             }
         }

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
-
 #include <cstdint>
 #include <map>
 #include <memory>

@@ -7,7 +7,6 @@
 #include "xls/workbook.h"
 
 #include <QByteArray>
-
 #include <cstddef>
 #include <cstdint>
 
@@ -41,7 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <cstdio>
 
 // Replays every file given (or every file in the given folders) through the target.

@@ -18,10 +18,16 @@ QString describe(const QList<Row>& rows)
     return out;
 }
 
+QString mismatch(const QList<Row>& got, const QList<Row>& want)
+{
+    return QStringLiteral("got:\n") + describe(got) + QStringLiteral("want:\n") + describe(want);
+}
+
 Workspace::Workspace()
 {
     const QDir data(QStringLiteral(BRANTOVEL_DATA_DIR));
-    for (const char* name : {"zvit.xls", "elog.xls", "GUOZ.bin", "CMK.bin", "KYIV.bin", "ZFB.bin", "MAYNO.bin", "SR.bin"})
+    for (const char* name :
+         {"zvit.xls", "elog.xls", "GUOZ.bin", "CMK.bin", "KYIV.bin", "ZFB.bin", "MAYNO.bin", "SR.bin"})
         QFile::copy(data.filePath(QString::fromLatin1(name)), path(QString::fromLatin1(name)));
     for (const QString& f : QDir(dir()).entryList(QDir::Files))
         QFile(path(f)).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -29,7 +35,8 @@ Workspace::Workspace()
 
 void Workspace::makeReport(const QList<Cell>& cells, const QString& from)
 {
-    const QString source = from.isEmpty() ? QDir(QStringLiteral(BRANTOVEL_DATA_DIR)).filePath(QStringLiteral("zvit.xls")) : from;
+    const QString source =
+        from.isEmpty() ? QDir(QStringLiteral(BRANTOVEL_DATA_DIR)).filePath(QStringLiteral("zvit.xls")) : from;
     xls::Workbook wb = xls::Workbook::open(source);
     for (const Cell& c : cells)
         wb.setText(c.sheet - 1, c.row, c.col, c.text);
@@ -43,7 +50,10 @@ void Workspace::writeList(const QString& name, const QByteArray& content)
     f.write(content);
 }
 
-void Workspace::removeFile(const QString& name) { QFile::remove(path(name)); }
+void Workspace::removeFile(const QString& name)
+{
+    QFile::remove(path(name));
+}
 
 check::Environment environment(const QString& listDir, const sheet::Locale& locale, const QDate& today)
 {
@@ -86,16 +96,11 @@ QList<Cell> cleanGeneral(int months, int year)
 {
     // A balance holder outside every list but KYIV.bin, with a consistent, empty Table 1.
     QList<Cell> cells = {
-        {1, 4, 2, QString::number(months)},
-        {1, 5, 2, QString::number(year)},
-        {1, 6, 2, QStringLiteral("01.01.2027")},
-        {1, 7, 2, QStringLiteral("23456719")},
-        {1, 8, 2, QStringLiteral("ДП «Тест»")},
-        {1, 10, 2, QStringLiteral("100")},
-        {1, 32, 2, QStringLiteral("a@b.cd")},
-        {1, 33, 2, QStringLiteral("123")},
-        {1, 34, 2, QStringLiteral("Іваненко")},
-        {1, 35, 2, QStringLiteral("Петренко")},
+        {1, 4, 2, QString::number(months)},      {1, 5, 2, QString::number(year)},
+        {1, 6, 2, QStringLiteral("01.01.2027")}, {1, 7, 2, QStringLiteral("23456719")},
+        {1, 8, 2, QStringLiteral("ДП «Тест»")},  {1, 10, 2, QStringLiteral("100")},
+        {1, 32, 2, QStringLiteral("a@b.cd")},    {1, 33, 2, QStringLiteral("123")},
+        {1, 34, 2, QStringLiteral("Іваненко")},  {1, 35, 2, QStringLiteral("Петренко")},
         {1, 37, 2, QStringLiteral("Київ")},
     };
     return cells;

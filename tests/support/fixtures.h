@@ -7,7 +7,7 @@
 #include <QMap>
 #include <QString>
 #include <QTemporaryDir>
-
+#include <QTest>
 #include <functional>
 
 namespace fixtures {
@@ -21,6 +21,8 @@ struct Row {
     bool operator==(const Row&) const = default;
 };
 QString describe(const QList<Row>& rows);
+// Both lists, for a failure message.
+QString mismatch(const QList<Row>& got, const QList<Row>& want);
 
 // A cell to put into a report: sheet position (1-based), row, column, text.
 struct Cell {
@@ -44,8 +46,8 @@ public:
     void removeFile(const QString& name);
 
     // Runs the check on zvit.xls with a fresh log; returns the log's rows.
-    QList<Row> check(const sheet::Locale& locale = sheet::Locale::comma(),
-                     const QDate& today = QDate(2026, 12, 9), QString* innkod = nullptr);
+    QList<Row> check(const sheet::Locale& locale = sheet::Locale::comma(), const QDate& today = QDate(2026, 12, 9),
+                     QString* innkod = nullptr);
 
 private:
     QTemporaryDir m_dir;
@@ -59,6 +61,15 @@ QList<Cell> cleanGeneral(int months = 12, int year = 2026);
 
 // The environment of a test run: fixed locale and date.
 check::Environment environment(const QString& listDir, const sheet::Locale& locale, const QDate& today);
+
+// Declares one data row per case, named after it, holding the case's index.
+template <typename Case>
+void addCaseRows(const QList<Case>& all)
+{
+    QTest::addColumn<int>("index");
+    for (int i = 0; i < all.size(); ++i)
+        QTest::newRow(all[i].name) << i;
+}
 
 // Runs a command of the system's Python with a script from tests/tools; returns stdout (fails the test on error).
 QByteArray runPython(const QString& script, const QStringList& args, bool* ok);
