@@ -30,7 +30,7 @@ QString code(int n)
 
 } // namespace
 
-void generateReport(const QString& templatePath, const QString& outPath, int rows)
+void generateReport(const QString& templatePath, const QString& outPath, int rows, const QDate& asOf)
 {
     xls::Workbook wb = xls::Workbook::open(templatePath);
     double charged = 0, received = 0, paid = 0, area = 0, debt = 0, debtPeriod = 0, debtBudget = 0;
@@ -64,7 +64,7 @@ void generateReport(const QString& templatePath, const QString& outPath, int row
             const int r = 7 + i;
             const double total = 100 + (i % 50);
             wb.setNumber(sheet, r, 1, i + 1);
-            wb.setText(sheet, r, 2, i % 700 == 699 ? code(i + 3) : code(i)); // a debtor that is no tenant
+            wb.setText(sheet, r, 2, i % 700 == 699 ? code(rows + i) : code(i)); // a debtor that is no tenant
             wb.setText(sheet, r, 3, QStringLiteral("ТОВ «Орендар %1»").arg(i));
             wb.setText(sheet, r, 4, code(1));
             wb.setText(sheet, r, 5, QStringLiteral("Балансоутримувач"));
@@ -103,7 +103,7 @@ void generateReport(const QString& templatePath, const QString& outPath, int row
         for (int c = 0; c < v.size(); ++c)
             wb.setText(3, r, c + 1, v[c]);
     }
-    const QDate today = QDate::currentDate();
+    const QDate& today = asOf;
     const int m = today.month();
     const int months = m >= 3 && m <= 5 ? 3 : m >= 6 && m <= 8 ? 6 : m >= 9 && m <= 11 ? 9 : 12;
     auto num = [](double v) { return QString::number(v, 'f', 2); };
