@@ -1,4 +1,5 @@
 #include "validate/helpers.h"
+#include "validate/numberformat.h"
 #include "validate/readings.h"
 
 #include <QTest>
@@ -139,6 +140,26 @@ private slots:
         QFETCH(QString, comma);
         QCOMPARE(printedNumber(value, u','), comma);
         QCOMPARE(printedNumber(value, u'.'), QString(comma).replace(u',', u'.'));
+    }
+
+    void numberCellsReadAsTheirText()
+    {
+        // The shortcut for number cells must give what reading their printed text gives.
+        const double values[] = {0.1 + 0.2, 19.92,     -1450.5, 1e15,   123456789012345.6, 1.5e20,
+                                 1.5e-7,    2.0 / 3.0, 0.125,   100.09, 99999999999999.99, -0.0049};
+        for (double v : values)
+            for (const QChar d : {QChar(u','), QChar(u'.')})
+                QCOMPARE(double(*generalRoundTrip(v)), double(lenientNumber(printedNumber(v, d), d)));
+        // Amounts with cents and other fractions over many magnitudes.
+        uint64_t seed = 12345;
+        for (int i = 0; i < 5000; ++i) {
+            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+            const double v = double(int64_t(seed >> 20) % 100000000000LL) / double(1LL << (seed % 23)) *
+                             std::pow(10.0, int(seed % 19) - 9);
+            QCOMPARE(double(*generalRoundTrip(v)), double(lenientNumber(printedNumber(v, u','), u',')));
+            QVERIFY(*generalRoundTrip(v) == lenientNumber(printedNumber(v, u','), u','));
+        }
+        QVERIFY(!generalRoundTrip(std::numeric_limits<double>::infinity()));
     }
 
     void setCorrectFloatStr()

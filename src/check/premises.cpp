@@ -35,7 +35,7 @@ void premisesRow(SheetContext& ctx, int r, const DistrictList& districts)
     if (r >= 7) {
         bool complete = true;
         for (int col : {2, 3, 4, 5, 7, 10, 11, 12, 13, 14})
-            complete = complete && !ctx.text(r, col).isEmpty();
+            complete = complete && ctx.filled(r, col);
         if (complete && lenientWhole(ctx.raw(r, col4num)) != r - 6)
             ctx.log(kWrongRunningNumber, r, 1);
     }
@@ -94,7 +94,7 @@ void checkPremises(SheetContext& ctx)
         districts.error = QString::fromStdString(e.what());
     }
     for (int r = ctx.st.rowstart4; r <= ctx.rowfinishnew; ++r) {
-        const bool filled = !ctx.text(r, col4zagplbal).isEmpty() && !ctx.text(r, col4namestr).isEmpty();
+        const bool filled = ctx.filled(r, col4zagplbal) && ctx.filled(r, col4namestr);
         if (filled && (ctx.text(r - 1, col4num) == QStringLiteral("1") || ctx.st.table4)) {
             try {
                 premisesRow(ctx, r, districts);

@@ -1,6 +1,7 @@
 #include "provobj.h"
 
 #include "sheet/valuetext.h"
+#include "validate/numberformat.h"
 #include "validate/readings.h"
 
 namespace check {
@@ -69,13 +70,35 @@ QString SheetContext::text(int row, int col) const
     return validate::trimmedText(raw(row, col));
 }
 
+// A number cell reads as its general-format text converted back; that value is computed directly,
+// which spares the text on the hot path and gives the same result.
+bool SheetContext::filled(int row, int col) const
+{
+    const xls::CellValue v = checker.WBNew->Value(iTabSheet, row, col);
+    if (v.type == xls::CellType::Number)
+        return true;
+    if (v.type == xls::CellType::Empty)
+        return false;
+    return !text(row, col).isEmpty();
+}
+
 long double SheetContext::lenient(int row, int col) const
 {
+    const xls::CellValue v = checker.WBNew->Value(iTabSheet, row, col);
+    if (v.type == xls::CellType::Number)
+        return validate::generalRoundTrip(v.number).value_or(0.0L);
     return validate::lenientNumber(text(row, col), dec());
 }
 
 double SheetContext::strict(int row, int col) const
 {
+    const xls::CellValue v = checker.WBNew->Value(iTabSheet, row, col);
+    if (v.type == xls::CellType::Number) {
+        const auto n = validate::generalRoundTrip(v.number);
+        if (!n)
+            throw validate::ConversionError(validate::printedNumber(v.number, dec()));
+        return double(validate::roundTo2(*n));
+    }
     return validate::strictNumber(text(row, col), dec());
 }
 

@@ -145,6 +145,8 @@ public:
     QString raw(int row, int col) const;
     // The same, trimmed of leading and trailing characters with codes up to 32.
     QString text(int row, int col) const;
+    // Whether the trimmed text is not empty (a number cell always is filled).
+    bool filled(int row, int col) const;
     long double lenient(int row, int col) const;
     double strict(int row, int col) const;
     QChar dec() const { return checker.env().locale.decimal; }

@@ -25,7 +25,7 @@ std::pair<QString, int64_t> codeOf(const SheetContext& ctx, int row, int col)
 void walkTable(SheetContext& ctx, int rowstart, int keyCol, const bool& flag, const std::function<void(int)>& rowChecks)
 {
     for (int r = rowstart; r <= ctx.rowfinishnew; ++r) {
-        if (r < 7 || ctx.text(r, keyCol).isEmpty() || ctx.text(r, 3).isEmpty())
+        if (r < 7 || !ctx.filled(r, keyCol) || !ctx.filled(r, 3))
             continue;
         if (ctx.text(r - 1, 1) != QStringLiteral("1") && !flag) {
             ctx.log(kRowNotProcessed, r, 0);
@@ -40,7 +40,7 @@ void walkTable(SheetContext& ctx, int rowstart, int keyCol, const bool& flag, co
         }
     }
     for (int r = 7; r <= ctx.rowfinishnew; ++r)
-        if (ctx.text(r, 2).isEmpty() || ctx.text(r, 3).isEmpty())
+        if (!ctx.filled(r, 2) || !ctx.filled(r, 3))
             ctx.log(kRowNotProcessed, r, 0);
 }
 

@@ -25,8 +25,8 @@ void tenantRow(SheetContext& ctx, int r, bool five)
 {
     RunState& st = ctx.st;
     // Running number, read with its blanks, when C, E and G are filled.
-    if (!ctx.text(r, col2name_or).isEmpty() && !ctx.text(r, col2name_dav).isEmpty() &&
-        !ctx.text(r, col2Pltotal).isEmpty() && lenientWhole(ctx.raw(r, col2no)) != r - 6)
+    if (ctx.filled(r, col2name_or) && ctx.filled(r, col2name_dav) && !ctx.text(r, col2Pltotal).isEmpty() &&
+        lenientWhole(ctx.raw(r, col2no)) != r - 6)
         ctx.log(kWrongRunningNumber, r, 1);
 
     addTo(st.s, ctx.lenient(r, col2nar_tim));

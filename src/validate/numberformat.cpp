@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -71,6 +72,39 @@ QString formatGeneral(long double value, QChar decimal)
         }
     }
     return out;
+}
+
+std::optional<long double> generalRoundTrip(long double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    if (std::fabs(value) < 1e15L && value == std::trunc(value))
+        return value;
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::scientific, 14);
+    *res.ptr = '\0';
+    // buf: [-]d.dddddddddddddde[+-]x: 15 digits M and exponent x, so the text's value is M * 10^(x-14).
+    // Powers of ten up to 10^27 are exact in extended precision, so one multiplication or division
+    // of exact operands rounds correctly, exactly as converting the text does.
+    const char* p = buf;
+    const bool negative = *p == '-';
+    if (negative)
+        ++p;
+    uint64_t mantissa = 0;
+    for (; p < res.ptr && *p != 'e'; ++p)
+        if (*p != '.')
+            mantissa = mantissa * 10 + uint64_t(*p - '0');
+    const int exponent = std::atoi(p + 1) - 14;
+    if (exponent < -27 || exponent > 27) {
+        long double back = 0;
+        std::from_chars(buf, res.ptr, back);
+        return back;
+    }
+    long double scale = 1;
+    for (int i = 0; i < std::abs(exponent); ++i)
+        scale *= 10;
+    long double v = exponent >= 0 ? (long double)mantissa * scale : (long double)mantissa / scale;
+    return negative ? -v : v;
 }
 
 } // namespace validate
