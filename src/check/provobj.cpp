@@ -59,10 +59,19 @@ bool RunState::hasTenant(bool fifth, const QString& inn, const QString& mayno) c
 
 Checker::Checker(Environment env) : log(env.locale, env.clock), m_env(std::move(env)), m_lists(m_env.listDir) {}
 
+xls::CellValue SheetContext::value(int row, int col) const
+{
+    return checker.WBNew->Value(iTabSheet, row, col);
+}
+
+QString SheetContext::textOf(const xls::CellValue& v) const
+{
+    return validate::trimmedText(sheet::valueText(v, checker.env().locale, checker.WBNew->date1904()));
+}
+
 QString SheetContext::raw(int row, int col) const
 {
-    const sheet::Workbook& wb = *checker.WBNew;
-    return sheet::valueText(wb.Value(iTabSheet, row, col), checker.env().locale, wb.date1904());
+    return sheet::valueText(value(row, col), checker.env().locale, checker.WBNew->date1904());
 }
 
 QString SheetContext::text(int row, int col) const
@@ -74,32 +83,32 @@ QString SheetContext::text(int row, int col) const
 // which spares the text on the hot path and gives the same result.
 bool SheetContext::filled(int row, int col) const
 {
-    const xls::CellValue v = checker.WBNew->Value(iTabSheet, row, col);
+    const xls::CellValue v = value(row, col);
     if (v.type == xls::CellType::Number)
         return true;
     if (v.type == xls::CellType::Empty)
         return false;
-    return !text(row, col).isEmpty();
+    return !textOf(v).isEmpty();
 }
 
 long double SheetContext::lenient(int row, int col) const
 {
-    const xls::CellValue v = checker.WBNew->Value(iTabSheet, row, col);
+    const xls::CellValue v = value(row, col);
     if (v.type == xls::CellType::Number)
         return validate::generalRoundTrip(v.number).value_or(0.0L);
-    return validate::lenientNumber(text(row, col), dec());
+    return validate::lenientNumber(textOf(v), dec());
 }
 
 double SheetContext::strict(int row, int col) const
 {
-    const xls::CellValue v = checker.WBNew->Value(iTabSheet, row, col);
+    const xls::CellValue v = value(row, col);
     if (v.type == xls::CellType::Number) {
         const auto n = validate::generalRoundTrip(v.number);
         if (!n)
             throw validate::ConversionError(validate::printedNumber(v.number, dec()));
         return double(validate::roundTo2(*n));
     }
-    return validate::strictNumber(text(row, col), dec());
+    return validate::strictNumber(textOf(v), dec());
 }
 
 QString SheetContext::printed(long double v) const

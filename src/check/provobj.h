@@ -152,6 +152,11 @@ public:
     QChar dec() const { return checker.env().locale.decimal; }
     QString printed(long double v) const;
     void log(const QString& message, int row, int col) const { checker.Log(tabsheetname, message, row, col, true); }
+
+private:
+    // Each cell is looked up once per reading.
+    xls::CellValue value(int row, int col) const;
+    QString textOf(const xls::CellValue& v) const;
 };
 
 void checkGeneral(SheetContext& ctx);
