@@ -3,7 +3,7 @@
 # Usage: tools/install-deps.sh [build|test]
 set -euo pipefail
 mode=${1:-test}
-pkgs=(cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-liberation)
+pkgs=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev fonts-dejavu-core fonts-liberation)
 if [ "$mode" = test ]; then
     pkgs+=(python3 python3-xlrd python3-xlwt libreoffice-calc-nogui xvfb xauth)
 fi
