@@ -18,7 +18,11 @@ public:
     QString proposed;
     bool statusShown = false;
 
-    void openDocument(const QString& path) override { calls << QStringLiteral("open ") + QFileInfo(path).fileName(); }
+    bool openDocument(const QString& path) override
+    {
+        calls << QStringLiteral("open ") + QFileInfo(path).fileName();
+        return true;
+    }
     bool askYesNo(const QString& title, const QString& text) override
     {
         calls << QStringLiteral("ask ") + title + QStringLiteral(": ") + text;

@@ -1,20 +1,39 @@
-// The main window on the offscreen platform: layout, captions and each button's action.
+// The main window on the offscreen platform: layout, captions, keyboard, each button's action and what shows
+// when the system cannot open a document; the real desktop's dialogs, answered by a script.
+#include "app/findings.h"
+#include "app/instruction.h"
 #include "app/mainwindow.h"
+#include "app/qtdesktop.h"
 #include "app/status.h"
 #include "app/style.h"
+#include "app/translation.h"
 #include "fixtures.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSizeGrip>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
-class RecordingDesktop : public app::Desktop {
+class RecordingDesktop : public app::WindowDesktop {
 public:
     QStringList calls;
     bool yes = false;
-    void openDocument(const QString& path) override { calls << QStringLiteral("open ") + QFileInfo(path).fileName(); }
+    bool opens = true; // whether the system opens documents
+    QList<app::LogRow> findings;
+    bool openDocument(const QString& path) override
+    {
+        calls << QStringLiteral("open ") + QFileInfo(path).fileName();
+        return opens;
+    }
     bool askYesNo(const QString&, const QString& text) override
     {
         calls << QStringLiteral("ask ") + text;
@@ -27,13 +46,76 @@ public:
         calls << QStringLiteral("save ") + proposed;
         return {};
     }
+    void reportCannotOpen(const QString&, const QString& path) override
+    {
+        calls << QStringLiteral("cannot open ") + QFileInfo(path).fileName();
+    }
+    void showInstruction(const QString& path) override
+    {
+        calls << QStringLiteral("instruction ") + QFileInfo(path).fileName();
+    }
+    void showFindings(const QString& logPath, const QList<app::LogRow>& rows) override
+    {
+        calls << QStringLiteral("findings ") + QFileInfo(logPath).fileName();
+        findings = rows;
+    }
+};
+
+// Answers the modal dialogs that open in turn, one step each, as soon as each appears.
+class ModalScript {
+public:
+    explicit ModalScript(QList<std::function<void(QWidget*)>> steps) : m_steps(std::move(steps))
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || modal == m_last || m_steps.isEmpty())
+                return;
+            m_last = modal;
+            m_steps.takeFirst()(modal);
+        });
+        m_timer.start(20);
+    }
+    bool done() const { return m_steps.isEmpty(); }
+
+private:
+    QList<std::function<void(QWidget*)>> m_steps;
+    QPointer<QWidget> m_last;
+    QTimer m_timer;
+};
+
+QString plain(QString text)
+{
+    return text.remove(QLatin1Char('&'));
+}
+
+QStringList buttonTexts(QWidget* box)
+{
+    QStringList texts;
+    for (QAbstractButton* b : static_cast<QMessageBox*>(box)->buttons())
+        texts << plain(b->text());
+    texts.sort();
+    return texts;
+}
+
+// Receives the URLs the program hands to the desktop.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
 };
 
 } // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
+    QTemporaryDir m_config;
+
 private slots:
+    // Qt's file dialog keeps its history in the user's settings: a scratch folder holds them instead.
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path())); }
+
     void layout()
     {
         fixtures::Workspace ws;
@@ -70,40 +152,75 @@ private slots:
         QVERIFY(QFontInfo(w.font()).pointSize() == 8 || QFontInfo(w.font()).pixelSize() > 0);
     }
 
-    void documentButtons()
+    // Each way to a document, when the system opens it and when it cannot (no program for its type).
+    void documentFallbacks_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QStringList>("calls");
+        const QString readme = QStringLiteral("open readme.doc"), report = QStringLiteral("open zvit.xls");
+        QTest::newRow("start") << "start" << true << QStringList{readme};
+        QTest::newRow("start, no program: nothing shown") << "start" << false << QStringList{readme};
+        QTest::newRow("instruction") << "Button2" << true << QStringList{readme};
+        QTest::newRow("instruction, no program: own viewer")
+            << "Button2" << false << QStringList{readme, QStringLiteral("instruction readme.html")};
+        QTest::newRow("report") << "Button1" << true << QStringList{report};
+        QTest::newRow("report, no program: told")
+            << "Button1" << false << QStringList{report, QStringLiteral("cannot open zvit.xls")};
+    }
+    void documentFallbacks()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, opens);
+        QFETCH(QStringList, calls);
+        fixtures::Workspace ws;
+        RecordingDesktop d;
+        d.opens = opens;
+        TSuperMain w(ws.dir(), d, [&] { return check::Environment{}; });
+        if (action == u"start")
+            w.FormCreate();
+        else
+            QTest::mouseClick(w.findChild<QPushButton*>(action), Qt::LeftButton);
+        QCOMPARE(d.calls, calls);
+    }
+
+    // "Вийти" has the focus first; Return and Enter press the focused button.
+    void keyboard()
     {
         fixtures::Workspace ws;
         RecordingDesktop d;
-        TSuperMain w(ws.dir(), d,
-                     [&] { return fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9)); });
-        w.FormCreate();
-        QTest::mouseClick(w.Button2, Qt::LeftButton);
-        QTest::mouseClick(w.Button1, Qt::LeftButton);
-        QCOMPARE(d.calls, (QStringList{QStringLiteral("open readme.doc"), QStringLiteral("open readme.doc"),
-                                       QStringLiteral("open zvit.xls")}));
+        TSuperMain w(ws.dir(), d, [&] { return check::Environment{}; });
+        QCOMPARE(w.focusWidget(), static_cast<QWidget*>(w.bbCancel));
+        QTest::keyClick(w.Button1, Qt::Key_Return);
+        QTest::keyClick(w.Button2, Qt::Key_Enter);
+        QCOMPARE(d.calls, (QStringList{QStringLiteral("open zvit.xls"), QStringLiteral("open readme.doc")}));
     }
 
     void controlRunFromTheButton_data()
     {
         QTest::addColumn<bool>("clean");
         QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("opens");
         QTest::addColumn<QStringList>("calls");
-        QTest::newRow("findings, Yes") << false << true
-                                       << QStringList{QStringLiteral(
-                                                          "ask Знайдені помилки у звіті. Переглянути перелік помилок?"),
-                                                      QStringLiteral("open zvit_log.xls")};
-        QTest::newRow("findings, No") << false << false
-                                      << QStringList{QStringLiteral(
-                                             "ask Знайдені помилки у звіті. Переглянути перелік помилок?")};
-        QTest::newRow("clean") << true << false
+        QTest::addColumn<QString>("focus");
+        const QString ask = QStringLiteral("ask Знайдені помилки у звіті. Переглянути перелік помилок?");
+        const QString open = QStringLiteral("open zvit_log.xls");
+        QTest::newRow("findings, Yes") << false << true << true << QStringList{ask, open} << "Button1";
+        QTest::newRow("findings, Yes, no program: own window")
+            << false << true << false << QStringList{ask, open, QStringLiteral("findings zvit_log.xls")} << "Button1";
+        QTest::newRow("findings, No") << false << false << false << QStringList{ask} << "Button1";
+        QTest::newRow("clean") << true << false << true
                                << QStringList{QStringLiteral("inform Вибрані файли перевірені.Помилок не знайдено."),
-                                              QStringLiteral("save 23456719")};
+                                              QStringLiteral("save 23456719")}
+                               << "bbCancel";
     }
     void controlRunFromTheButton()
     {
         QFETCH(bool, clean);
         QFETCH(bool, yes);
+        QFETCH(bool, opens);
         QFETCH(QStringList, calls);
+        QFETCH(QString, focus);
         fixtures::Workspace ws;
         QList<fixtures::Cell> cells = fixtures::cleanGeneral();
         if (!clean)
@@ -111,6 +228,7 @@ private slots:
         ws.makeReport(cells);
         RecordingDesktop d;
         d.yes = yes;
+        d.opens = opens;
         TSuperMain w(ws.dir(), d,
                      [&] { return fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9)); });
         TfmStatus status(&w);
@@ -119,7 +237,13 @@ private slots:
         QCOMPARE(d.calls, calls);
         QVERIFY(!status.isVisible());
         QVERIFY(w.isEnabled());
+        QCOMPARE(w.focusWidget()->objectName(), focus);
         QCOMPARE(w.INNKOD, clean ? QStringLiteral("23456719") : QStringLiteral("1234567"));
+        if (calls.size() == 3) {
+            QVERIFY(!d.findings.isEmpty());
+            QCOMPARE(d.findings[0].sheet, QStringLiteral("Загальні дані"));
+            QCOMPARE(app::cellName(d.findings[0].column, d.findings[0].row), QStringLiteral("B7"));
+        }
     }
 
     void errorPathAddsFullStop()
@@ -136,6 +260,7 @@ private slots:
         QVERIFY(d.calls[0].startsWith(QStringLiteral("error Файл «")));
         QVERIFY(d.calls[0].endsWith(QStringLiteral("zvit.xls» не знайдено.")));
         QVERIFY(!status.isVisible());
+        QCOMPARE(w.focusWidget(), static_cast<QWidget*>(w.bbOk));
     }
 
     void exitClosesTheWindow()
@@ -151,7 +276,9 @@ private slots:
 
     void statusWindowLayout()
     {
-        TfmStatus s;
+        QWidget owner;
+        TfmStatus s(&owner);
+        owner.setEnabled(false); // as the main window during a check
         QCOMPARE(s.size(), QSize(300, 79));
         QVERIFY(s.windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(s.Image1->geometry(), QRect(5, 8, 64, 64));
@@ -161,8 +288,214 @@ private slots:
         s.openform(QStringLiteral("Зачекайте, будь ласка,"), QStringLiteral("іде перевірка файлу."));
         QVERIFY(s.isVisible());
         QCOMPARE(s.la2->text(), QStringLiteral("іде перевірка файлу."));
+        // The hourglass keeps its colours: some pixel of it is clearly blue, not grey.
+        QVERIFY(s.Image1->isEnabled());
+        const QImage picture = s.Image1->grab().toImage();
+        bool blue = false;
+        for (int y = 0; y < picture.height() && !blue; ++y)
+            for (int x = 0; x < picture.width() && !blue; ++x)
+                blue = picture.pixelColor(x, y).hsvSaturation() > 100;
+        QVERIFY(blue);
         s.closeform();
         QVERIFY(!s.isVisible());
+    }
+
+    // Qt's own texts read Ukrainian: from translations/ beside the executable (the build copies it there), or
+    // from Qt's folder when the program's folder has none.
+    void qtTranslation_data()
+    {
+        QTest::addColumn<QString>("appDir");
+        QTest::addColumn<QString>("loadedFrom");
+        QTest::newRow("beside the executable")
+            << QStringLiteral(BRANTOVEL_BIN_DIR) << QStringLiteral(BRANTOVEL_BIN_DIR "/translations");
+        QTest::newRow("Qt's folder") << QString() << QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    }
+    void qtTranslation()
+    {
+        QFETCH(QString, appDir);
+        QFETCH(QString, loadedFrom);
+        QTemporaryDir empty;
+        if (appDir.isEmpty())
+            appDir = empty.path();
+        {
+            const auto translator = app::installQtTranslation(appDir);
+            QVERIFY2(translator, "qtbase_uk.qm not found: install qt6-translations-l10n");
+            QCOMPARE(QFileInfo(translator->filePath()).absolutePath(), QDir(loadedFrom).absolutePath());
+            QMessageBox box(QMessageBox::Information, QString(), QString(),
+                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            QCOMPARE(buttonTexts(&box),
+                     (QStringList{QStringLiteral("Ні"), QStringLiteral("Скасувати"), QStringLiteral("Так")}));
+            QFileDialog dialog;
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            QCOMPARE(plain(dialog.labelText(QFileDialog::Accept)), QStringLiteral("Зберегти"));
+            QCOMPARE(plain(dialog.labelText(QFileDialog::FileName)), QStringLiteral("Ім'я файлу:"));
+        }
+        // Gone with its translator: nothing leaks into the next test.
+        QCOMPARE(plain(QMessageBox(QMessageBox::Information, {}, {}, QMessageBox::Yes).buttons()[0]->text()),
+                 QStringLiteral("Yes"));
+    }
+
+    // The save dialog: its title, nothing over its buttons, and a question in Ukrainian, "Ні" first, before a
+    // copy replaces a file; "Ні" leads back to the dialog.
+    void saveDialog_data()
+    {
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QString>("answer"); // to the overwrite question
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("new file") << false << QString() << true;
+        QTest::newRow("existing, Так") << true << QStringLiteral("Так") << true;
+        QTest::newRow("existing, Ні, then cancel") << true << QStringLiteral("Ні") << false;
+    }
+    void saveDialog()
+    {
+        QFETCH(bool, exists);
+        QFETCH(QString, answer);
+        QFETCH(bool, saved);
+        const auto translator = app::installQtTranslation(QStringLiteral(BRANTOVEL_BIN_DIR));
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("23456719.xls"));
+        if (exists)
+            QFile(target).open(QIODevice::WriteOnly);
+        QStringList seen;
+        auto chooseTarget = [&](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            seen << (dialog ? dialog->windowTitle() : QStringLiteral("not a file dialog"));
+            for (QPushButton* b : w->findChildren<QPushButton*>()) {
+                const QRect r(b->mapTo(w, QPoint()), b->size());
+                if (!b->isVisible())
+                    continue;
+                if (!w->rect().contains(r))
+                    seen << QStringLiteral("clipped ") + plain(b->text());
+                for (QSizeGrip* g : w->findChildren<QSizeGrip*>())
+                    if (g->isVisible() && QRect(g->mapTo(w, QPoint()), g->size()).intersects(r))
+                        seen << QStringLiteral("covered ") + plain(b->text());
+            }
+            if (dialog)
+                dialog->selectFile(target);
+            QMetaObject::invokeMethod(w, "accept", Qt::QueuedConnection);
+        };
+        auto answerQuestion = [&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box) {
+                seen << QStringLiteral("no question");
+                return QMetaObject::invokeMethod(w, "reject", Qt::QueuedConnection), void();
+            }
+            seen << box->text() << buttonTexts(box).join(u'/')
+                 << (box->defaultButton() ? plain(box->defaultButton()->text()) : QStringLiteral("no default"));
+            for (QAbstractButton* b : box->buttons())
+                if (plain(b->text()) == answer)
+                    QMetaObject::invokeMethod(b, "click", Qt::QueuedConnection);
+        };
+        auto cancel = [&](QWidget* w) { QMetaObject::invokeMethod(w, "reject", Qt::QueuedConnection); };
+        QList<std::function<void(QWidget*)>> steps{chooseTarget};
+        if (exists)
+            steps << answerQuestion;
+        if (!saved)
+            steps << cancel;
+        ModalScript script(steps);
+        app::QtDesktop desktop;
+        const QString chosen = desktop.askSaveFileName(QStringLiteral("Brantovel"), QStringLiteral("23456719"));
+        QVERIFY(script.done());
+        QCOMPARE(chosen, saved ? target : QString());
+        QStringList want{QStringLiteral("Збереження копії перевіреного звіту")};
+        if (exists)
+            want << app::overwriteQuestion(target) << QStringLiteral("Ні/Так") << QStringLiteral("Ні");
+        QCOMPARE(seen, want);
+        QVERIFY(app::overwriteQuestion(target).contains(QStringLiteral("Замінити його копією звіту?")));
+    }
+
+    // What the user is told when a document cannot be opened: the file, its folder, the program needed.
+    void cannotOpenText_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("report") << "zvit.xls"
+                                << "потрібна програма для файлів .xls";
+        QTest::newRow("instruction") << "readme.doc"
+                                     << "потрібна програма для файлів .doc";
+        QTest::newRow("missing") << ""
+                                 << "не знайдено в теці";
+    }
+    void cannotOpenText()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, words);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name.isEmpty() ? QStringLiteral("zvit.xls") : name);
+        if (!name.isEmpty())
+            QFile(path).open(QIODevice::WriteOnly);
+        const QString text = app::cannotOpenText(path);
+        QVERIFY2(text.contains(words), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("«%1»").arg(QFileInfo(path).fileName())));
+        QVERIFY(text.contains(QDir::toNativeSeparators(dir.path())));
+        if (name.isEmpty())
+            QVERIFY(!app::QtDesktop().openDocument(path));
+    }
+
+    // The findings in the program's own window: cells named as in the spreadsheet, sorted as cells sort,
+    // the log's path, and its folder a click away.
+    void findingsWindow()
+    {
+        const QList<app::LogRow> rows{
+            {QStringLiteral("Таблиця 3"),
+             QStringLiteral("10"),
+             QStringLiteral("C"),
+             QStringLiteral("Невірно заповнено."),
+             {}},
+            {QStringLiteral("Загальні дані"), QStringLiteral("7"), QStringLiteral("B"), {}, {}},
+            {QStringLiteral("Таблиця 2"), QStringLiteral("8"), {}, {}, {}},
+            {QStringLiteral("Таблиця 3"), QStringLiteral("9"), QStringLiteral("C"), {}, {}},
+            {QStringLiteral("Таблиця 5"), {}, {}, {}, {}}};
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("zvit_log.xls"));
+        app::FindingsWindow w;
+        w.setFindings(log, rows);
+        auto column = [&](int c) {
+            QStringList texts;
+            for (int i = 0; i < w.list->topLevelItemCount(); ++i)
+                texts << w.list->topLevelItem(i)->text(c);
+            return texts;
+        };
+        QCOMPARE(column(2), (QStringList{QStringLiteral("C10"), QStringLiteral("B7"), QStringLiteral("рядок 8"),
+                                         QStringLiteral("C9"), QString()}));
+        QCOMPARE(w.current->text(), QStringLiteral("Таблиця 3, C10: Невірно заповнено."));
+        w.list->sortByColumn(2, Qt::AscendingOrder);
+        QCOMPARE(column(0), (QStringList{QStringLiteral("5"), QStringLiteral("3"), QStringLiteral("2"),
+                                         QStringLiteral("4"), QStringLiteral("1")}));
+        w.list->sortByColumn(1, Qt::DescendingOrder);
+        QCOMPARE(column(0).first(), QStringLiteral("5"));
+        QVERIFY(w.summary->text().startsWith(QStringLiteral("Знайдено помилок: 5.")));
+        QVERIFY(w.logLabel->text().contains(QDir::toNativeSeparators(log)));
+
+        // The folder opens through the desktop; where the system has no file manager, its path is on the clipboard.
+        UrlRecorder recorder;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+        QGuiApplication::clipboard()->clear();
+        ModalScript dismiss({[](QWidget* box) { QMetaObject::invokeMethod(box, "accept", Qt::QueuedConnection); }});
+        QTest::mouseClick(w.openFolder, Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QVERIFY(recorder.urls == QList<QUrl>{QUrl::fromLocalFile(dir.path())} ||
+                QGuiApplication::clipboard()->text() == QDir::toNativeSeparators(dir.path()));
+    }
+
+    // The instruction inside the program: the HTML twin when it is there, plain words when it is not.
+    void instructionWindow_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("shows");
+        QTest::newRow("twin") << QStringLiteral(BRANTOVEL_FIXTURES_DIR "/readme-placeholder.html")
+                              << "Натисніть «Контроль звіту», щоб перевірити звіт.";
+        QTest::newRow("missing") << QStringLiteral(BRANTOVEL_FIXTURES_DIR "/no-such-readme.html")
+                                 << "Інструкцію не вдалося показати: файлу «no-such-readme.html» немає в теці";
+    }
+    void instructionWindow()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, shows);
+        app::InstructionWindow w;
+        w.showFile(file);
+        QVERIFY2(w.text->toPlainText().contains(shows), qPrintable(w.text->toPlainText()));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Інструкція"));
     }
 
     void style()

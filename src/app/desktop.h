@@ -9,8 +9,9 @@ namespace app {
 class Desktop {
 public:
     virtual ~Desktop() = default;
-    // Opens a document with the application the system associates with it; failures are ignored.
-    virtual void openDocument(const QString& path) = 0;
+    // Opens a document with the application the system associates with it; false when the file is missing or
+    // the system reports that it could not open it (no program for its type).
+    virtual bool openDocument(const QString& path) = 0;
     // Yes/No question with the information icon; true for Yes.
     virtual bool askYesNo(const QString& title, const QString& text) = 0;
     // A message with the OK button and no icon.

@@ -2,12 +2,15 @@
 #include "qtdesktop.h"
 #include "status.h"
 #include "style.h"
+#include "translation.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    // Qt's standard buttons and dialogs speak Ukrainian like the rest of the program.
+    const auto translator = app::installQtTranslation(QApplication::applicationDirPath());
     application.setWindowIcon(app::programIcon());
     QApplication::setFont(app::windowFont());
     app::applyStyle(QStringLiteral("Iceberg Classico"));

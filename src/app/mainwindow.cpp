@@ -9,7 +9,7 @@
 #include <QFrame>
 #include <QScreen>
 
-TSuperMain::TSuperMain(QString dir, app::Desktop& desktop, std::function<check::Environment()> environment,
+TSuperMain::TSuperMain(QString dir, app::WindowDesktop& desktop, std::function<check::Environment()> environment,
                        QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::WindowMinimizeButtonHint),
@@ -39,9 +39,13 @@ TSuperMain::TSuperMain(QString dir, app::Desktop& desktop, std::function<check::
     bbOk->setObjectName(QStringLiteral("bbOk"));
     bbCancel->setObjectName(QStringLiteral("bbCancel"));
 
+    // Return and Enter press the focused button, as in a Windows dialog; "Вийти" leads the keyboard order.
+    for (QPushButton* b : {Button2, Button1, bbOk, bbCancel})
+        b->setAutoDefault(true);
     setTabOrder(bbCancel, Button1);
     setTabOrder(Button1, bbOk);
     setTabOrder(bbOk, Button2);
+    bbCancel->setFocus();
 
     connect(Button2, &QPushButton::clicked, this, &TSuperMain::Button2Click);
     connect(Button1, &QPushButton::clicked, this, &TSuperMain::Button1Click);
@@ -52,30 +56,91 @@ TSuperMain::TSuperMain(QString dir, app::Desktop& desktop, std::function<check::
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TSuperMain::FormCreate()
+QString TSuperMain::path(const QString& name) const
 {
-    Button2Click();
+    return QDir(m_dir).absoluteFilePath(name);
 }
 
+QString TSuperMain::title() const
+{
+    return app::applicationTitle(QApplication::applicationFilePath());
+}
+
+// At start the instruction opens when the system can open it; otherwise nothing is shown, so that a machine
+// without a program for .doc files is not greeted by a message at every start.
+void TSuperMain::FormCreate()
+{
+    m_desktop.openDocument(path(QStringLiteral("readme.doc")));
+}
+
+// On request the instruction always shows: in the system's program for .doc files, or else in the program's
+// own viewer of its HTML twin.
 void TSuperMain::Button2Click()
 {
-    m_desktop.openDocument(QDir(m_dir).absoluteFilePath(QStringLiteral("readme.doc")));
+    if (!m_desktop.openDocument(path(QStringLiteral("readme.doc"))))
+        m_desktop.showInstruction(path(QStringLiteral("readme.html")));
 }
 
 void TSuperMain::Button1Click()
 {
-    m_desktop.openDocument(QDir(m_dir).absoluteFilePath(QStringLiteral("zvit.xls")));
+    const QString report = path(QStringLiteral("zvit.xls"));
+    if (!m_desktop.openDocument(report))
+        m_desktop.reportCannotOpen(title(), report);
 }
+
+namespace {
+
+// Hands the control run's requests to the window's desktop and notes the documents the system could not open.
+class RunDesktop : public app::Desktop {
+public:
+    explicit RunDesktop(app::Desktop& desktop) : m_desktop(desktop) {}
+    QStringList notOpened;
+
+    bool openDocument(const QString& path) override
+    {
+        const bool opened = m_desktop.openDocument(path);
+        if (!opened)
+            notOpened << path;
+        return opened;
+    }
+    bool askYesNo(const QString& title, const QString& text) override { return m_desktop.askYesNo(title, text); }
+    void inform(const QString& title, const QString& text) override { m_desktop.inform(title, text); }
+    void showError(const QString& title, const QString& text) override { m_desktop.showError(title, text); }
+    QString askSaveFileName(const QString& title, const QString& proposed) override
+    {
+        return m_desktop.askSaveFileName(title, proposed);
+    }
+
+private:
+    app::Desktop& m_desktop;
+};
+
+} // namespace
 
 void TSuperMain::bbOkClick()
 {
-    app::ControlRun run(m_dir, m_environment(), m_desktop, m_status,
-                        app::applicationTitle(QApplication::applicationFilePath()));
+    RunDesktop desktop(m_desktop);
+    app::ControlRun run(m_dir, m_environment(), desktop, m_status, title());
     setEnabled(false);
-    run.run();
+    const app::ControlRunResult result = run.run();
     setEnabled(true);
     Logfilename = run.Logfilename;
     INNKOD = run.INNKOD;
+    // The log the user asked to see could not be opened: show its findings here instead.
+    if (result.outcome == app::ControlRunResult::Findings && desktop.notOpened.contains(Logfilename))
+        m_desktop.showFindings(Logfilename, result.rows);
+    // Focus goes where the next step is: correct the report, leave after a clean check, or try again.
+    switch (result.outcome) {
+    case app::ControlRunResult::Findings:
+        Button1->setFocus();
+        break;
+    case app::ControlRunResult::Clean:
+        bbCancel->setFocus();
+        break;
+    case app::ControlRunResult::Failed:
+        bbOk->setFocus();
+        break;
+    }
 }
 
 void TSuperMain::bbCancelClick()

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "check/provobj.h"
-#include "desktop.h"
+#include "windowdesktop.h"
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -15,7 +15,7 @@ class TfmStatus;
 class TSuperMain : public QWidget {
     Q_OBJECT
 public:
-    TSuperMain(QString dir, app::Desktop& desktop, std::function<check::Environment()> environment,
+    TSuperMain(QString dir, app::WindowDesktop& desktop, std::function<check::Environment()> environment,
                QWidget* parent = nullptr);
 
     QString Logfilename;
@@ -37,8 +37,11 @@ public slots:
     void bbCancelClick();
 
 private:
+    QString path(const QString& name) const;
+    QString title() const;
+
     QString m_dir;
-    app::Desktop& m_desktop;
+    app::WindowDesktop& m_desktop;
     std::function<check::Environment()> m_environment;
     TfmStatus* m_status = nullptr;
 };

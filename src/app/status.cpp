@@ -1,8 +1,10 @@
 #include "status.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 TfmStatus* fmStatus = nullptr;
 
@@ -35,6 +37,9 @@ TfmStatus::TfmStatus(QWidget* parent)
       Image1(new QLabel(this))
 {
     setObjectName(QStringLiteral("fmStatus"));
+    // A plain QWidget draws the style's background and border only when asked: the frame sets it off the
+    // main window beneath it.
+    setAttribute(Qt::WA_StyledBackground);
     setFixedSize(300, 79);
     Image1->setGeometry(5, 8, 64, 64);
     Image1->setPixmap(waitPicture());
@@ -50,11 +55,20 @@ TfmStatus::TfmStatus(QWidget* parent)
 
 void TfmStatus::openform(const QString& text1, const QString& text2)
 {
+    // The main window is disabled while a check runs, and a disabled parent greys its child windows' pictures.
+    // A window of its own may stay enabled under a disabled parent, so the hourglass keeps its colours.
+    setEnabled(true);
     la1->setText(text1);
     la2->setText(text2);
     if (QWidget* owner = parentWidget())
         move(owner->geometry().center() - rect().center());
     show();
+    // The check that follows blocks the event loop: wait (briefly) until the window system has put the window
+    // on screen, so that it is painted now and not left blank until the check ends.
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < 500)
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
     repaint();
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

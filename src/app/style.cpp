@@ -20,11 +20,12 @@ QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff
 QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #c3dcf1);
                     border-color: #4a86b8; }
 QPushButton:pressed { background: #b7d2ea; }
-QPushButton:focus { border: 1px solid #2f6fa3; }
+QPushButton:focus { border: 2px solid #2f6fa3; padding: 0px 1px; }
 QPushButton:disabled { color: #8799aa; border-color: #b9c8d6; }
 QWidget#fmStatus { background: #f7fbfe; border: 1px solid #7ea3c4; }
 QLabel { background: transparent; color: #10324f; }
 QMessageBox, QFileDialog { background: #eef4f9; }
+QSizeGrip { background: transparent; }
 )");
 }
 

@@ -33,7 +33,7 @@ const char16_t kHelp[] = u"Використання: brantovel-check [--dir ТЕ
 class SilentDesktop : public app::Desktop {
 public:
     QString error;
-    void openDocument(const QString&) override {}
+    bool openDocument(const QString&) override { return false; }
     bool askYesNo(const QString&, const QString&) override { return false; }
     void inform(const QString&, const QString&) override {}
     void showError(const QString&, const QString& text) override { error = text; }
