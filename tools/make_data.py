@@ -11,11 +11,12 @@ What it writes:
   - data/readme.html: the instruction for the window's built-in viewer;
   - data/*.bin: the reference lists;
   - with LibreOffice (headless): data/zvit.xls, data/elog.xls, data/readme.doc (Word 97),
-    data/sample/zvit.xls (the sample with findings), data/sample/clean/zvit.xls (without).
+    data/sample/zvit.xls (the sample with findings), data/sample/clean/zvit.xls (without);
+    the workbooks' frozen header rows are added afterwards (see `add_frozen_panes`).
 
 The build uses only the committed results and needs no office suite. Regenerating needs, on
 Debian 12: libreoffice-calc-nogui, libreoffice-writer-nogui and fonts-liberation (metric twins
-of Arial and Times New Roman, so that widths and page breaks come out as on Windows):
+of Arial and Courier New, so that widths and page breaks come out as on Windows):
 
     python3 tools/make_data.py            # sources, lists, instruction, conversion
     python3 tools/make_data.py --no-convert
