@@ -80,7 +80,7 @@ private slots:
             fixtures::runPython(QStringLiteral("read_log.py"), {ws.path(QStringLiteral("zvit_log.xls"))}, &ok));
         QVERIFY(ok);
         QCOMPARE(lines, xlrd.split(u'\n', Qt::SkipEmptyParts));
-        QVERIFY(lines.contains(QStringLiteral("Таблиця 2\t10\tG\tгр.7 <> гр.8+гр.9 (80 < > 70)")));
+        QVERIFY(lines.contains(QStringLiteral("Інші відомості\t8\tB\tНевірно заповнено: Район.")));
     }
 
     void failedRunLeavesReportIdentical_data()
