@@ -110,8 +110,8 @@ private slots:
         f.close();
         check::Checker checker(fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9)));
         checker.Logfilename = ws.path(QStringLiteral("missing_log.xls"));
-        QVERIFY_THROWS_EXCEPTION(xls::Error, checker.ProvObj(ws.path(QStringLiteral("zvit.xls"))));
-        sheet::MSExcel::CloseExcel();
+        sheet::MSExcel Excel;
+        QVERIFY_THROWS_EXCEPTION(xls::Error, checker.ProvObj(Excel, ws.path(QStringLiteral("zvit.xls"))));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), before);
     }

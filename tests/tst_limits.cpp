@@ -82,7 +82,6 @@ private slots:
         } catch (const findings::LogFull& e) {
             QVERIFY(QString::fromUtf8(e.what()).startsWith(QStringLiteral("Протокол перевірки переповнений")));
         }
-        sheet::MSExcel::CloseExcel();
         QVERIFY(report.open(QIODevice::ReadOnly));
         QCOMPARE(report.readAll(), before);
     }

@@ -4,8 +4,6 @@
 
 #include <QTest>
 
-using namespace sheet::MSExcel;
-
 class TestLog : public QObject {
     Q_OBJECT
 private slots:
@@ -30,16 +28,14 @@ private slots:
     {
         fixtures::Workspace ws;
         const QString path = ws.path(QStringLiteral("elog.xls"));
-        CallExcel(false);
+        sheet::MSExcel Excel;
         findings::FindingsLog log(sheet::Locale::comma(), [] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); });
-        log.WBLog = Excel->Open(path);
+        log.WBLog = Excel.OpenWorkBook(path);
         log.rowlog = 2;
-        log.Log(QStringLiteral(" Таблиця 2 "), QStringLiteral("m1"), 12, 27, true);
-        log.Log(QStringLiteral("X"), QStringLiteral("m2"), 0, 0, true);
+        log.Log(QStringLiteral(" Таблиця 2 "), QStringLiteral("m1"), 12, 27);
+        log.Log(QStringLiteral("X"), QStringLiteral("m2"), 0, 0);
         QCOMPARE(log.rowlog, 4);
-        log.WBLog->Save();
-        CloseExcel();
-        CloseExcel(); // a second close does nothing
+        Excel.SaveWorkBook(*log.WBLog);
 
         const xls::Workbook wb = xls::Workbook::open(path);
         QCOMPARE(wb.cell(0, 2, 1).text, QStringLiteral(" Таблиця 2 "));

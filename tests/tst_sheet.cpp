@@ -5,64 +5,44 @@
 #include <QDir>
 #include <QTest>
 
-using namespace sheet::MSExcel;
-
 class TestSheet : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { CloseExcel(); }
-
-    void noApplication()
-    {
-        CloseExcel();
-        QCOMPARE(WorkBookIndex(QStringLiteral("/x.xls")), 0);
-        ActivateWorkBook(QStringLiteral("/x.xls")); // does nothing
-        CloseExcel();
-        QVERIFY(!Excel);
-    }
-
-    void indexAndActivation()
+    void saveGoesToTheBookItself()
     {
         fixtures::Workspace ws;
-        CallExcel(false);
-        QVERIFY(!Excel->Visible);
-        auto report = Excel->Open(ws.path(QStringLiteral("zvit.xls")));
-        auto log = Excel->Open(ws.path(QStringLiteral("elog.xls")));
-        QCOMPARE(Excel->ActiveWorkbook(), log.get());
-        QCOMPARE(WorkBookIndex(report->FullName()), 1);
-        QCOMPARE(WorkBookIndex(log->FullName()), 2);
-        QCOMPARE(WorkBookIndex(report->FullName().toUpper()), 0);
-        ActivateWorkBook(report->FullName());
-        QCOMPARE(Excel->ActiveWorkbook(), report.get());
-        // An unknown path changes nothing, so the save goes to the active workbook.
-        ActivateWorkBook(ws.path(QStringLiteral("other.xls")));
-        QCOMPARE(Excel->ActiveWorkbook(), report.get());
-        report->SetValue(1, 13, 19, QStringLiteral("штамп"));
-        SaveWorkBook();
-        QCOMPARE(xls::Workbook::open(ws.path(QStringLiteral("zvit.xls"))).cell(0, 13, 19).text,
-                 QStringLiteral("штамп"));
+        std::shared_ptr<sheet::Book> report;
+        {
+            sheet::MSExcel Excel;
+            report = Excel.OpenWorkBook(ws.path(QStringLiteral("zvit.xls")));
+            const auto log = Excel.OpenWorkBook(ws.path(QStringLiteral("elog.xls")));
+            QCOMPARE(Excel.WorkbooksCount(), 2);
+            report->SetValue(1, 13, 19, QStringLiteral("штамп"));
+            log->SetValue(1, 2, 1, QStringLiteral("запис"));
+            // Saving one workbook writes that one only, whichever was opened last.
+            sheet::MSExcel::SaveWorkBook(*report);
+            QCOMPARE(xls::Workbook::open(ws.path(QStringLiteral("zvit.xls"))).cell(0, 13, 19).text,
+                     QStringLiteral("штамп"));
+            QCOMPARE(xls::Workbook::open(ws.path(QStringLiteral("elog.xls"))).cell(0, 2, 1).type,
+                     xls::CellType::Empty);
+            Excel.CloseExcel();
+            Excel.CloseExcel(); // a second close does nothing
+            QCOMPARE(Excel.WorkbooksCount(), 0);
+        }
+        // A handle kept past the end of its link still reads: nothing points into a closed link.
+        QCOMPARE(report->Value(1, 13, 19).text, QStringLiteral("штамп"));
     }
 
     void lastCellRow()
     {
         fixtures::Workspace ws;
-        CallExcel(false);
-        auto report = Excel->Open(ws.path(QStringLiteral("zvit.xls")));
-        report->ActivateSheet(1);
-        QCOMPARE(Excel->ActiveLastCellRow(), 37);
-        report->ActivateSheet(2);
-        QCOMPARE(Excel->ActiveLastCellRow(), 6);
+        sheet::MSExcel Excel;
+        auto report = Excel.OpenWorkBook(ws.path(QStringLiteral("zvit.xls")));
+        QCOMPARE(report->lastCellRow(1), 37);
+        QCOMPARE(report->lastCellRow(2), 6);
         report->SetValue(2, 20, 3, QStringLiteral("x"));
-        QCOMPARE(Excel->ActiveLastCellRow(), 20);
-    }
-
-    void secondCallDropsFirst()
-    {
-        CallExcel(false);
-        std::weak_ptr<sheet::Application> first = Excel;
-        CallExcel(false);
-        QVERIFY(first.expired());
-        QVERIFY(Excel);
+        QCOMPARE(report->lastCellRow(2), 20);
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, report->lastCellRow(report->SheetsCount() + 1));
     }
 
     void unicodePaths()
@@ -70,9 +50,10 @@ private slots:
         fixtures::Workspace ws;
         const QString path = ws.path(QStringLiteral("звіт №1 ✓.xls"));
         QVERIFY(QFile::copy(ws.path(QStringLiteral("zvit.xls")), path));
-        CallExcel(false);
-        auto wb = Excel->Open(path);
-        QCOMPARE(WorkBookIndex(wb->FullName()), 1);
+        sheet::MSExcel Excel;
+        auto wb = Excel.OpenWorkBook(path);
+        QCOMPARE(wb->FullName(), QFileInfo(path).absoluteFilePath());
+        QCOMPARE(wb->SheetName(1), QStringLiteral("Загальні дані"));
     }
 };
 

@@ -13,8 +13,6 @@
 
 namespace app {
 
-using namespace sheet::MSExcel;
-
 QString applicationTitle(const QString& executablePath)
 {
     const QString name = QFileInfo(executablePath).fileName().section(QLatin1Char('.'), 0, 0);
@@ -54,12 +52,9 @@ void ControlRun::prepareLog(const QString& templatePath)
     QFile::copy(templatePath, Logfilename);
 }
 
-QList<LogRow> ControlRun::readVerdict(QString* verdict)
+QList<LogRow> ControlRun::readVerdict(sheet::MSExcel& Excel, QString* verdict)
 {
-    CallExcel(false);
-    Excel->DisplayAlerts = false;
-    std::shared_ptr<sheet::Workbook> WBLog = Excel->Open(Logfilename);
-    WBLog->ActivateSheet(1);
+    const std::shared_ptr<sheet::Book> WBLog = Excel.OpenWorkBook(Logfilename);
     auto text = [&](int row, int col) {
         return sheet::valueText(WBLog->Value(1, row, col), m_env.locale, WBLog->date1904());
     };
@@ -72,9 +67,8 @@ QList<LogRow> ControlRun::readVerdict(QString* verdict)
             continue;
         rows.append(row);
     }
-    ActivateWorkBook(Logfilename);
-    SaveWorkBook();
-    CloseExcel();
+    Excel.SaveWorkBook(*WBLog);
+    Excel.CloseExcel();
     return rows;
 }
 
@@ -90,21 +84,22 @@ ControlRunResult ControlRun::run()
     Logfilename =
         dir.absoluteFilePath(QFileInfo(report).fileName().section(QLatin1Char('.'), 0, 0) + QStringLiteral("_log.xls"));
     QString verdict;
+    sheet::MSExcel Excel; // this run's link to the workbooks; whatever is left open closes with it
     try {
         prepareLog(templ);
         check::Checker checker(m_env);
         checker.Logfilename = Logfilename;
         try {
-            checker.ProvObj(report);
+            checker.ProvObj(Excel, report);
         } catch (...) {
             INNKOD = checker.INNKOD;
             throw;
         }
         INNKOD = checker.INNKOD;
-        result.rows = readVerdict(&verdict);
+        result.rows = readVerdict(Excel, &verdict);
     } catch (const std::exception& e) {
         // Close what the failed run left open and take the please-wait window down before telling the user.
-        CloseExcel();
+        Excel.CloseExcel();
         if (m_status)
             m_status->closeform();
         const auto* xe = dynamic_cast<const xls::Error*>(&e);

@@ -40,7 +40,7 @@ public:
 
 private:
     void prepareLog(const QString& templatePath);
-    QList<LogRow> readVerdict(QString* verdict);
+    QList<LogRow> readVerdict(sheet::MSExcel& Excel, QString* verdict);
 
     QString m_dir;
     check::Environment m_env;

@@ -61,6 +61,13 @@ private:
         if (!t.isEmpty())
             target = strictNumber(t, ctx.dec());
     }
+    // For the items no rule compares: the value is dropped, but reading it strictly makes a text
+    // that is not a number the item's finding.
+    void mustConvert(int row) const
+    {
+        double unused = 0;
+        strictIfFilled(row, unused);
+    }
 
     void visit(int row)
     {
@@ -77,11 +84,8 @@ private:
             return code();
         case 8:
             return guarded(ctx, 8, col1name, QStringLiteral("Невірно заповнена назва балансоутримувача."), [&] {
-                const QString t = ctx.text(8, col1name);
-                if (t.isEmpty())
+                if (ctx.text(8, col1name).isEmpty())
                     ctx.log(QStringLiteral("Назва балансоутримувача не заповнена."), 8, col1name);
-                else
-                    g.zvitname = t;
             });
         case 10:
             return guarded(ctx, 10, col1balkv, wrongItem(1), [&] {
@@ -155,59 +159,53 @@ private:
                     ctx.log(QStringLiteral("п.13 таб.1 <> 0"), 22, col1zab50zvit);
             });
         case 23:
-            return guarded(ctx, 23, col130_50_min, wrongItem(14), [&] { strictIfFilled(23, g.zvitborg50myn); });
+            return guarded(ctx, 23, col130_50_min, wrongItem(14), [&] { mustConvert(23); });
         case 24:
         case 25:
             return guarded(ctx, row, col1kvcmk, wrongItem(row - 9), [&] {
+                // No rule uses the count; reading it strictly makes a text that is no whole number the
+                // item's finding.
                 if (!ctx.text(row, col1kvcmk).isEmpty())
-                    g.zvitkvcmk = strictWhole(ctx.raw(row, col1kvcmk));
+                    strictWhole(ctx.raw(row, col1kvcmk));
             });
         case 26:
-            return guarded(ctx, 26, col1kvcmk, wrongItem(17), [&] { strictIfFilled(26, g.zvitkvcmk); });
+            return guarded(ctx, 26, col1kvcmk, wrongItem(17), [&] { mustConvert(26); });
         case 27:
-            return guarded(ctx, 27, col1narahcmk, wrongItem(18), [&] { strictIfFilled(27, g.zvitnarahcmk); });
+            return guarded(ctx, 27, col1narahcmk, wrongItem(18), [&] { mustConvert(27); });
         case 28:
-            return guarded(ctx, 28, col1perer50cmk, wrongItem(19), [&] { strictIfFilled(28, g.zvitperer50cmk); });
+            return guarded(ctx, 28, col1perer50cmk, wrongItem(19), [&] { mustConvert(28); });
         case 29:
-            return guarded(ctx, 29, col1zabcmk, wrongItem(20), [&] { strictIfFilled(29, g.zvitborgcmk); });
+            return guarded(ctx, 29, col1zabcmk, wrongItem(20), [&] { mustConvert(29); });
         case 30:
-            return guarded(ctx, 30, col1perer50in, wrongItem(21), [&] { strictIfFilled(30, g.zvitperer50in); });
+            return guarded(ctx, 30, col1perer50in, wrongItem(21), [&] { mustConvert(30); });
         case 32: {
             const QString t = ctx.text(32, col1mail);
             if (t.isEmpty()) {
                 ctx.log(QStringLiteral("Не заповнено: Адреса електронної пошти для зв'язку з балансоутримувачем."), 32,
                         col1mail);
-            } else {
-                g.zvitmail = t;
-                if (!IsValidEmail(t))
-                    ctx.log(
-                        QStringLiteral("Невірно заповнено: Адреса електронної пошти для зв'язку з балансоутримувачем."),
+            } else if (!IsValidEmail(t)) {
+                ctx.log(QStringLiteral("Невірно заповнено: Адреса електронної пошти для зв'язку з балансоутримувачем."),
                         32, col1mail);
             }
             return;
         }
         case 33:
-            return contact(33, col1tell, g.zvittell, QStringLiteral("Не заповнено: Контактний телефон."));
+            return contact(33, col1tell, QStringLiteral("Не заповнено: Контактний телефон."));
         case 34:
-            return contact(34, col1vidpov, g.zvitvidpov, QStringLiteral("Не заповнено: Відповідальний виконавець"));
+            return contact(34, col1vidpov, QStringLiteral("Не заповнено: Відповідальний виконавець"));
         case 35:
-            return contact(35, col1dir, g.zvitdir, QStringLiteral("Не заповнено: Керівник"));
-        case 37: {
-            QString unused;
-            return contact(37, col1dir, unused, QStringLiteral("Не заповнено: Поштова адреса для листування"));
-        }
+            return contact(35, col1dir, QStringLiteral("Не заповнено: Керівник"));
+        case 37:
+            return contact(37, col1dir, QStringLiteral("Не заповнено: Поштова адреса для листування"));
         default:
             return;
         }
     }
 
-    void contact(int row, int col, QString& target, const QString& missing)
+    void contact(int row, int col, const QString& missing)
     {
-        const QString t = ctx.text(row, col);
-        if (t.isEmpty())
+        if (ctx.text(row, col).isEmpty())
             ctx.log(missing, row, col);
-        else
-            target = t;
     }
 
     void months()

@@ -6,8 +6,6 @@
 
 namespace check {
 
-using namespace sheet::MSExcel;
-
 TAnyMessages makeMyMessages()
 {
     TAnyMessages m;
@@ -116,27 +114,18 @@ QString SheetContext::printed(long double v) const
     return validate::printedNumber(v, dec());
 }
 
-void Checker::ProvObj(const QString& file1p)
+void Checker::ProvObj(sheet::MSExcel& Excel, const QString& file1p)
 {
     RunState st; // every table, flag and total starts afresh
 
-    CallExcel(false);
-    Excel->DisplayAlerts = false;
-    WBNew = Excel->Open(file1p);
-    log.WBLog = Excel->Open(Logfilename);
+    WBNew = Excel.OpenWorkBook(file1p);
+    log.WBLog = Excel.OpenWorkBook(Logfilename);
+    log.rowlog = log.WBLog->lastCellRow(1) + 1;
 
-    log.WBLog->ActivateSheet(1);
-    log.WBLog->Activate();
-    log.rowlog = Excel->ActiveLastCellRow() + 1;
-    st.rowstart1 = st.rowstart2 = st.rowstart3 = st.rowstart4 = 3;
-    st.table2 = st.table3 = st.table4 = false;
-
-    WBNew->Activate();
     const int count = WBNew->SheetsCount();
     for (int iTabSheet = 1; iTabSheet <= count; ++iTabSheet) {
         const QString tabsheetname = WBNew->SheetName(iTabSheet);
-        WBNew->ActivateSheet(iTabSheet);
-        const int rowfinishnew = Excel->ActiveLastCellRow();
+        const int rowfinishnew = WBNew->lastCellRow(iTabSheet);
         const QString name = validate::trimmedText(tabsheetname);
         SheetContext ctx(*this, st, iTabSheet, tabsheetname, rowfinishnew);
         if (name == QStringLiteral("Загальні дані")) {
@@ -154,21 +143,21 @@ void Checker::ProvObj(const QString& file1p)
         } else if (name == QStringLiteral("Таблиця 6")) {
             checkDebts(ctx, true);
         } else {
-            Log(tabsheetname, QStringLiteral("Лист не оброблений!."), 1, 1, true);
+            Log(tabsheetname, QStringLiteral("Лист не оброблений!."), 1, 1);
         }
     }
 
     reconcileTotals(*this, st);
 
     if (count >= 1)
-        WBNew->SetValue(1, 13, 19, m_env.locale.dateTimeText(m_env.clock()));
+        WBNew->SetValue(1, kStampRow, kStampCol, m_env.locale.dateTimeText(m_env.clock()));
 
     // The log is written first: if either save fails, the report on disk is still untouched.
-    ActivateWorkBook(log.WBLog->FullName());
-    SaveWorkBook();
-    ActivateWorkBook(WBNew->FullName());
-    SaveWorkBook();
-    CloseExcel();
+    Excel.SaveWorkBook(*log.WBLog);
+    Excel.SaveWorkBook(*WBNew);
+    Excel.CloseExcel();
+    WBNew.reset();
+    log.WBLog.reset();
 }
 
 } // namespace check

@@ -66,12 +66,10 @@ inline constexpr int col4num = 1, col4namestr = 3, col4name_t = 4, col4numbud = 
 struct GeneralValues {
     int32_t zvitkvart = 0, zvitrik = 0, m = 0, y = 0;
     bool monthsTaken = false; // row 4 reached the comparison with the clock
-    QString zvitinn, zvitname;
+    QString zvitinn;
     int64_t table1innorend = 0;
     double zvitplosha = 0, zvitnarah = 0, zvitotrim = 0, zvitotrim_z = 0, zvitborg_zag = 0, zvitborg = 0,
-           zvitnar50zvit = 0, zvitpererah50 = 0, zvitpererah50myn = 0, zvitborg50 = 0, zvitborg50myn = 0, zvitkvcmk = 0,
-           zvitnarahcmk = 0, zvitperer50cmk = 0, zvitborgcmk = 0, zvitperer50in = 0;
-    QString zvitmail, zvittell, zvitvidpov, zvitdir;
+           zvitnar50zvit = 0, zvitpererah50 = 0, zvitpererah50myn = 0, zvitborg50 = 0;
 };
 
 // Everything one check collects; created by each ProvObj call and dropped when it returns.
@@ -102,6 +100,9 @@ struct Environment {
     QString listDir; // the folder of the six reference lists
 };
 
+// The stamp of the check: the date and time go into S13 of the report's first sheet.
+inline constexpr int kStampRow = 13, kStampCol = 19;
+
 // The check of one report workbook: the frame and the state the main window owns.
 class Checker {
 public:
@@ -109,13 +110,16 @@ public:
 
     QString Logfilename;
     QString INNKOD = QStringLiteral("Не визначений");
-    std::shared_ptr<sheet::Workbook> WBNew;
+    std::shared_ptr<sheet::Book> WBNew;
     findings::FindingsLog log;
 
-    void ProvObj(const QString& file1p);
-    void Log(const QString& tabsheetname, const QString& comment, int row, int col, bool fileisnew)
+    // Checks the report at `file1p` with the workbooks opened through `Excel`, writes the findings
+    // into the log at Logfilename, stamps and saves both, and closes them. Errors outside the
+    // guarded units of the rules propagate; `Excel` closes what is left open when its owner drops it.
+    void ProvObj(sheet::MSExcel& Excel, const QString& file1p);
+    void Log(const QString& tabsheetname, const QString& comment, int row, int col)
     {
-        log.Log(tabsheetname, comment, row, col, fileisnew);
+        log.Log(tabsheetname, comment, row, col);
     }
 
     const Environment& env() const { return m_env; }
@@ -151,7 +155,7 @@ public:
     double strict(int row, int col) const;
     QChar dec() const { return checker.env().locale.decimal; }
     QString printed(long double v) const;
-    void log(const QString& message, int row, int col) const { checker.Log(tabsheetname, message, row, col, true); }
+    void log(const QString& message, int row, int col) const { checker.Log(tabsheetname, message, row, col); }
 
 private:
     // Each cell is looked up once per reading.

@@ -27,7 +27,7 @@ void reconcileTotals(Checker& checker, const RunState& st)
         {17, st.borg_z, u"п.8 таб.1 < > Σ гр.8 таб.3 + Σ гр.8 таб.6 (", true},
     };
     const sheet::Locale& locale = checker.env().locale;
-    const sheet::Workbook& wb = *checker.WBNew;
+    const sheet::Book& wb = *checker.WBNew;
     for (const Item& item : items) {
         auto cellText = [&] { return sheet::valueText(wb.Value(1, item.row, 2), locale, wb.date1904()); };
         const long double stated = validate::lenientNumber(validate::trimmedText(cellText()), locale.decimal);
@@ -36,7 +36,7 @@ void reconcileTotals(Checker& checker, const RunState& st)
             checker.Log(QStringLiteral("Загальні дані"),
                         QString::fromUtf16(item.prefix) + shown + QStringLiteral(" < > ") +
                             validate::printedNumber(item.total, locale.decimal) + QStringLiteral(")"),
-                        item.row, 2, true);
+                        item.row, 2);
         }
     }
 }

@@ -22,7 +22,7 @@ QString fitCell(const QString& text)
 
 } // namespace
 
-void FindingsLog::Log(const QString& tabsheetname, const QString& comment, int row, int col, bool /*fileisnew*/)
+void FindingsLog::Log(const QString& tabsheetname, const QString& comment, int row, int col)
 {
     // The log sheet has 65536 rows; past that the run stops with a clear error instead of losing findings.
     if (rowlog > 65536)

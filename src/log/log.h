@@ -3,7 +3,6 @@
 #include "sheet/locale.h"
 #include "sheet/msexcel.h"
 
-#include <QDateTime>
 #include <QString>
 #include <memory>
 #include <stdexcept>
@@ -16,15 +15,6 @@ public:
     explicit LogFull(const QString& message) : std::runtime_error(message.toStdString()) {}
 };
 
-// One recorded violation.
-struct Finding {
-    QString sheet; // the sheet name exactly as stored
-    int row = 0;   // 0: not tied to a row
-    int col = 0;   // 0: not tied to a column
-    QString message;
-    QDateTime time;
-};
-
 // "A".."Z" for columns 1 to 26, the decimal text otherwise, empty for 0.
 QString columnText(int col);
 
@@ -33,11 +23,11 @@ class FindingsLog {
 public:
     FindingsLog(sheet::Locale locale, sheet::Clock clock) : m_locale(std::move(locale)), m_clock(std::move(clock)) {}
 
-    std::shared_ptr<sheet::Workbook> WBLog;
+    std::shared_ptr<sheet::Book> WBLog;
     int rowlog = 2;
 
     // Appends one finding: sheet name, row, column text, message and time in columns A to E.
-    void Log(const QString& tabsheetname, const QString& comment, int row, int col, bool fileisnew);
+    void Log(const QString& tabsheetname, const QString& comment, int row, int col);
 
     int count() const { return m_count; }
 

@@ -71,7 +71,8 @@ QList<Row> Workspace::check(const sheet::Locale& locale, const QDate& today, QSt
     QFile::copy(path(QStringLiteral("elog.xls")), log);
     check::Checker checker(environment(dir(), locale, today));
     checker.Logfilename = log;
-    checker.ProvObj(path(QStringLiteral("zvit.xls")));
+    sheet::MSExcel Excel;
+    checker.ProvObj(Excel, path(QStringLiteral("zvit.xls")));
     if (innkod)
         *innkod = checker.INNKOD;
     return readLog(log);
