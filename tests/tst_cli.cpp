@@ -28,6 +28,14 @@ Run runCheck(const QString& dir, const QStringList& extra = {})
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
+// A clean general data sheet for the period the program derives from today's date.
+QList<fixtures::Cell> cleanToday()
+{
+    const int m = QDate::currentDate().month();
+    const int months = m >= 3 && m <= 5 ? 3 : m >= 6 && m <= 8 ? 6 : m >= 9 && m <= 11 ? 9 : 12;
+    return fixtures::cleanGeneral(months, m <= 2 ? QDate::currentDate().year() - 1 : QDate::currentDate().year());
+}
+
 QByteArray bytes(const QString& path)
 {
     QFile f(path);
@@ -50,13 +58,8 @@ private slots:
 
     void cleanReport()
     {
-        // The period rule follows today's date: make the months match the current quarter.
-        const int m = QDate::currentDate().month();
-        const int months = m >= 3 && m <= 5 ? 3 : m >= 6 && m <= 8 ? 6 : m >= 9 && m <= 11 ? 9 : 12;
         fixtures::Workspace ws2;
-        QList<fixtures::Cell> cells =
-            fixtures::cleanGeneral(months, m <= 2 ? QDate::currentDate().year() - 1 : QDate::currentDate().year());
-        ws2.makeReport(cells);
+        ws2.makeReport(cleanToday());
         const Run r = runCheck(ws2.dir());
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QStringLiteral("Помилок не знайдено.\n"));
@@ -81,6 +84,34 @@ private slots:
         QVERIFY(ok);
         QCOMPARE(lines, xlrd.split(u'\n', Qt::SkipEmptyParts));
         QVERIFY(lines.contains(QStringLiteral("Інші відомості\t8\tB\tНевірно заповнено: Район.")));
+    }
+
+    void findingsStartAfterTheTemplate_data()
+    {
+        QTest::addColumn<QString>("logTemplate");
+        QTest::addColumn<bool>("withFinding");
+        for (const char* t : {"elog-row3.xls", "elog-row2-format.xls"}) {
+            QTest::addRow("%s, one finding", t) << QString::fromLatin1(t) << true;
+            QTest::addRow("%s, clean", t) << QString::fromLatin1(t) << false;
+        }
+    }
+    void findingsStartAfterTheTemplate()
+    {
+        QFETCH(QString, logTemplate);
+        QFETCH(bool, withFinding);
+        fixtures::Workspace ws;
+        ws.useLogTemplate(QStringLiteral(BRANTOVEL_FIXTURES_DIR "/") + logTemplate);
+        QList<fixtures::Cell> cells = cleanToday();
+        if (withFinding)
+            cells.append({1, 33, 2, QString()});
+        ws.makeReport(cells);
+        const Run r = runCheck(ws.dir());
+        const QString log = QDir::toNativeSeparators(ws.path(QStringLiteral("zvit_log.xls")));
+        QCOMPARE(r.status, withFinding ? 1 : 0);
+        QCOMPARE(r.out, withFinding ? QStringLiteral("Загальні дані\t33\tB\tНе заповнено: Контактний телефон.\n"
+                                                     "Знайдено помилок у звіті: 1. Протокол: %1\n")
+                                          .arg(log)
+                                    : QStringLiteral("Помилок не знайдено.\n"));
     }
 
     void failedRunLeavesReportIdentical_data()

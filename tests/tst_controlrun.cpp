@@ -104,6 +104,35 @@ private slots:
         QCOMPARE(d.calls.first(), QStringLiteral("inform Brantovel: Вибрані файли перевірені.Помилок не знайдено."));
     }
 
+    void findingsStartAfterTheTemplate_data()
+    {
+        QTest::addColumn<QString>("logTemplate");
+        QTest::addColumn<bool>("withFinding");
+        for (const char* t : {"elog-row3.xls", "elog-row2-format.xls"}) {
+            QTest::addRow("%s, one finding", t) << QString::fromLatin1(t) << true;
+            QTest::addRow("%s, clean", t) << QString::fromLatin1(t) << false;
+        }
+    }
+    void findingsStartAfterTheTemplate()
+    {
+        // The template's rows are no findings, and a finding below a formatted row 2 is not lost.
+        QFETCH(QString, logTemplate);
+        QFETCH(bool, withFinding);
+        fixtures::Workspace ws;
+        ws.useLogTemplate(QStringLiteral(BRANTOVEL_FIXTURES_DIR "/") + logTemplate);
+        QList<fixtures::Cell> cells = fixtures::cleanGeneral();
+        if (withFinding)
+            cells.append({1, 33, 2, QString()});
+        ws.makeReport(cells);
+        ScriptedDesktop d;
+        const app::ControlRunResult r = run(ws, d);
+        QCOMPARE(r.outcome, withFinding ? app::ControlRunResult::Findings : app::ControlRunResult::Clean);
+        QCOMPARE(r.rows.size(), withFinding ? 1 : 0);
+        if (withFinding)
+            QCOMPARE(r.rows[0].message, QStringLiteral("Не заповнено: Контактний телефон."));
+        QCOMPARE(QFileInfo::exists(ws.path(QStringLiteral("zvit_log.xls"))), withFinding);
+    }
+
     void cancelMakesNoCopyAndNoSheetProposesUndetermined()
     {
         // A report without the general data sheet and without findings: the code is undetermined.

@@ -92,8 +92,7 @@ private slots:
     {
         fixtures::Workspace ws;
         ws.makeReport(fixtures::cleanGeneral(), fixture("frame-extra-sheet.xls"));
-        QFile::remove(ws.path(QStringLiteral("elog.xls")));
-        QFile::copy(fixture("elog-row3.xls"), ws.path(QStringLiteral("elog.xls")));
+        ws.useLogTemplate(fixture("elog-row3.xls"));
         ws.check();
         const xls::Workbook log = xls::Workbook::open(ws.path(QStringLiteral("zvit_log.xls")));
         QCOMPARE(log.cell(0, 4, 1).text, QStringLiteral("Примітки"));

@@ -2,7 +2,6 @@
 
 #include "sheet/msexcel.h"
 #include "sheet/valuetext.h"
-#include "validate/readings.h"
 #include "xls/error.h"
 #include "xls/savefile.h"
 
@@ -52,16 +51,16 @@ void ControlRun::prepareLog(const QString& templatePath)
     QFile::copy(templatePath, Logfilename);
 }
 
-QList<LogRow> ControlRun::readVerdict(sheet::MSExcel& Excel, QString* verdict)
+QList<LogRow> ControlRun::readFindings(sheet::MSExcel& Excel, int firstRow)
 {
     const std::shared_ptr<sheet::Book> WBLog = Excel.OpenWorkBook(Logfilename);
     auto text = [&](int row, int col) {
         return sheet::valueText(WBLog->Value(1, row, col), m_env.locale, WBLog->date1904());
     };
-    *verdict = validate::trimmedText(text(2, 1));
+    // The template's own rows stand above `firstRow`; what follows is this run's alone.
     QList<LogRow> rows;
     const int last = WBLog->lastCellRow(1);
-    for (int r = 2; r <= last; ++r) {
+    for (int r = firstRow; r <= last; ++r) {
         LogRow row{text(r, 1), text(r, 2), text(r, 3), text(r, 4), text(r, 5)};
         if (row.sheet.isEmpty() && row.message.isEmpty())
             continue;
@@ -83,7 +82,6 @@ ControlRunResult ControlRun::run()
     const QString templ = dir.absoluteFilePath(QStringLiteral("elog.xls"));
     Logfilename =
         dir.absoluteFilePath(QFileInfo(report).fileName().section(QLatin1Char('.'), 0, 0) + QStringLiteral("_log.xls"));
-    QString verdict;
     sheet::MSExcel Excel; // this run's link to the workbooks; whatever is left open closes with it
     try {
         prepareLog(templ);
@@ -96,7 +94,7 @@ ControlRunResult ControlRun::run()
             throw;
         }
         INNKOD = checker.INNKOD;
-        result.rows = readVerdict(Excel, &verdict);
+        result.rows = readFindings(Excel, checker.firstFindingRow);
     } catch (const std::exception& e) {
         // Close what the failed run left open and take the please-wait window down before telling the user.
         Excel.CloseExcel();
@@ -111,7 +109,8 @@ ControlRunResult ControlRun::run()
     if (m_status)
         m_status->closeform();
 
-    if (!verdict.isEmpty()) {
+    // The verdict rests on this run's findings, wherever the template let them start.
+    if (!result.rows.isEmpty()) {
         result.outcome = ControlRunResult::Findings;
         if (m_desktop.askYesNo(m_title, QStringLiteral("Знайдені помилки у звіті. Переглянути перелік помилок?")))
             m_desktop.openDocument(Logfilename);

@@ -17,7 +17,7 @@ struct ControlRunResult {
     enum Outcome { Findings, Clean, Failed };
     Outcome outcome = Failed;
     QString error;      // the text shown when the run failed
-    QList<LogRow> rows; // the log's finding rows, in order
+    QList<LogRow> rows; // this run's findings as the saved log holds them, in order
     QString copiedTo;   // where the clean report was copied, if anywhere
 };
 
@@ -40,7 +40,8 @@ public:
 
 private:
     void prepareLog(const QString& templatePath);
-    QList<LogRow> readVerdict(sheet::MSExcel& Excel, QString* verdict);
+    // This run's findings as the saved log holds them: every row from `firstRow` on.
+    QList<LogRow> readFindings(sheet::MSExcel& Excel, int firstRow);
 
     QString m_dir;
     check::Environment m_env;

@@ -121,6 +121,7 @@ void Checker::ProvObj(sheet::MSExcel& Excel, const QString& file1p)
     WBNew = Excel.OpenWorkBook(file1p);
     log.WBLog = Excel.OpenWorkBook(Logfilename);
     log.rowlog = log.WBLog->lastCellRow(1) + 1;
+    firstFindingRow = log.rowlog;
 
     const int count = WBNew->SheetsCount();
     for (int iTabSheet = 1; iTabSheet <= count; ++iTabSheet) {

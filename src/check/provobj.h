@@ -112,6 +112,8 @@ public:
     QString INNKOD = QStringLiteral("Не визначений");
     std::shared_ptr<sheet::Book> WBNew;
     findings::FindingsLog log;
+    // The log row of this run's first finding: the row after the template's used range.
+    int firstFindingRow = 0;
 
     // Checks the report at `file1p` with the workbooks opened through `Excel`, writes the findings
     // into the log at Logfilename, stamps and saves both, and closes them. Errors outside the

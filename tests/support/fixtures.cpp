@@ -55,6 +55,14 @@ void Workspace::removeFile(const QString& name)
     QFile::remove(path(name));
 }
 
+void Workspace::useLogTemplate(const QString& from)
+{
+    const QString to = path(QStringLiteral("elog.xls"));
+    QFile::remove(to);
+    QVERIFY(QFile::copy(from, to));
+    QFile(to).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
 check::Environment environment(const QString& listDir, const sheet::Locale& locale, const QDate& today)
 {
     check::Environment env;

@@ -44,6 +44,8 @@ public:
     void makeReport(const QList<Cell>& cells, const QString& from = {});
     void writeList(const QString& name, const QByteArray& content);
     void removeFile(const QString& name);
+    // Replaces the shipped log template elog.xls by another workbook.
+    void useLogTemplate(const QString& from);
 
     // Runs the check on zvit.xls with a fresh log; returns the log's rows.
     QList<Row> check(const sheet::Locale& locale = sheet::Locale::comma(), const QDate& today = QDate(2026, 12, 9),
