@@ -1,7 +1,9 @@
 // The tenant and debt tables and the reconciliation of Table 1 with their totals.
 #include "fixtures.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+#include <algorithm>
 
 using fixtures::Cell;
 using fixtures::Row;
@@ -70,6 +72,17 @@ QList<Cell> debt(int sheet, int row, QStringList overrides = {})
                      QStringLiteral("5")},
                     overrides);
 }
+
+// Tenant rows 7 to `last` of one sheet, all passing; the last one carries `lastCode`.
+QList<Cell> tenants(int sheet, int last, const QString& lastCode)
+{
+    QList<Cell> cells;
+    for (int r = 7; r < last; ++r)
+        cells += tenant(sheet, r);
+    return cells + tenant(sheet, last, {QStringLiteral("2=") + lastCode});
+}
+
+const QString kRepeated = QStringLiteral(BRANTOVEL_FIXTURES_DIR "/frame-repeated-twins.xls");
 
 struct Case {
     const char* name;
@@ -177,6 +190,21 @@ QList<Case> cases()
         {"empty lessor code on a debt",
          tenant(2, 7) + debt(3, 7, {QStringLiteral("4=")}),
          {{T3, 7, QStringLiteral("D"), s(u"Невірний код орендодавця.(0)")}}},
+        // frame-repeated-twins: 2 "Таблиця 2", 3 " Таблиця 2", 4 "Таблиця 3", 5 "Таблиця 5", 6 "Таблиця 5 ",
+        // 7 "Таблиця 6". A repeated tenant sheet sets the list's length anew, so tenants of the first
+        // one beyond it are gone, also when the repeat later writes their position again.
+        {"repeated Таблиця 2 cuts the list, then refills the position",
+         tenants(2, 14, QStringLiteral("22003453")) + tenants(3, 14, QStringLiteral("33007893")) +
+             debt(4, 7, {QStringLiteral("2=22003453")}) + debt(4, 8, {QStringLiteral("2=33007893")}),
+         {{T3, 7, QStringLiteral("C"),
+           s(u"Не знайдений в таб. 2 орендар \"ТОВ А\" з таб. 3 (Код ЄДРПОУ: 22003453 ; оренда нерухомого майна)")}},
+         kRepeated},
+        {"shorter repeat of Таблиця 5 drops the tenants beyond it",
+         tenants(5, 14, QStringLiteral("22003453")) + tenant(6, 7) + debt(7, 7, {QStringLiteral("2=22003453")}) +
+             debt(7, 8),
+         {{T6, 7, QStringLiteral("C"),
+           s(u"Не знайдений в таб. 5 орендар \"ТОВ А\" з таб. 6 (Код ЄДРПОУ: 22003453 ; оренда нерухомого майна")}},
+         kRepeated},
         {"debt data from row 8",
          tenant(2, 7) + debt(3, 8, {QStringLiteral("1=1")}) + debt(3, 9, {QStringLiteral("1=2")}) +
              debt(3, 10, {QStringLiteral("1=3")}),
@@ -223,6 +251,27 @@ private slots:
             if (r.sheet != GD)
                 got.append(r);
         QVERIFY2(got == c.expected, qPrintable(fixtures::mismatch(got, c.expected)));
+    }
+
+    void tenantLookupAgreesWithASearch()
+    {
+        // Random writes over a short range of rows: the list is cut, grown and overwritten in every
+        // order, and after each write the lookup must answer what a walk over the list answers.
+        const QList<check::TOrendar> pool = {{QStringLiteral("А"), QStringLiteral("31000126"), QStringLiteral("Ні")},
+                                             {QStringLiteral("Б"), QStringLiteral("31000126"), QStringLiteral("Так")},
+                                             {QStringLiteral("В"), QStringLiteral("22003453"), QStringLiteral("Ні")},
+                                             {QStringLiteral("Г"), QString(), QString()}};
+        check::TenantList list;
+        QRandomGenerator random(15);
+        for (int step = 0; step < 2000; ++step) {
+            list.set(7 + int(random.bounded(12)), pool[random.bounded(int(pool.size()))]);
+            for (const check::TOrendar& t : pool) {
+                const bool found = std::any_of(list.entries().begin(), list.entries().end(), [&](const auto& e) {
+                    return e.inn == t.inn && e.mayno == t.mayno;
+                });
+                QVERIFY2(list.contains(t.inn, t.mayno) == found, qPrintable(QStringLiteral("step %1").arg(step)));
+            }
+        }
     }
 
     void consistentReportHasNoFinding()

@@ -28,31 +28,36 @@ TAnyMessages makeMyMessages()
     return m;
 }
 
-namespace {
-QString tenantKey(const QString& inn, const QString& mayno)
+void TenantList::count(const TOrendar& tenant, int delta)
 {
-    return inn + QChar(0x1F) + mayno;
+    const Key key{tenant.inn, tenant.mayno};
+    int& n = m_index[key];
+    n += delta;
+    if (n == 0)
+        m_index.remove(key);
 }
-} // namespace
 
-void RunState::setTenant(bool fifth, int r, TOrendar tenant)
+void TenantList::set(int r, TOrendar tenant)
 {
-    std::vector<TOrendar>& list = fifth ? orendari56 : orendari23;
-    QHash<QString, int>& index = fifth ? m_index56 : m_index23;
-    list.resize(size_t(r) + 1);
-    TOrendar& slot = list[size_t(r - 6)];
-    if (!slot.inn.isEmpty() || !slot.mayno.isEmpty()) {
-        auto it = index.find(tenantKey(slot.inn, slot.mayno));
-        if (it != index.end() && --it.value() == 0)
-            index.erase(it);
+    const size_t length = size_t(r) + 1;
+    // Every entry enters and leaves the index with the list itself, so the two never disagree.
+    while (m_entries.size() > length) {
+        count(m_entries.back(), -1);
+        m_entries.pop_back();
     }
-    ++index[tenantKey(tenant.inn, tenant.mayno)];
+    if (m_entries.size() < length) {
+        m_index[Key{}] += int(length - m_entries.size());
+        m_entries.resize(length);
+    }
+    TOrendar& slot = m_entries[size_t(r - 6)];
+    count(slot, -1);
+    count(tenant, +1);
     slot = std::move(tenant);
 }
 
-bool RunState::hasTenant(bool fifth, const QString& inn, const QString& mayno) const
+bool TenantList::contains(const QString& inn, const QString& mayno) const
 {
-    return (fifth ? m_index56 : m_index23).contains(tenantKey(inn, mayno));
+    return m_index.contains(Key{inn, mayno});
 }
 
 Checker::Checker(Environment env) : log(env.locale, env.clock), m_env(std::move(env)), m_lists(m_env.listDir) {}

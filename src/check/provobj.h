@@ -9,6 +9,7 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace check {
@@ -45,6 +46,25 @@ struct TOrendar {
     QString mayno;
 };
 
+// The tenants of one tenant table kind, with an index for the debtor lookup.
+class TenantList {
+public:
+    // Writes the tenant of row r at position r - 6; the list's length becomes r + 1, so a list that
+    // an earlier sheet of the same name made longer is cut, and a shorter one grows with empty entries.
+    void set(int r, TOrendar tenant);
+    // Whether some entry carries this code and lease kind (exact match): always the answer a search
+    // of entries() gives, without walking them.
+    bool contains(const QString& inn, const QString& mayno) const;
+    const std::vector<TOrendar>& entries() const { return m_entries; }
+
+private:
+    using Key = std::pair<QString, QString>; // (code, lease kind)
+    void count(const TOrendar& tenant, int delta);
+
+    std::vector<TOrendar> m_entries;
+    QHash<Key, int> m_index; // how many entries carry each key, empty entries included
+};
+
 // Column maps (1-based column numbers).
 inline constexpr int col1kvart = 2, col1period = 2, col1stan = 2, col1inn = 2, col1name = 2, col1balkv = 2, col1nar = 2,
                      col1otr = 2, col1otrzvit = 2, col1zab_zag = 2, col1zab = 2, col1nar50zvit = 2, col1perer50zvit = 2,
@@ -79,18 +99,16 @@ struct RunState {
     bool table2 = false, table3 = false, table4 = false;
     double s = 0, s1 = 0, s_pay = 0, square2 = 0, plata4 = 0;
     double s2 = 0, s3 = 0, borg_z = 0;
-    std::vector<TOrendar> orendari23, orendari56;
+    TenantList orendari23, orendari56;
     GeneralValues general;
 
-    // Writes a tenant at its position (the list grows to r + 1 entries) and keeps the lookup current.
-    void setTenant(bool fifth, int r, TOrendar tenant);
-    // Whether the tenant list of a twin sheet holds this code with this lease kind (exact match).
-    bool hasTenant(bool fifth, const QString& inn, const QString& mayno) const;
-
-private:
-    // (code, lease kind) -> how many entries of the list carry it; a debtor is looked up here
-    // instead of by walking the whole list.
-    QHash<QString, int> m_index23, m_index56;
+    // Writes the tenant of row r into the list of "Таблиця 2" or, with `fifth`, of "Таблиця 5".
+    void setTenant(bool fifth, int r, TOrendar tenant) { (fifth ? orendari56 : orendari23).set(r, std::move(tenant)); }
+    // Whether that list holds this code with this lease kind (exact match).
+    bool hasTenant(bool fifth, const QString& inn, const QString& mayno) const
+    {
+        return (fifth ? orendari56 : orendari23).contains(inn, mayno);
+    }
 };
 
 // What the check needs from its surroundings.
