@@ -16,16 +16,29 @@ struct Run {
     QString out, err;
 };
 
-Run runCheck(const QString& dir, const QStringList& extra = {})
+Run runArguments(const QStringList& arguments)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(BRANTOVEL_BIN_DIR "/brantovel-check"), QStringList{QStringLiteral("--dir"), dir} + extra);
+    p.start(QStringLiteral(BRANTOVEL_BIN_DIR "/brantovel-check"), arguments);
     if (!p.waitForFinished(120000))
         return {};
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QStringList words(std::initializer_list<const char16_t*> list)
+{
+    QStringList out;
+    for (const char16_t* w : list)
+        out << QString::fromUtf16(w);
+    return out;
+}
+
+Run runCheck(const QString& dir)
+{
+    return runArguments({QStringLiteral("--dir"), dir});
 }
 
 // A clean general data sheet for the period the program derives from today's date.
@@ -117,16 +130,18 @@ private slots:
     void failedRunLeavesReportIdentical_data()
     {
         QTest::addColumn<QString>("damage");
-        QTest::newRow("log template missing") << "no-template";
-        QTest::newRow("report missing") << "no-report";
-        QTest::newRow("report is a folder") << "folder";
-        QTest::newRow("report of 0 bytes") << "empty";
-        QTest::newRow("report truncated") << "truncated";
-        QTest::newRow("report read-only") << "readonly";
+        QTest::addColumn<QString>("words");
+        QTest::newRow("log template missing") << "no-template" << "Не знайдено шаблон протоколу";
+        QTest::newRow("report missing") << "no-report" << "zvit.xls» не знайдено.";
+        QTest::newRow("report is a folder") << "folder" << "zvit.xls» є папкою";
+        QTest::newRow("report of 0 bytes") << "empty" << "порожній";
+        QTest::newRow("report truncated") << "truncated" << "zvit.xls»";
+        QTest::newRow("report read-only") << "readonly" << "zvit.xls» доступний лише для читання";
     }
     void failedRunLeavesReportIdentical()
     {
         QFETCH(QString, damage);
+        QFETCH(QString, words);
         fixtures::Workspace ws;
         ws.makeReport(fixtures::cleanGeneral());
         const QString report = ws.path(QStringLiteral("zvit.xls"));
@@ -146,9 +161,10 @@ private slots:
         const QByteArray before = bytes(report);
         const Run r = runCheck(ws.dir());
         QCOMPARE(r.status, 2);
-        QVERIFY2(r.err.contains(QDir::toNativeSeparators(ws.dir())), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QDir::toNativeSeparators(ws.dir())) && r.err.contains(words), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
         QCOMPARE(bytes(report), before);
+        QVERIFY(!QFile::exists(ws.path(QStringLiteral("zvit_log.xls")))); // no half-made log passes for a result
     }
 
     void fullDisk()
@@ -184,11 +200,35 @@ private slots:
         QCOMPARE(bytes(disk.filePath(QStringLiteral("zvit.xls"))), before);
     }
 
-    void badArguments()
+    void arguments_data()
     {
-        QCOMPARE(runCheck(QStringLiteral("/nonexistent/dir")).status, 2);
+        QTest::addColumn<QStringList>("arguments"); // "DIR" stands for a folder with a report
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("folder alone") << words({u"DIR"}) << 1 << "";
+        QTest::newRow("--dir=folder") << words({u"--dir=DIR"}) << 1 << "";
+        QTest::newRow("missing folder") << words({u"/nonexistent/dir"}) << 2
+                                        << "Теку «/nonexistent/dir» не знайдено.\n";
+        QTest::newRow("--dir without a folder")
+            << words({u"--dir"}) << 2 << "Після параметра «--dir» не вказано теку. Довідка: brantovel-check --help\n";
+        QTest::newRow("--dir= without a folder")
+            << words({u"--dir="}) << 2 << "Після параметра «--dir» не вказано теку. Довідка: brantovel-check --help\n";
+        QTest::newRow("unknown option")
+            << words({u"--bogus", u"DIR"}) << 2 << "Невідомий параметр «--bogus». Довідка: brantovel-check --help\n";
+        QTest::newRow("two folders") << words({u"--dir", u"DIR", u"/tmp"}) << 2
+                                     << "Зайвий параметр «/tmp»: теку вже вказано. Довідка: brantovel-check --help\n";
+    }
+    void arguments()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, err);
         fixtures::Workspace ws;
-        QCOMPARE(runCheck(ws.dir(), {QStringLiteral("--bogus")}).status, 2);
+        ws.makeReport({{1, 33, 2, QString()}}); // findings, so an accepted folder exits with 1
+        arguments.replaceInStrings(QStringLiteral("DIR"), ws.dir());
+        const Run r = runArguments(arguments);
+        QCOMPARE(r.status, status);
+        QCOMPARE(r.err, err);
     }
 };
 

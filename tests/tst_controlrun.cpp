@@ -147,21 +147,53 @@ private slots:
                  (QStringList{QStringLiteral("elog.xls"), QStringLiteral("zvit.xls")}));
     }
 
-    void errorHidesStatusAndClosesEverything()
+    void failureSaysWhyAndLeavesNothingBehind_data()
     {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("words"); // %1: the folder, native separators
+        QTest::newRow("log template missing")
+            << "no-template" << "Не знайдено шаблон протоколу «%1/elog.xls». Поверніть файл elog.xls до теки";
+        QTest::newRow("folder not writable") << "folder-read-only"
+                                             << "До теки «%1» не можна записувати, тому перевірка не може створити "
+                                                "протокол і зберегти звіт.";
+        QTest::newRow("report read-only") << "report-read-only"
+                                          << "Звіт «%1/zvit.xls» доступний лише для читання, а перевірка записує до "
+                                             "нього дату й час перевірки.";
+        QTest::newRow("report of 0 bytes, found after the log was made")
+            << "empty" << "Файл «%1/zvit.xls» порожній (0 байтів)";
+    }
+    void failureSaysWhyAndLeavesNothingBehind()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, words);
         fixtures::Workspace ws;
         ws.makeReport(fixtures::cleanGeneral());
-        ws.removeFile(QStringLiteral("elog.xls"));
-        QFile f(ws.path(QStringLiteral("zvit.xls")));
+        const QString report = ws.path(QStringLiteral("zvit.xls"));
+        QFile f(report);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray before = f.readAll();
+        QByteArray before = f.readAll();
         f.close();
+        if (damage == QStringLiteral("no-template"))
+            ws.removeFile(QStringLiteral("elog.xls"));
+        else if (damage == QStringLiteral("report-read-only"))
+            QVERIFY(f.setPermissions(QFileDevice::ReadOwner));
+        else if (damage == QStringLiteral("empty"))
+            ws.writeList(QStringLiteral("zvit.xls"), before = QByteArray());
+        const QFileDevice::Permissions folderWas = QFileInfo(ws.dir()).permissions();
+        if (damage == QStringLiteral("folder-read-only"))
+            QVERIFY(QFile::setPermissions(ws.dir(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const QStringList files = QDir(ws.dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+
         ScriptedDesktop d;
         const app::ControlRunResult r = run(ws, d);
+        QFile::setPermissions(ws.dir(), folderWas);
         QCOMPARE(r.outcome, app::ControlRunResult::Failed);
-        QCOMPARE(d.calls.size(), 1);
-        QVERIFY(d.calls[0].startsWith(QStringLiteral("error Brantovel: Файл «")));
-        QVERIFY(d.calls[0].endsWith(QStringLiteral("не знайдено.")));
+        QCOMPARE(d.calls.size(), 1); // the error alone, with the please-wait window already down
+        QVERIFY2(d.calls[0].startsWith(QStringLiteral("error Brantovel: ") + words.arg(QDir::toNativeSeparators(ws.dir()))),
+                 qPrintable(d.calls[0]));
+        QVERIFY(r.rows.isEmpty());
+        // No log, no temporary file: the folder holds what it held, and the report its bytes.
+        QCOMPARE(QDir(ws.dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), before);
     }

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
+#include <new>
 #include <stdexcept>
 
 namespace app {
@@ -34,6 +36,78 @@ public:
     explicit RunFailure(const QString& text) : std::runtime_error(text.toStdString()) {}
 };
 
+QString native(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// Whether the permission bits leave a file or folder writable; judged by the bits as the save
+// does, so that even an administrator's run does not write where the user may not.
+bool writableByBits(const QFileInfo& info)
+{
+    const QFileDevice::Permissions p = info.permissions();
+    return (p & QFileDevice::WriteUser) &&
+           (p & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther));
+}
+
+// Whether new files can be made in the folder: the log is created there and the report is saved
+// through a temporary file beside it.
+bool folderWritable(const QString& dir)
+{
+#ifdef Q_OS_UNIX
+    if (!writableByBits(QFileInfo(dir)))
+        return false;
+#endif
+    QTemporaryFile probe(QDir(dir).filePath(QStringLiteral(".brantovel-XXXXXX")));
+    return probe.open();
+}
+
+// Finds out, before anything is written, that the run can make its log and save the report.
+void checkBeforeWriting(const QString& dir, const QString& report, const QString& templ)
+{
+    if (!folderWritable(dir))
+        throw RunFailure(QStringLiteral("До теки «%1» не можна записувати, тому перевірка не може створити протокол "
+                                        "і зберегти звіт. Перенесіть файли програми до теки, де у вас є право "
+                                        "запису, і повторіть перевірку")
+                             .arg(native(dir)));
+    const QFileInfo t(templ);
+    if (!t.exists())
+        throw RunFailure(QStringLiteral("Не знайдено шаблон протоколу «%1». Поверніть файл elog.xls до теки "
+                                        "програми та повторіть перевірку")
+                             .arg(native(templ)));
+    if (t.isDir())
+        throw xls::makeError(xls::ErrorCode::IsFolder, templ);
+    const QFileInfo r(report);
+    if (!r.exists())
+        throw xls::makeError(xls::ErrorCode::NotFound, report);
+    if (r.isDir())
+        throw xls::makeError(xls::ErrorCode::IsFolder, report);
+    if (!writableByBits(r))
+        throw RunFailure(QStringLiteral("Звіт «%1» доступний лише для читання, а перевірка записує до нього дату й "
+                                        "час перевірки. Зніміть із файлу позначку «Лише читання» та повторіть "
+                                        "перевірку")
+                             .arg(native(report)));
+    // Opening for writing changes nothing, but fails while another program holds the file.
+    QFile probe(report);
+    if (!probe.open(QIODevice::ReadWrite))
+        throw RunFailure(QStringLiteral("Звіт «%1» не можна змінити: можливо, його відкрито в іншій програмі або у "
+                                        "вас немає права змінювати цей файл. Закрийте його та повторіть перевірку")
+                             .arg(native(report)));
+}
+
+// The text the user reads for an error that ended the run.
+QString failureText(const std::exception& e)
+{
+    if (const auto* xe = dynamic_cast<const xls::Error*>(&e))
+        return xe->message();
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return QStringLiteral("Не вистачило пам'яті, щоб перевірити звіт. Закрийте інші програми та повторіть "
+                              "перевірку");
+    if (dynamic_cast<const std::logic_error*>(&e))
+        return QStringLiteral("Внутрішня помилка програми (%1). Перевірку не завершено").arg(QString::fromUtf8(e.what()));
+    return QString::fromUtf8(e.what());
+}
+
 } // namespace
 
 ControlRun::ControlRun(QString dir, check::Environment env, Desktop& desktop, StatusDisplay* status, QString title)
@@ -41,14 +115,23 @@ ControlRun::ControlRun(QString dir, check::Environment env, Desktop& desktop, St
 {
 }
 
-void ControlRun::prepareLog(const QString& templatePath)
+void ControlRun::prepareLog(const QString& templatePath, bool* created)
 {
     // A stale log that cannot be deleted would mix old findings with new ones: stop instead.
     if (QFileInfo::exists(Logfilename) && !QFile::remove(Logfilename))
         throw RunFailure(QStringLiteral("Не вдалося видалити попередній протокол перевірки «%1»: можливо, його "
                                         "відкрито в іншій програмі. Закрийте його та повторіть перевірку")
-                             .arg(QDir::toNativeSeparators(Logfilename)));
-    QFile::copy(templatePath, Logfilename);
+                             .arg(native(Logfilename)));
+    // From here on a file at the log's path is this run's own.
+    *created = true;
+    if (!QFile::copy(templatePath, Logfilename))
+        throw RunFailure(QStringLiteral("Не вдалося створити протокол перевірки «%1» із шаблону «%2». Перевірте, чи "
+                                        "є місце на диску, та повторіть перевірку")
+                             .arg(native(Logfilename), native(templatePath)));
+    // On Windows the copy keeps the template's read-only attribute; a template installed read-only
+    // must still give a log the check can save.
+    QFile::setPermissions(Logfilename,
+                          QFile::permissions(Logfilename) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
 }
 
 QList<LogRow> ControlRun::readFindings(sheet::MSExcel& Excel, int firstRow)
@@ -83,8 +166,10 @@ ControlRunResult ControlRun::run()
     Logfilename =
         dir.absoluteFilePath(QFileInfo(report).fileName().section(QLatin1Char('.'), 0, 0) + QStringLiteral("_log.xls"));
     sheet::MSExcel Excel; // this run's link to the workbooks; whatever is left open closes with it
+    bool logCreated = false;
     try {
-        prepareLog(templ);
+        checkBeforeWriting(m_dir, report, templ);
+        prepareLog(templ, &logCreated);
         check::Checker checker(m_env);
         checker.Logfilename = Logfilename;
         try {
@@ -96,13 +181,15 @@ ControlRunResult ControlRun::run()
         INNKOD = checker.INNKOD;
         result.rows = readFindings(Excel, checker.firstFindingRow);
     } catch (const std::exception& e) {
-        // Close what the failed run left open and take the please-wait window down before telling the user.
+        // Close what the failed run left open, remove the log it made (an empty or partial log could pass
+        // for a result) and take the please-wait window down before telling the user.
         Excel.CloseExcel();
+        if (logCreated)
+            QFile::remove(Logfilename);
         if (m_status)
             m_status->closeform();
-        const auto* xe = dynamic_cast<const xls::Error*>(&e);
         result.outcome = ControlRunResult::Failed;
-        result.error = xe ? xe->message() : QString::fromUtf8(e.what());
+        result.error = failureText(e);
         m_desktop.showError(m_title, withFullStop(result.error));
         return result;
     }

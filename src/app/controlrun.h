@@ -39,7 +39,8 @@ public:
     QString INNKOD = QStringLiteral("Не визначений");
 
 private:
-    void prepareLog(const QString& templatePath);
+    // Deletes the old log and copies the template in its place; `created` is set once a file there is ours.
+    void prepareLog(const QString& templatePath, bool* created);
     // This run's findings as the saved log holds them: every row from `firstRow` on.
     QList<LogRow> readFindings(sheet::MSExcel& Excel, int firstRow);
 

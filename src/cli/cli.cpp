@@ -9,7 +9,7 @@ namespace cli {
 
 namespace {
 
-const char16_t kHelp[] = u"Використання: brantovel-check [--dir ТЕКА]\n"
+const char16_t kHelp[] = u"Використання: brantovel-check [[--dir] ТЕКА]\n"
                          u"\n"
                          u"Перевіряє звіт zvit.xls так само, як кнопка «Контроль звіту», але без вікон.\n"
                          u"ТЕКА (типово — тека програми) містить zvit.xls, шаблон протоколу elog.xls і шість\n"
@@ -25,7 +25,8 @@ const char16_t kHelp[] = u"Використання: brantovel-check [--dir ТЕ
                          u"Код завершення:\n"
                          u"  0  помилок не знайдено (протокол видалено);\n"
                          u"  1  знайдено помилки (протокол zvit_log.xls залишається);\n"
-                         u"  2  перевірку не виконано (причина — у потоці помилок; звіт не змінено).\n"
+                         u"  2  перевірку не виконано (причина — у потоці помилок; звіт не змінено,\n"
+                         u"     протокол не залишається).\n"
                          u"\n"
                          u"Числа й дати записуються за налаштуваннями мови системи (LC_ALL або LANG).\n";
 
@@ -45,21 +46,37 @@ public:
 int run(const QStringList& arguments, const QString& defaultDir, const check::Environment& env, QTextStream& out,
         QTextStream& err)
 {
+    const QString help = QStringLiteral(" Довідка: brantovel-check --help\n");
     QString dir = defaultDir;
+    bool dirGiven = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
             out << QString::fromUtf16(kHelp);
             return 0;
         }
-        if (a == QStringLiteral("--dir") && i + 1 < arguments.size()) {
-            dir = arguments[++i];
+        QString given;
+        if (a == QStringLiteral("--dir")) {
+            if (i + 1 < arguments.size())
+                given = arguments[++i];
         } else if (a.startsWith(QStringLiteral("--dir="))) {
-            dir = a.mid(6);
+            given = a.mid(6);
+        } else if (a.startsWith(u'-')) {
+            err << QStringLiteral("Невідомий параметр «%1».").arg(a) << help;
+            return 2;
         } else {
-            err << QStringLiteral("Невідомий параметр «%1». Довідка: brantovel-check --help\n").arg(a);
+            given = a; // the folder given without --dir
+        }
+        if (given.isEmpty()) {
+            err << QStringLiteral("Після параметра «--dir» не вказано теку.") << help;
             return 2;
         }
+        if (dirGiven) {
+            err << QStringLiteral("Зайвий параметр «%1»: теку вже вказано.").arg(given) << help;
+            return 2;
+        }
+        dir = given;
+        dirGiven = true;
     }
     if (!QFileInfo(dir).isDir()) {
         err << QStringLiteral("Теку «%1» не знайдено.\n").arg(QDir::toNativeSeparators(dir));
