@@ -127,6 +127,17 @@ private slots:
                                     : QStringLiteral("Помилок не знайдено.\n"));
     }
 
+    void missingListWarnsOnStandardError()
+    {
+        fixtures::Workspace ws;
+        ws.makeReport(cleanToday());
+        ws.removeFile(QStringLiteral("KYIV.bin"));
+        const Run r = runCheck(ws.dir());
+        QCOMPARE(r.status, 1); // the findings decide: the code's rule blames the report, as defined
+        QCOMPARE(r.err, QStringLiteral("Список «%1» не знайдено, тому коди не звірено з ним і перевірка неповна.\n")
+                            .arg(QDir::toNativeSeparators(ws.path(QStringLiteral("KYIV.bin")))));
+    }
+
     void failedRunLeavesReportIdentical_data()
     {
         QTest::addColumn<QString>("damage");

@@ -198,6 +198,27 @@ private slots:
         QCOMPARE(f.readAll(), before);
     }
 
+    void unreadableListsAreNamedInTheVerdict()
+    {
+        fixtures::Workspace ws;
+        ws.makeReport(fixtures::cleanGeneral());
+        ws.removeFile(QStringLiteral("GUOZ.bin"));
+        ws.removeFile(QStringLiteral("SR.bin"));
+        QVERIFY(QDir(ws.dir()).mkdir(QStringLiteral("SR.bin")));
+        ScriptedDesktop d;
+        const app::ControlRunResult r = run(ws, d);
+        const QString dir = QDir::toNativeSeparators(ws.dir()) + QDir::separator();
+        const QStringList warnings{
+            QStringLiteral("Список «%1GUOZ.bin» не знайдено, тому коди не звірено з ним і перевірка неповна.").arg(dir),
+            QStringLiteral("Не вдалося прочитати список «%1SR.bin», тому райони не звірено з ним і перевірка неповна.")
+                .arg(dir)};
+        QCOMPARE(r.warnings, warnings);
+        // The missing list still fails the code's rules, as they define: the report gets that finding.
+        QCOMPARE(r.outcome, app::ControlRunResult::Findings);
+        QCOMPARE(d.calls.first(), QStringLiteral("ask Brantovel: Знайдені помилки у звіті. Переглянути перелік помилок?") +
+                                      QStringLiteral("\n\n") + warnings.join(u'\n'));
+    }
+
     void staleLogThatCannotBeDeletedStopsTheRun()
     {
         fixtures::Workspace ws;

@@ -48,7 +48,7 @@ private slots:
     void matching()
     {
         write(QStringLiteral("GUOZ.bin"), "12345678 \r\n2345678\r\n00123455\r\n00123455\r\n");
-        const ReferenceLists lists(dir.path());
+        ReferenceLists lists(dir.path());
         QVERIFY(!lists.IsCodeInList(QStringLiteral("GUOZ.bin"), QStringLiteral("12345678")));
         QVERIFY(!lists.IsCodeInList(QStringLiteral("GUOZ.bin"), QStringLiteral("02345678")));
         QVERIFY(lists.IsCodeInList(QStringLiteral("GUOZ.bin"), QStringLiteral("00123455")));
@@ -59,12 +59,39 @@ private slots:
     {
         write(QStringLiteral("ZFB.bin"), "11111111\r\n22222222\r\n");
         write(QStringLiteral("MAYNO.bin"), "22222222\r\n");
-        const ReferenceLists lists(dir.path());
+        ReferenceLists lists(dir.path());
         QVERIFY(lists.zfbNotMayno(QStringLiteral("11111111")));
         QVERIFY(!lists.zfbNotMayno(QStringLiteral("22222222")));
         QVERIFY(!lists.zfbNotMayno(QStringLiteral("33333333")));
         QFile::remove(dir.filePath(QStringLiteral("MAYNO.bin")));
         QVERIFY_THROWS_EXCEPTION(ListError, lists.zfbNotMayno(QStringLiteral("11111111")));
+    }
+
+    void warningsNameEachList()
+    {
+        QTemporaryDir own;
+        for (const char* name : {"KYIV.bin", "ZFB.bin", "MAYNO.bin"}) {
+            QFile f(own.filePath(QString::fromLatin1(name)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QDir(own.path()).mkdir(QStringLiteral("CMK.bin")));
+        ReferenceLists lists(own.path());
+        const QString dir = QDir::toNativeSeparators(own.path()) + QDir::separator();
+        const QString guoz = QStringLiteral("Список «%1GUOZ.bin» не знайдено, тому коди не звірено з ним і перевірка "
+                                            "неповна.").arg(dir);
+        const QString cmk = QStringLiteral("Не вдалося прочитати список «%1CMK.bin», тому коди не звірено з ним і "
+                                           "перевірка неповна.").arg(dir);
+        const QString sr = QStringLiteral("Список «%1SR.bin» не знайдено, тому райони не звірено з ним і перевірка "
+                                          "неповна.").arg(dir);
+        QCOMPARE(lists.warnings(), (QStringList{guoz, cmk, sr}));
+        // A list that failed when a rule consulted it stays named, even once it is back.
+        QFile::remove(own.filePath(QStringLiteral("MAYNO.bin")));
+        QVERIFY_THROWS_EXCEPTION(ListError, lists.zfbNotMayno(QStringLiteral("11111111")));
+        QFile f(own.filePath(QStringLiteral("MAYNO.bin")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QCOMPARE(lists.warnings().size(), 4);
+        QVERIFY(lists.warnings()[2].contains(QStringLiteral("MAYNO.bin»")));
     }
 
     void hostileContent()
@@ -73,7 +100,7 @@ private slots:
         for (int i = 0; i < garbage.size(); ++i)
             garbage[i] = char((i * 131) & 0xFF);
         write(QStringLiteral("SR.bin"), garbage + QByteArray(5 * 1024 * 1024, 'A') + "\nПЕЧЕРСЬКИЙ");
-        const ReferenceLists lists(dir.path());
+        ReferenceLists lists(dir.path());
         const QStringList lines = lists.lines(QStringLiteral("SR.bin"));
         QVERIFY(!lines.isEmpty());
         QVERIFY(!lines.contains(QStringLiteral("ПЕЧЕРСЬКИЙ"))); // mixed encodings read as Windows-1251

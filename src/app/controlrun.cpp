@@ -179,6 +179,7 @@ ControlRunResult ControlRun::run()
             throw;
         }
         INNKOD = checker.INNKOD;
+        result.warnings = checker.lists().warnings();
         result.rows = readFindings(Excel, checker.firstFindingRow);
     } catch (const std::exception& e) {
         // Close what the failed run left open, remove the log it made (an empty or partial log could pass
@@ -196,16 +197,20 @@ ControlRunResult ControlRun::run()
     if (m_status)
         m_status->closeform();
 
+    // A list that could not be read leaves the check of codes or districts incomplete: the verdict says so.
+    const QString warnings =
+        result.warnings.isEmpty() ? QString() : QStringLiteral("\n\n") + result.warnings.join(QLatin1Char('\n'));
     // The verdict rests on this run's findings, wherever the template let them start.
     if (!result.rows.isEmpty()) {
         result.outcome = ControlRunResult::Findings;
-        if (m_desktop.askYesNo(m_title, QStringLiteral("Знайдені помилки у звіті. Переглянути перелік помилок?")))
+        if (m_desktop.askYesNo(m_title,
+                               QStringLiteral("Знайдені помилки у звіті. Переглянути перелік помилок?") + warnings))
             m_desktop.openDocument(Logfilename);
         return result;
     }
     result.outcome = ControlRunResult::Clean;
     QFile::remove(Logfilename);
-    m_desktop.inform(m_title, QStringLiteral("Вибрані файли перевірені.Помилок не знайдено."));
+    m_desktop.inform(m_title, QStringLiteral("Вибрані файли перевірені.Помилок не знайдено.") + warnings);
     QString target = m_desktop.askSaveFileName(m_title, INNKOD);
     if (target.isEmpty())
         return result;

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace app {
 
@@ -17,8 +18,9 @@ struct ControlRunResult {
     enum Outcome { Findings, Clean, Failed };
     Outcome outcome = Failed;
     QString error;      // the text shown when the run failed
-    QList<LogRow> rows; // this run's findings as the saved log holds them, in order
-    QString copiedTo;   // where the clean report was copied, if anywhere
+    QList<LogRow> rows;   // this run's findings as the saved log holds them, in order
+    QStringList warnings; // one sentence per reference list that could not be read (the check is incomplete)
+    QString copiedTo;     // where the clean report was copied, if anywhere
 };
 
 // The application title: the executable's file name up to its first dot, first letter kept,

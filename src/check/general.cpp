@@ -265,7 +265,7 @@ private:
             if (t.size() != 8 && t.size() != 10)
                 ctx.log(wrong, 7, col1inn);
 
-            const ReferenceLists& lists = c.lists();
+            ReferenceLists& lists = c.lists();
             if (lists.IsCodeInList(QStringLiteral("GUOZ.bin"), g.zvitinn)) {
                 for (int row = 19; row <= 22; ++row) {
                     // Read in the user's own number format only: the other separator counts as 0.

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <optional>
 
 namespace check {
 
@@ -65,30 +66,80 @@ QString ReferenceLists::path(const QString& file) const
     return QDir(m_dir).filePath(file);
 }
 
-QStringList ReferenceLists::lines(const QString& file) const
+const QStringList& ReferenceLists::names()
 {
-    const QString p = path(file);
-    QFile f(p);
-    if (QFileInfo(p).isDir() || !f.open(QIODevice::ReadOnly))
-        throw ListError(QStringLiteral("Не вдалося відкрити список «%1».").arg(QDir::toNativeSeparators(p)));
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw ListError(QStringLiteral("Не вдалося прочитати список «%1».").arg(QDir::toNativeSeparators(p)));
-    return decodeListLines(bytes);
+    static const QStringList six{QStringLiteral("GUOZ.bin"), QStringLiteral("CMK.bin"),   QStringLiteral("KYIV.bin"),
+                                 QStringLiteral("ZFB.bin"),  QStringLiteral("MAYNO.bin"), QStringLiteral("SR.bin")};
+    return six;
 }
 
-bool ReferenceLists::IsCodeInList(const QString& file, const QString& code) const
+QString ReferenceLists::read(const QString& file, QStringList* lines) const
+{
+    const QString p = path(file);
+    // SR.bin holds district names, the other five identification codes.
+    const QString what = file == QStringLiteral("SR.bin") ? QStringLiteral("райони") : QStringLiteral("коди");
+    if (!QFileInfo::exists(p))
+        return QStringLiteral("Список «%1» не знайдено, тому %2 не звірено з ним і перевірка неповна.")
+            .arg(QDir::toNativeSeparators(p), what);
+    QFile f(p);
+    QByteArray bytes;
+    if (!QFileInfo(p).isDir() && f.open(QIODevice::ReadOnly)) {
+        bytes = f.readAll();
+        if (f.error() == QFileDevice::NoError) {
+            *lines = decodeListLines(bytes);
+            return {};
+        }
+    }
+    return QStringLiteral("Не вдалося прочитати список «%1», тому %2 не звірено з ним і перевірка неповна.")
+        .arg(QDir::toNativeSeparators(p), what);
+}
+
+QStringList ReferenceLists::lines(const QString& file)
+{
+    QStringList out;
+    const QString warning = read(file, &out);
+    if (!warning.isEmpty()) {
+        m_failed.insert(file, warning);
+        throw ListError(warning);
+    }
+    return out;
+}
+
+bool ReferenceLists::IsCodeInList(const QString& file, const QString& code)
 {
     return lines(file).contains(code);
 }
 
-bool ReferenceLists::zfbNotMayno(const QString& code) const
+bool ReferenceLists::zfbNotMayno(const QString& code)
 {
-    const QStringList zfb = lines(QStringLiteral("ZFB.bin"));
-    const QStringList mayno = lines(QStringLiteral("MAYNO.bin"));
-    const bool inZfb = zfb.contains(code);
-    const bool inMayno = mayno.contains(code);
-    return inZfb && !inMayno;
+    // Both lists are opened before either is searched; when both fail, both are remembered.
+    std::optional<ListError> failure;
+    auto take = [&](const QString& file) {
+        try {
+            return lines(file);
+        } catch (const ListError& e) {
+            if (!failure)
+                failure = e;
+            return QStringList();
+        }
+    };
+    const QStringList zfb = take(QStringLiteral("ZFB.bin"));
+    const QStringList mayno = take(QStringLiteral("MAYNO.bin"));
+    if (failure)
+        throw *failure;
+    return zfb.contains(code) && !mayno.contains(code);
+}
+
+QStringList ReferenceLists::warnings() const
+{
+    QStringList out;
+    for (const QString& file : names()) {
+        QStringList unused;
+        const QString warning = m_failed.contains(file) ? m_failed.value(file) : read(file, &unused);
+        if (!warning.isEmpty())
+            out << warning;
+    }
+    return out;
 }
 
 } // namespace check

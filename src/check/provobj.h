@@ -143,7 +143,7 @@ public:
     }
 
     const Environment& env() const { return m_env; }
-    const ReferenceLists& lists() const { return m_lists; }
+    ReferenceLists& lists() { return m_lists; }
 
 private:
     Environment m_env;

@@ -28,6 +28,9 @@ const char16_t kHelp[] = u"Використання: brantovel-check [[--dir] Т
                          u"  2  перевірку не виконано (причина — у потоці помилок; звіт не змінено,\n"
                          u"     протокол не залишається).\n"
                          u"\n"
+                         u"Якщо якийсь зі списків не вдалося прочитати, у потоці помилок друкується\n"
+                         u"попередження з його назвою; код завершення від цього не змінюється.\n"
+                         u"\n"
                          u"Числа й дати записуються за налаштуваннями мови системи (LC_ALL або LANG).\n";
 
 // The command line answers no question: it opens nothing and saves no copy.
@@ -92,6 +95,8 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
         err << desktop.error << '\n';
         return 2;
     }
+    for (const QString& warning : result.warnings)
+        err << warning << '\n';
     for (const app::LogRow& row : result.rows)
         out << row.sheet << '\t' << row.row << '\t' << row.column << '\t' << row.message << '\n';
     if (result.outcome == app::ControlRunResult::Findings) {
