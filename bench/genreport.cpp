@@ -1,5 +1,7 @@
 #include "genreport.h"
 
+#include "check/period.h"
+#include "validate/validid.h"
 #include "xls/workbook.h"
 
 #include <QDate>
@@ -12,20 +14,8 @@ namespace {
 // A valid 8-digit identification code derived from n.
 QString code(int n)
 {
-    static const int W[2][7] = {{1, 2, 3, 4, 5, 6, 7}, {3, 4, 5, 6, 7, 8, 9}};
-    const int first7 = 1000000 + (n * 7919) % 1999999;
-    auto variant = [&](int r) {
-        int s = 0, v = first7;
-        for (int i = 6; i >= 0; --i) {
-            s += (v % 10) * W[r][i];
-            v /= 10;
-        }
-        return s % 11;
-    };
-    int c = variant(0);
-    if (c == 10)
-        c = variant(1) == 10 ? 0 : variant(1);
-    return QString::number(first7) + QString::number(c);
+    const int32_t first7 = 1000000 + (n * 7919) % 1999999;
+    return QString::number(first7) + QString::number(ValidID::GetControlDigit(first7));
 }
 
 } // namespace
@@ -104,11 +94,9 @@ void generateReport(const QString& templatePath, const QString& outPath, int row
             wb.setText(3, r, c + 1, v[c]);
     }
     const QDate& today = asOf;
-    const int m = today.month();
-    const int months = m >= 3 && m <= 5 ? 3 : m >= 6 && m <= 8 ? 6 : m >= 9 && m <= 11 ? 9 : 12;
     auto num = [](double v) { return QString::number(v, 'f', 2); };
-    const QList<std::pair<int, QString>> general = {{4, QString::number(months)},
-                                                    {5, QString::number(m <= 2 ? today.year() - 1 : today.year())},
+    const QList<std::pair<int, QString>> general = {{4, QString::number(check::requiredMonths(today))},
+                                                    {5, QString::number(check::reportingYear(today))},
                                                     {6, today.toString(QStringLiteral("dd.MM.yyyy"))},
                                                     {7, QStringLiteral("23456719")},
                                                     {8, QStringLiteral("Державне підприємство")},

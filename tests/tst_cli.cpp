@@ -1,5 +1,6 @@
 // brantovel-check end to end: exit codes, output against the log as python3-xlrd reads it, and
 // the report left byte-identical when the run fails.
+#include "check/period.h"
 #include "fixtures.h"
 
 #include <QCryptographicHash>
@@ -44,9 +45,8 @@ Run runCheck(const QString& dir)
 // A clean general data sheet for the period the program derives from today's date.
 QList<fixtures::Cell> cleanToday()
 {
-    const int m = QDate::currentDate().month();
-    const int months = m >= 3 && m <= 5 ? 3 : m >= 6 && m <= 8 ? 6 : m >= 9 && m <= 11 ? 9 : 12;
-    return fixtures::cleanGeneral(months, m <= 2 ? QDate::currentDate().year() - 1 : QDate::currentDate().year());
+    const QDate today = QDate::currentDate();
+    return fixtures::cleanGeneral(check::requiredMonths(today), check::reportingYear(today));
 }
 
 QByteArray bytes(const QString& path)
@@ -142,12 +142,18 @@ private slots:
     {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("words");
-        QTest::newRow("log template missing") << "no-template" << "Не знайдено шаблон протоколу";
-        QTest::newRow("report missing") << "no-report" << "zvit.xls» не знайдено.";
-        QTest::newRow("report is a folder") << "folder" << "zvit.xls» є папкою";
-        QTest::newRow("report of 0 bytes") << "empty" << "порожній";
-        QTest::newRow("report truncated") << "truncated" << "zvit.xls»";
-        QTest::newRow("report read-only") << "readonly" << "zvit.xls» доступний лише для читання";
+        QTest::newRow("log template missing") << "no-template"
+                                              << "Не знайдено шаблон протоколу";
+        QTest::newRow("report missing") << "no-report"
+                                        << "zvit.xls» не знайдено.";
+        QTest::newRow("report is a folder") << "folder"
+                                            << "zvit.xls» є папкою";
+        QTest::newRow("report of 0 bytes") << "empty"
+                                           << "порожній";
+        QTest::newRow("report truncated") << "truncated"
+                                          << "zvit.xls»";
+        QTest::newRow("report read-only") << "readonly"
+                                          << "zvit.xls» доступний лише для читання";
     }
     void failedRunLeavesReportIdentical()
     {
@@ -224,8 +230,8 @@ private slots:
             << words({u"--dir"}) << 2 << "Після параметра «--dir» не вказано теку. Довідка: brantovel-check --help\n";
         QTest::newRow("--dir= without a folder")
             << words({u"--dir="}) << 2 << "Після параметра «--dir» не вказано теку. Довідка: brantovel-check --help\n";
-        QTest::newRow("unknown option")
-            << words({u"--bogus", u"DIR"}) << 2 << "Невідомий параметр «--bogus». Довідка: brantovel-check --help\n";
+        QTest::newRow("unknown option") << words({u"--bogus", u"DIR"}) << 2
+                                        << "Невідомий параметр «--bogus». Довідка: brantovel-check --help\n";
         QTest::newRow("two folders") << words({u"--dir", u"DIR", u"/tmp"}) << 2
                                      << "Зайвий параметр «/tmp»: теку вже вказано. Довідка: brantovel-check --help\n";
     }

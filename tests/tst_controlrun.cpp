@@ -152,15 +152,16 @@ private slots:
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("words"); // %1: the folder, native separators
         QTest::newRow("log template missing")
-            << "no-template" << "Не знайдено шаблон протоколу «%1/elog.xls». Поверніть файл elog.xls до теки";
+            << "no-template"
+            << "Не знайдено шаблон протоколу «%1/elog.xls». Поверніть файл elog.xls до теки";
         QTest::newRow("folder not writable") << "folder-read-only"
                                              << "До теки «%1» не можна записувати, тому перевірка не може створити "
                                                 "протокол і зберегти звіт.";
         QTest::newRow("report read-only") << "report-read-only"
                                           << "Звіт «%1/zvit.xls» доступний лише для читання, а перевірка записує до "
                                              "нього дату й час перевірки.";
-        QTest::newRow("report of 0 bytes, found after the log was made")
-            << "empty" << "Файл «%1/zvit.xls» порожній (0 байтів)";
+        QTest::newRow("report of 0 bytes, found after the log was made") << "empty"
+                                                                         << "Файл «%1/zvit.xls» порожній (0 байтів)";
     }
     void failureSaysWhyAndLeavesNothingBehind()
     {
@@ -189,8 +190,9 @@ private slots:
         QFile::setPermissions(ws.dir(), folderWas);
         QCOMPARE(r.outcome, app::ControlRunResult::Failed);
         QCOMPARE(d.calls.size(), 1); // the error alone, with the please-wait window already down
-        QVERIFY2(d.calls[0].startsWith(QStringLiteral("error Brantovel: ") + words.arg(QDir::toNativeSeparators(ws.dir()))),
-                 qPrintable(d.calls[0]));
+        QVERIFY2(
+            d.calls[0].startsWith(QStringLiteral("error Brantovel: ") + words.arg(QDir::toNativeSeparators(ws.dir()))),
+            qPrintable(d.calls[0]));
         QVERIFY(r.rows.isEmpty());
         // No log, no temporary file: the folder holds what it held, and the report its bytes.
         QCOMPARE(QDir(ws.dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
@@ -215,8 +217,9 @@ private slots:
         QCOMPARE(r.warnings, warnings);
         // The missing list still fails the code's rules, as they define: the report gets that finding.
         QCOMPARE(r.outcome, app::ControlRunResult::Findings);
-        QCOMPARE(d.calls.first(), QStringLiteral("ask Brantovel: Знайдені помилки у звіті. Переглянути перелік помилок?") +
-                                      QStringLiteral("\n\n") + warnings.join(u'\n'));
+        QCOMPARE(d.calls.first(),
+                 QStringLiteral("ask Brantovel: Знайдені помилки у звіті. Переглянути перелік помилок?") +
+                     QStringLiteral("\n\n") + warnings.join(u'\n'));
     }
 
     void staleLogThatCannotBeDeletedStopsTheRun()

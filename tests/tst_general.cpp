@@ -1,8 +1,10 @@
 // The general data sheet: period, balance holder, Table 1 relations and contacts, run over whole
 // workbooks built from the shipped template.
+#include "check/period.h"
 #include "fixtures.h"
 
 #include <QTest>
+#include <tuple>
 
 using fixtures::Cell;
 using fixtures::Row;
@@ -240,9 +242,7 @@ private slots:
         QFETCH(int, index);
         const Case c = cases().at(index);
         fixtures::Workspace ws;
-        QList<Cell> cells = fixtures::cleanGeneral(12, c.today.month() <= 2 ? c.today.year() - 1 : c.today.year());
-        if (c.today.month() >= 3 && c.today.month() <= 5)
-            cells[0].text = QStringLiteral("3");
+        QList<Cell> cells = fixtures::cleanGeneral(check::requiredMonths(c.today), check::reportingYear(c.today));
         for (const auto& [row, text] : c.cells)
             cells.append(row < 0 ? Cell{1, -row, 1, text} : Cell{1, row, 2, text});
         ws.makeReport(cells);
@@ -261,6 +261,31 @@ private slots:
         QVERIFY2(got == want, qPrintable(fixtures::mismatch(got, want)));
         if (!c.innkod.isEmpty())
             QCOMPARE(innkod, c.innkod);
+    }
+
+    void period_data()
+    {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<int>("months");
+        QTest::addColumn<int>("year");
+        for (const auto& [day, months, year] : {std::tuple{QDate(2026, 1, 1), 12, 2025},
+                                                {QDate(2026, 2, 28), 12, 2025},
+                                                {QDate(2026, 3, 1), 3, 2026},
+                                                {QDate(2026, 5, 31), 3, 2026},
+                                                {QDate(2026, 6, 1), 6, 2026},
+                                                {QDate(2026, 8, 31), 6, 2026},
+                                                {QDate(2026, 9, 1), 9, 2026},
+                                                {QDate(2026, 11, 30), 9, 2026},
+                                                {QDate(2026, 12, 1), 12, 2026}})
+            QTest::addRow("%s", qPrintable(day.toString(Qt::ISODate))) << day << months << year;
+    }
+    void period()
+    {
+        QFETCH(QDate, today);
+        QFETCH(int, months);
+        QFETCH(int, year);
+        QCOMPARE(check::requiredMonths(today), months);
+        QCOMPARE(check::reportingYear(today), year);
     }
 
     void rowsBeyondTheLastUsedRowAreNotVisited()

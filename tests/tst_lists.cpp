@@ -78,11 +78,14 @@ private slots:
         ReferenceLists lists(own.path());
         const QString dir = QDir::toNativeSeparators(own.path()) + QDir::separator();
         const QString guoz = QStringLiteral("Список «%1GUOZ.bin» не знайдено, тому коди не звірено з ним і перевірка "
-                                            "неповна.").arg(dir);
+                                            "неповна.")
+                                 .arg(dir);
         const QString cmk = QStringLiteral("Не вдалося прочитати список «%1CMK.bin», тому коди не звірено з ним і "
-                                           "перевірка неповна.").arg(dir);
+                                           "перевірка неповна.")
+                                .arg(dir);
         const QString sr = QStringLiteral("Список «%1SR.bin» не знайдено, тому райони не звірено з ним і перевірка "
-                                          "неповна.").arg(dir);
+                                          "неповна.")
+                               .arg(dir);
         QCOMPARE(lists.warnings(), (QStringList{guoz, cmk, sr}));
         // A list that failed when a rule consulted it stays named, even once it is back.
         QFile::remove(own.filePath(QStringLiteral("MAYNO.bin")));

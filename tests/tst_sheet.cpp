@@ -23,8 +23,7 @@ private slots:
             sheet::MSExcel::SaveWorkBook(*report);
             QCOMPARE(xls::Workbook::open(ws.path(QStringLiteral("zvit.xls"))).cell(0, 13, 19).text,
                      QStringLiteral("штамп"));
-            QCOMPARE(xls::Workbook::open(ws.path(QStringLiteral("elog.xls"))).cell(0, 2, 1).type,
-                     xls::CellType::Empty);
+            QCOMPARE(xls::Workbook::open(ws.path(QStringLiteral("elog.xls"))).cell(0, 2, 1).type, xls::CellType::Empty);
             Excel.CloseExcel();
             Excel.CloseExcel(); // a second close does nothing
             QCOMPARE(Excel.WorkbooksCount(), 0);

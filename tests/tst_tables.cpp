@@ -1,4 +1,5 @@
 // The tenant and debt tables and the reconciliation of Table 1 with their totals.
+#include "check/rowrules.h"
 #include "fixtures.h"
 
 #include <QRandomGenerator>
@@ -266,12 +267,52 @@ private slots:
         for (int step = 0; step < 2000; ++step) {
             list.set(7 + int(random.bounded(12)), pool[random.bounded(int(pool.size()))]);
             for (const check::TOrendar& t : pool) {
-                const bool found = std::any_of(list.entries().begin(), list.entries().end(), [&](const auto& e) {
-                    return e.inn == t.inn && e.mayno == t.mayno;
-                });
+                const bool found = std::any_of(list.entries().begin(), list.entries().end(),
+                                               [&](const auto& e) { return e.inn == t.inn && e.mayno == t.mayno; });
                 QVERIFY2(list.contains(t.inn, t.mayno) == found, qPrintable(QStringLiteral("step %1").arg(step)));
             }
         }
+    }
+
+    void guardedUnitCatchesOnlyReadingErrors_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("caught");
+        QTest::newRow("a text that is no number") << 0 << true;
+        QTest::newRow("a cell holding an error value") << 1 << true;
+        QTest::newRow("a list that cannot be read") << 2 << true;
+        QTest::newRow("no memory") << 3 << false;
+        QTest::newRow("a fault of the program") << 4 << false;
+        QTest::newRow("a full log") << 5 << false;
+    }
+    void guardedUnitCatchesOnlyReadingErrors()
+    {
+        QFETCH(int, error);
+        QFETCH(bool, caught);
+        bool failed = false;
+        auto body = [&] {
+            switch (error) {
+            case 0:
+                throw validate::ConversionError(QStringLiteral("abc"));
+            case 1:
+                throw sheet::CellReadError(QStringLiteral("#N/A"));
+            case 2:
+                throw check::ListError(QStringLiteral("SR.bin"));
+            case 3:
+                throw std::bad_alloc();
+            case 4:
+                throw std::out_of_range("index");
+            default:
+                throw findings::LogFull(QStringLiteral("full"));
+            }
+        };
+        try {
+            check::guardedUnit(body, [&] { failed = true; });
+            QVERIFY(caught);
+        } catch (const std::exception&) {
+            QVERIFY(!caught);
+        }
+        QCOMPARE(failed, caught);
     }
 
     void consistentReportHasNoFinding()

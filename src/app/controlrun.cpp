@@ -104,7 +104,8 @@ QString failureText(const std::exception& e)
         return QStringLiteral("Не вистачило пам'яті, щоб перевірити звіт. Закрийте інші програми та повторіть "
                               "перевірку");
     if (dynamic_cast<const std::logic_error*>(&e))
-        return QStringLiteral("Внутрішня помилка програми (%1). Перевірку не завершено").arg(QString::fromUtf8(e.what()));
+        return QStringLiteral("Внутрішня помилка програми (%1). Перевірку не завершено")
+            .arg(QString::fromUtf8(e.what()));
     return QString::fromUtf8(e.what());
 }
 

@@ -17,7 +17,7 @@ struct LogRow {
 struct ControlRunResult {
     enum Outcome { Findings, Clean, Failed };
     Outcome outcome = Failed;
-    QString error;      // the text shown when the run failed
+    QString error;        // the text shown when the run failed
     QList<LogRow> rows;   // this run's findings as the saved log holds them, in order
     QStringList warnings; // one sentence per reference list that could not be read (the check is incomplete)
     QString copiedTo;     // where the clean report was copied, if anywhere

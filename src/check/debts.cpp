@@ -24,7 +24,7 @@ public:
             sums();
             debtorMatch();
             st.table3 = true;
-            strictWhole(ctx.text(r, col3num));
+            strictWhole(ctx.text(r, col3num)); // read only to fail the row when it is no whole number
             debtorCode();
         } else {
             debtorMatch();
@@ -39,9 +39,9 @@ public:
         for (int col : {col3toltal, col3pot, col3pros, col3pros2, col3beznad, col3spis})
             strictAt(col);
         countPairs();
-        strictAt(col3pogash);
+        strictAt(col3pogash); // no rule compares it: read only to fail the row when it is no number
         breakdown();
-        if (rawNumber(ctx.raw(r, 24), ctx.dec()) > rawNumber(ctx.raw(r, col3pogash), ctx.dec()))
+        if (rawNumber(ctx.raw(r, col3pogash_zv), ctx.dec()) > rawNumber(ctx.raw(r, col3pogash), ctx.dec()))
             ctx.log(QStringLiteral("Невірно заповнено: Погашено заборгованості.Всього."), r, col3pogash);
     }
 
@@ -52,25 +52,25 @@ private:
     bool six;
     QString table2innt;
     int64_t table2inn = 0;
-    double strict[24] = {};
+    double strict[col3pogash + 1] = {}; // by column
 
     void runningNumber()
     {
         if (lenientWhole(ctx.text(r, col3num)) != r - 6)
-            ctx.log(kWrongRunningNumber, r, 1);
+            ctx.log(kWrongRunningNumber, r, col3num);
     }
 
     void sums()
     {
         addTo(st.s2, ctx.lenient(r, col3toltal));
-        addTo(st.s3, ctx.lenient(r, 13));
-        addTo(st.borg_z, ctx.lenient(r, 8));
+        addTo(st.s3, ctx.lenient(r, col3bud));
+        addTo(st.borg_z, ctx.lenient(r, col3zab_zvit));
     }
 
     void debtorMatch()
     {
         const QString code = ctx.text(r, col3inn);
-        const QString kind = ctx.text(r, 6);
+        const QString kind = ctx.text(r, col3mayno);
         if (st.hasTenant(six, code, kind))
             return;
         const bool movable = kind == QStringLiteral("Так");
@@ -95,8 +95,11 @@ private:
             int left, right;
             bool amount;
         };
-        static const Rel rels[] = {{7, 8, true},    {7, 13, true},   {15, 17, false}, {15, 19, false},
-                                   {16, 18, false}, {16, 20, false}, {15, 21, false}, {16, 22, false}};
+        // The message names the columns by their numbers ("Гр.7>=Гр.8").
+        static const Rel rels[] = {{col3toltal, col3zab_zvit, true},     {col3toltal, col3bud, true},
+                                   {col3kilk, col3kilksud, false},       {col3kilk, col3pozov, false},
+                                   {col3kilk_zv, col3kilksud_zv, false}, {col3kilk_zv, col3pozov_zv, false},
+                                   {col3kilk, col3vik, false},           {col3kilk_zv, col3vik_zv, false}};
         for (const Rel& rel : rels) {
             const bool less = rel.amount ? ctx.lenient(r, rel.left) < ctx.lenient(r, rel.right)
                                          : lenientWhole(ctx.text(r, rel.left)) < lenientWhole(ctx.text(r, rel.right));

@@ -1,6 +1,8 @@
 // The general data sheet: the structure test, the reporting period, the balance holder,
 // Table 1 (items п.1 to п.21 in rows 10 to 30) and the contact block.
+#include "period.h"
 #include "provobj.h"
+#include "rowrules.h"
 #include "validate/helpers.h"
 #include "validate/readings.h"
 #include "validate/validid.h"
@@ -13,19 +15,10 @@ using namespace validate;
 
 namespace {
 
-const long double kTol09 = 0.09L;
-const long double kTol01 = 0.01L;
-
-// Runs one guarded block: any failure inside writes the block's own finding.
+// Runs one item as a guarded unit: a reading or list that fails inside writes the item's own finding.
 template <typename Body> void guarded(const SheetContext& ctx, int row, int col, const QString& failure, Body body)
 {
-    try {
-        body();
-    } catch (const findings::LogFull&) {
-        throw; // no room left in the log: the run stops
-    } catch (const std::exception&) {
-        ctx.log(failure, row, col);
-    }
+    guardedUnit(body, [&] { ctx.log(failure, row, col); });
 }
 
 QString wrongItem(int item)
@@ -125,7 +118,7 @@ private:
                 g.zvitborg = double(ctx.lenient(17, 2));
                 const long double p4 = ctx.lenient(13, 2);
                 const long double d = (long double)g.zvitnarah - p4 - (long double)g.zvitotrim_z;
-                if (d > 0 && std::fabs((long double)g.zvitborg - d) > kTol01)
+                if (d > 0 && std::fabs((long double)g.zvitborg - d) > kTolerance01)
                     ctx.log(QStringLiteral("Не виконується умова п.8 = (п.3 - п.4 - п.6) таб.1"), 17, col1zab);
                 if (d <= 0 && g.zvitborg != 0)
                     ctx.log(QStringLiteral("п.8 <> 0."), 17, col1zab);
@@ -153,7 +146,7 @@ private:
                 g.zvitborg50 = double(rounded(22));
                 const long double e =
                     (long double)g.zvitnar50zvit - ((long double)g.zvitpererah50 - (long double)g.zvitpererah50myn);
-                if (e > 0 && std::fabs((long double)g.zvitborg50 - e) > kTol09)
+                if (e > 0 && std::fabs((long double)g.zvitborg50 - e) > kTolerance)
                     ctx.log(QStringLiteral("п.13 таб.1 <> (п.10 – (п.11 – п.12)) таб.1"), 22, col1zab50zvit);
                 else if (e <= 0 && g.zvitborg50 != 0)
                     ctx.log(QStringLiteral("п.13 таб.1 <> 0"), 22, col1zab50zvit);
@@ -221,8 +214,7 @@ private:
             g.m = today.month();
             g.y = today.year();
             g.monthsTaken = true;
-            const int required = g.m >= 3 && g.m <= 5 ? 3 : g.m >= 6 && g.m <= 8 ? 6 : g.m >= 9 && g.m <= 11 ? 9 : 12;
-            if (g.zvitkvart != required)
+            if (g.zvitkvart != requiredMonths(today))
                 ctx.log(QStringLiteral("Період звітності(Кількість місяців) невірно заповнений."), 4, col1kvart);
         });
     }
@@ -238,8 +230,7 @@ private:
             g.zvitrik = strictWhole(t);
             if (!g.monthsTaken)
                 return;
-            const int expected = (g.m == 1 || g.m == 2) ? g.y - 1 : g.y;
-            if (g.zvitrik != expected)
+            if (g.zvitrik != reportingYear(QDate(g.y, g.m, 1)))
                 ctx.log(QStringLiteral("Період звітності(рік) невірно заповнений."), 5, col1kvart);
         });
     }
@@ -293,16 +284,14 @@ private:
             return QStringLiteral("п.10 таб.1 < > [п.5 таб.1]/2 (") + ctx.printed(g.zvitnar50zvit) +
                    QStringLiteral(" < > ") + ctx.printed((long double)g.zvitotrim / 2) + QStringLiteral(")");
         };
-        try {
-            g.zvitnar50zvit = double(rounded(19));
-            const bool pair = ctx.checker.lists().zfbNotMayno(g.zvitinn);
-            if (pair && std::fabs((long double)g.zvitotrim / 2 - (long double)g.zvitnar50zvit) > kTol09)
-                ctx.log(relation(), 19, col1nar50zvit);
-        } catch (const findings::LogFull&) {
-            throw; // no room left in the log: the run stops
-        } catch (const std::exception&) {
-            ctx.log(relation(), 19, col1nar50zvit);
-        }
+        guardedUnit(
+            [&] {
+                g.zvitnar50zvit = double(rounded(19));
+                const bool pair = ctx.checker.lists().zfbNotMayno(g.zvitinn);
+                if (pair && std::fabs((long double)g.zvitotrim / 2 - (long double)g.zvitnar50zvit) > kTolerance)
+                    ctx.log(relation(), 19, col1nar50zvit);
+            },
+            [&] { ctx.log(relation(), 19, col1nar50zvit); });
     }
 };
 

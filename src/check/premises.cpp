@@ -34,23 +34,24 @@ void premisesRow(SheetContext& ctx, int r, const DistrictList& districts)
     RunState& st = ctx.st;
     if (r >= 7) {
         bool complete = true;
-        for (int col : {2, 3, 4, 5, 7, 10, 11, 12, 13, 14})
+        for (int col : {col4rayon, col4namestr, col4name_t, col4numbud, col4zagplor, col4MZKplvil, col4poverh, col4stan,
+                        col4energ, col4vod})
             complete = complete && ctx.filled(r, col);
         if (complete && lenientWhole(ctx.raw(r, col4num)) != r - 6)
-            ctx.log(kWrongRunningNumber, r, 1);
+            ctx.log(kWrongRunningNumber, r, col4num);
     }
     st.table4 = true;
-    strictWhole(ctx.text(r, col4num));
+    strictWhole(ctx.text(r, col4num)); // read only to fail the row when it is no whole number
     if (ctx.text(r, col4name_t).isEmpty())
         ctx.log(QStringLiteral("Невірно заповнено тип вулиці."), r, col4name_t);
     if (ctx.text(r, col4numbud).isEmpty())
         ctx.log(QStringLiteral("Невірно заповнено номер будинку."), r, col4numbud);
     if (ctx.lenient(r, col4zagplbal) == 0)
         ctx.log(QStringLiteral("Не заповнено загальну площу приміщення на балансі."), r, col4zagplbal);
-    ctx.strict(r, col4zagplor);
+    ctx.strict(r, col4zagplor); // read only to fail the row when it is no number
     if (ctx.lenient(r, col4zagplvil) == 0)
         ctx.log(QStringLiteral("Не заповнено: Вільні приміщення. Загальна площа."), r, col4zagplvil);
-    ctx.strict(r, col4korplvil);
+    ctx.strict(r, col4korplvil); // the same
     ctx.strict(r, col4MZKplvil);
     if (ctx.text(r, col4poverh).isEmpty())
         ctx.log(QStringLiteral("Не заповнено: Місце розташування вільного приміщення (поверх)."), r, col4poverh);
@@ -65,22 +66,22 @@ void premisesRow(SheetContext& ctx, int r, const DistrictList& districts)
     supply(ctx, r, col4teplo, QStringLiteral("теплозабезпечення"));
 
     TAnyMessages& msg = st.MyMessages;
-    msg[vikor] = ctx.text(r, 16);
+    msg[vikor] = ctx.text(r, col4vikor);
     const bool vik_priz =
         std::find(msg.begin() + aeVal1, msg.begin() + aeVal12 + 1, msg[vikor]) != msg.begin() + aeVal12 + 1;
     if (msg[vikor].isEmpty() || !vik_priz)
-        ctx.log(QStringLiteral("Невірно заповнено: Можливе використання приміщення."), r, 16);
-    msg[primit] = ctx.text(r, 17);
+        ctx.log(QStringLiteral("Невірно заповнено: Можливе використання приміщення."), r, col4vikor);
+    msg[primit] = ctx.text(r, col4primit);
     const bool prim_priz =
         std::find(msg.begin() + aeVal13, msg.begin() + aeVal16 + 1, msg[primit]) != msg.begin() + aeVal16 + 1;
     if (!msg[primit].isEmpty() && !prim_priz)
-        ctx.log(QStringLiteral("Невірно заповнено: Примітка."), r, 17);
+        ctx.log(QStringLiteral("Невірно заповнено: Примітка."), r, col4primit);
 
     if (!districts.lines)
         throw ListError(districts.error);
-    const QString district = ctx.text(r, 2).toUpper();
+    const QString district = ctx.text(r, col4rayon).toUpper();
     if (!districts.lines->contains(district))
-        ctx.log(QStringLiteral("Невірно заповнено: Район."), r, 2);
+        ctx.log(QStringLiteral("Невірно заповнено: Район."), r, col4rayon);
 }
 
 } // namespace
@@ -96,13 +97,7 @@ void checkPremises(SheetContext& ctx)
     for (int r = ctx.st.rowstart4; r <= ctx.rowfinishnew; ++r) {
         const bool filled = ctx.filled(r, col4zagplbal) && ctx.filled(r, col4namestr);
         if (filled && (ctx.text(r - 1, col4num) == QStringLiteral("1") || ctx.st.table4)) {
-            try {
-                premisesRow(ctx, r, districts);
-            } catch (const findings::LogFull&) {
-                throw; // no room left in the log: the run stops
-            } catch (const std::exception&) {
-                ctx.log(kRowNotProcessed, r, 0);
-            }
+            guardedUnit([&] { premisesRow(ctx, r, districts); }, [&] { ctx.log(kRowNotProcessed, r, 0); });
         }
         if (r >= 7 && !filled)
             ctx.log(kRowNotProcessed, r, 0);

@@ -81,6 +81,12 @@ inline constexpr int col3num = 1, col3inn = 2, col3name = 3, col3inn_dav = 4, co
 inline constexpr int col4num = 1, col4namestr = 3, col4name_t = 4, col4numbud = 5, col4zagplbal = 6, col4zagplor = 7,
                      col4zagplvil = 8, col4korplvil = 9, col4MZKplvil = 10, col4poverh = 11, col4stan = 12,
                      col4energ = 13, col4vod = 14, col4teplo = 15;
+// Columns the maps above leave unnamed: the lease kind ("Так" for movable property), charged under
+// 1-hryvnia leases, of the debt for the period, due to the budget, repaid in the period; the
+// district, the possible use and the note of a free premises.
+inline constexpr int col2mayno = 6, col2nar_1grn = 12;
+inline constexpr int col3mayno = 6, col3zab_zvit = 8, col3bud = 13, col3pogash_zv = 24;
+inline constexpr int col4rayon = 2, col4vikor = 16, col4primit = 17;
 
 // Values of the general data sheet that later rows of the same sheet use.
 struct GeneralValues {

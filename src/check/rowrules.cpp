@@ -22,25 +22,22 @@ std::pair<QString, int64_t> codeOf(const SheetContext& ctx, int row, int col)
     return {t, validate::codeValue(t)};
 }
 
+// The tenant and debt tables share their first three columns.
+static_assert(col2no == col3num && col2inn_or == col3inn && col2name_or == col3name);
+
 void walkTable(SheetContext& ctx, int rowstart, int keyCol, const bool& flag, const std::function<void(int)>& rowChecks)
 {
     for (int r = rowstart; r <= ctx.rowfinishnew; ++r) {
-        if (r < 7 || !ctx.filled(r, keyCol) || !ctx.filled(r, 3))
+        if (r < 7 || !ctx.filled(r, keyCol) || !ctx.filled(r, col2name_or))
             continue;
-        if (ctx.text(r - 1, 1) != QStringLiteral("1") && !flag) {
+        if (ctx.text(r - 1, col2no) != QStringLiteral("1") && !flag) {
             ctx.log(kRowNotProcessed, r, 0);
             continue;
         }
-        try {
-            rowChecks(r);
-        } catch (const findings::LogFull&) {
-            throw; // no room left in the log: the run stops
-        } catch (const std::exception&) {
-            ctx.log(kRowNotProcessed, r, 0);
-        }
+        guardedUnit([&] { rowChecks(r); }, [&] { ctx.log(kRowNotProcessed, r, 0); });
     }
     for (int r = 7; r <= ctx.rowfinishnew; ++r)
-        if (!ctx.filled(r, 2) || !ctx.filled(r, 3))
+        if (!ctx.filled(r, col2inn_or) || !ctx.filled(r, col2name_or))
             ctx.log(kRowNotProcessed, r, 0);
 }
 

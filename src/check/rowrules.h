@@ -1,6 +1,9 @@
 #pragma once
 
+#include "lists.h"
 #include "provobj.h"
+#include "sheet/valuetext.h"
+#include "validate/readings.h"
 
 #include <QString>
 #include <functional>
@@ -10,7 +13,26 @@ namespace check {
 
 inline const QString kRowNotProcessed = QStringLiteral("Рядок не оброблено.");
 inline const QString kWrongRunningNumber = QStringLiteral("Невірний порядковий номер запису.");
+// The tolerances of the arithmetic relations, as the nearest extended values.
 inline constexpr long double kTolerance = 0.09L;
+inline constexpr long double kTolerance01 = 0.01L;
+
+// Runs one guarded unit of the rules. An error that a reading or a reference list raises (a text
+// that is not the number or code it must be, a cell holding an error value, a list that cannot be
+// read) ends the unit and calls `failed`, which records the unit's finding. Any other error (a full
+// log, no memory, a fault of the program) passes on and ends the run as a failure.
+template <typename Body, typename Failed> void guardedUnit(Body&& body, Failed&& failed)
+{
+    try {
+        body();
+    } catch (const validate::ConversionError&) {
+        failed();
+    } catch (const sheet::CellReadError&) {
+        failed();
+    } catch (const ListError&) {
+        failed();
+    }
+}
 
 // The identification code rule of the table sheets: a text t (already "0" for an empty lessor's
 // code) with its value v gets `start` + t + ")" when its length is neither 8 nor 10, when an

@@ -27,24 +27,24 @@ void tenantRow(SheetContext& ctx, int r, bool five)
     // Running number, read with its blanks, when C, E and G are filled.
     if (ctx.filled(r, col2name_or) && ctx.filled(r, col2name_dav) && !ctx.text(r, col2Pltotal).isEmpty() &&
         lenientWhole(ctx.raw(r, col2no)) != r - 6)
-        ctx.log(kWrongRunningNumber, r, 1);
+        ctx.log(kWrongRunningNumber, r, col2no);
 
     addTo(st.s, ctx.lenient(r, col2nar_tim));
     addTo(st.s1, ctx.lenient(r, col2otr_tim));
     addTo(st.square2, ctx.lenient(r, col2Pltotal));
-    addTo(st.plata4, ctx.lenient(r, 12));
+    addTo(st.plata4, ctx.lenient(r, col2nar_1grn));
     addTo(st.s_pay, ctx.lenient(r, col2nar50));
 
-    st.setTenant(five, r, TOrendar{ctx.text(r, col2name_or), ctx.text(r, col2inn_or), ctx.text(r, 6)});
+    st.setTenant(five, r, TOrendar{ctx.text(r, col2name_or), ctx.text(r, col2inn_or), ctx.text(r, col2mayno)});
 
     const QString m = ctx.text(r, col2otr_tim), n = ctx.text(r, col2nar50);
     if (lenientNumber(n, ctx.dec()) > lenientNumber(m, ctx.dec()))
         ctx.log(QStringLiteral("гр.13 таб. %1 < гр.14 таб. %1.(").arg(five ? 5 : 2) + SetCorrectFloatStr(m, ctx.dec()) +
                     QStringLiteral(" < ") + SetCorrectFloatStr(n, ctx.dec()) + QStringLiteral(")"),
-                r, 13);
+                r, col2otr_tim);
 
     st.table2 = true;
-    strictWhole(ctx.text(r, col2no));
+    strictWhole(ctx.text(r, col2no)); // read only to fail the row when it is no whole number
 
     const auto [tenant, tenantValue] = codeOf(ctx, r, col2inn_or);
     codeRule(ctx, r, col2inn_or, QStringLiteral("Невірний код орендаря.("), tenant, tenantValue);
@@ -59,6 +59,7 @@ void tenantRow(SheetContext& ctx, int r, bool five)
         if (five && !t.isEmpty() && area[k] < 0)
             ctx.log(kNegative[k], r, areaCols[k]);
     }
+    // Read only to fail the row when they are no numbers; the totals took their lenient values.
     strictNumber(ctx.text(r, col2nar_tim), ctx.dec());
     strictNumber(ctx.text(r, col2otr_tim), ctx.dec());
 
