@@ -95,6 +95,17 @@ void checkBeforeWriting(const QString& dir, const QString& report, const QString
                              .arg(native(report)));
 }
 
+// One sentence for a reference list that could not be read: the check against it was not made.
+QString listWarning(const check::ListProblem& problem)
+{
+    // SR.bin holds district names, the other five identification codes.
+    const QString what = problem.file == QStringLiteral("SR.bin") ? QStringLiteral("райони") : QStringLiteral("коди");
+    return (problem.missing ? QStringLiteral("Список «%1» не знайдено, тому %2 не звірено з ним і перевірка неповна.")
+                            : QStringLiteral("Не вдалося прочитати список «%1», тому %2 не звірено з ним і перевірка "
+                                             "неповна."))
+        .arg(native(problem.path), what);
+}
+
 // The text the user reads for an error that ended the run.
 QString failureText(const std::exception& e)
 {
@@ -180,7 +191,8 @@ ControlRunResult ControlRun::run()
             throw;
         }
         INNKOD = checker.INNKOD;
-        result.warnings = checker.lists().warnings();
+        for (const check::ListProblem& problem : checker.lists().problems())
+            result.warnings << listWarning(problem);
         result.rows = readFindings(Excel, checker.firstFindingRow);
     } catch (const std::exception& e) {
         // Close what the failed run left open, remove the log it made (an empty or partial log could pass

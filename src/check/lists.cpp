@@ -73,34 +73,29 @@ const QStringList& ReferenceLists::names()
     return six;
 }
 
-QString ReferenceLists::read(const QString& file, QStringList* lines) const
+std::optional<ListProblem> ReferenceLists::read(const QString& file, QStringList* lines) const
 {
     const QString p = path(file);
-    // SR.bin holds district names, the other five identification codes.
-    const QString what = file == QStringLiteral("SR.bin") ? QStringLiteral("райони") : QStringLiteral("коди");
     if (!QFileInfo::exists(p))
-        return QStringLiteral("Список «%1» не знайдено, тому %2 не звірено з ним і перевірка неповна.")
-            .arg(QDir::toNativeSeparators(p), what);
+        return ListProblem{file, p, true};
     QFile f(p);
-    QByteArray bytes;
     if (!QFileInfo(p).isDir() && f.open(QIODevice::ReadOnly)) {
-        bytes = f.readAll();
+        const QByteArray bytes = f.readAll();
         if (f.error() == QFileDevice::NoError) {
             *lines = decodeListLines(bytes);
-            return {};
+            return std::nullopt;
         }
     }
-    return QStringLiteral("Не вдалося прочитати список «%1», тому %2 не звірено з ним і перевірка неповна.")
-        .arg(QDir::toNativeSeparators(p), what);
+    return ListProblem{file, p, false};
 }
 
 QStringList ReferenceLists::lines(const QString& file)
 {
     QStringList out;
-    const QString warning = read(file, &out);
-    if (!warning.isEmpty()) {
-        m_failed.insert(file, warning);
-        throw ListError(warning);
+    if (const std::optional<ListProblem> problem = read(file, &out)) {
+        m_failed.insert(file, *problem);
+        throw ListError(
+            QStringLiteral("Не вдалося прочитати список «%1».").arg(QDir::toNativeSeparators(problem->path)));
     }
     return out;
 }
@@ -130,14 +125,15 @@ bool ReferenceLists::zfbNotMayno(const QString& code)
     return zfb.contains(code) && !mayno.contains(code);
 }
 
-QStringList ReferenceLists::warnings() const
+QList<ListProblem> ReferenceLists::problems() const
 {
-    QStringList out;
+    QList<ListProblem> out;
     for (const QString& file : names()) {
         QStringList unused;
-        const QString warning = m_failed.contains(file) ? m_failed.value(file) : read(file, &unused);
-        if (!warning.isEmpty())
-            out << warning;
+        if (m_failed.contains(file))
+            out << m_failed.value(file);
+        else if (const std::optional<ListProblem> now = read(file, &unused))
+            out << *now;
     }
     return out;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <stdexcept>
 
 namespace check {
@@ -17,6 +19,13 @@ public:
 // Windows-1251 otherwise; lines end in CR LF, LF or CR and are kept exactly as written.
 QStringList decodeListLines(const QByteArray& bytes);
 
+// A reference list that could not be read.
+struct ListProblem {
+    QString file;         // "GUOZ.bin" ... "SR.bin"
+    QString path;         // where it was looked for
+    bool missing = false; // no such file (otherwise it could not be opened or read)
+};
+
 // The six reference lists beside the report. Each consultation reads its file from disk, so an
 // edited list takes effect at the next check. A list that cannot be read fails the rule that
 // consults it, and is remembered for the warning that the check was incomplete.
@@ -28,24 +37,24 @@ public:
     static const QStringList& names();
 
     QString path(const QString& file) const;
-    // Every line of the file; throws ListError, whose message is the warning, when it cannot be
-    // opened or read.
+    // Every line of the file; throws ListError when it cannot be opened or read.
     QStringList lines(const QString& file);
     // Whether some line of the list equals `code` exactly.
     bool IsCodeInList(const QString& file, const QString& code);
     // True when the code is in "ZFB.bin" and not in "MAYNO.bin"; both files are opened first.
     bool zfbNotMayno(const QString& code);
 
-    // One sentence for each list that could not be read when a rule consulted it or cannot be
-    // read now, naming the file, in the order of names(); empty when all six are readable.
-    QStringList warnings() const;
+    // Each list that could not be read when a rule consulted it, or cannot be read now, in the
+    // order of names(); empty when all six are readable. The check of codes or districts against
+    // such a list was not made, so the caller warns that it is incomplete.
+    QList<ListProblem> problems() const;
 
 private:
-    // The warning for a list that cannot be read (empty when it was read into `lines`).
-    QString read(const QString& file, QStringList* lines) const;
+    // Reads the list into `lines`; the problem when it cannot.
+    std::optional<ListProblem> read(const QString& file, QStringList* lines) const;
 
     QString m_dir;
-    QHash<QString, QString> m_failed; // list -> warning, from the consultations of this check
+    QHash<QString, ListProblem> m_failed; // from the consultations of this check
 };
 
 } // namespace check
