@@ -1,13 +1,78 @@
 #include "cli.h"
 
 #include <QCoreApplication>
+#include <QIODevice>
+#include <QStringDecoder>
+#include <algorithm>
 #include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
+namespace {
+
+// One standard stream as a device for QTextStream, which writes UTF-8. A pipe or a file gets those bytes
+// unchanged, with "\n" line ends on every system. A Windows console gets the text as UTF-16 through
+// WriteConsoleW, so Ukrainian reads right whatever the console's code page (866 or 1251 on a Ukrainian
+// system) and without changing the code page of the console the user typed the command in.
+class StdStream : public QIODevice {
+public:
+    explicit StdStream(FILE* stream) : m_stream(stream)
+    {
+#ifdef Q_OS_WIN
+        const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+        DWORD mode = 0;
+        if (handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode))
+            m_console = handle;
+        else
+            _setmode(_fileno(stream), _O_BINARY); // no "\r\n" for "\n": the same bytes as on Linux
+#endif
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+#ifdef Q_OS_WIN
+        if (m_console) {
+            // The decoder keeps a character that QTextStream's buffer split across two writes.
+            const QString text = m_decoder.decode(QByteArrayView(data, size));
+            for (qsizetype from = 0; from < text.size();) {
+                DWORD written = 0;
+                const DWORD chunk = DWORD(std::min<qsizetype>(text.size() - from, 8192));
+                if (!WriteConsoleW(m_console, text.utf16() + from, chunk, &written, nullptr) || written == 0)
+                    return -1;
+                from += written;
+            }
+            return size;
+        }
+#endif
+        const size_t n = std::fwrite(data, 1, size_t(size), m_stream);
+        std::fflush(m_stream);
+        return n == size_t(size) ? size : -1;
+    }
+
+private:
+    FILE* m_stream;
+#ifdef Q_OS_WIN
+    HANDLE m_console = nullptr;
+    QStringDecoder m_decoder{QStringDecoder::Utf8};
+#endif
+};
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+    StdStream outDevice(stdout);
+    StdStream errDevice(stderr);
+    QTextStream out(&outDevice);
+    QTextStream err(&errDevice);
     check::Environment env; // the process locale and the local clock
     const int status = cli::run(application.arguments(), QCoreApplication::applicationDirPath(), env, out, err);
     out.flush();
