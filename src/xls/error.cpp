@@ -64,6 +64,11 @@ Error makeError(ErrorCode code, const QString& path, const QString& detail)
     case ErrorCode::WriteFailed:
         text = QStringLiteral("Не вдалося зберегти файл %1; файл залишився без змін.").arg(file);
         break;
+    case ErrorCode::InUse:
+        text = QStringLiteral("Файл %1 відкрито в іншій програмі (наприклад, у табличному редакторі), тому зберегти "
+                              "його не вдалося; файл залишився без змін. Закрийте його там і повторіть спробу.")
+                   .arg(file);
+        break;
     }
     if (!detail.isEmpty())
         text += QLatin1Char(' ') + detail;

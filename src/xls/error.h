@@ -22,6 +22,7 @@ enum class ErrorCode {
     Unsupported,
     CellOutOfRange,
     WriteFailed,
+    InUse, // another program holds the file open, so it cannot be replaced (Windows)
 };
 
 class Error : public std::exception {

@@ -8,12 +8,37 @@
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <QDir>
+#include <windows.h>
+#endif
 
 namespace xls {
 
 namespace {
 thread_local ScopedWriteFault* g_fault = nullptr;
+
+// Whether another program holds `path` open so that it cannot be replaced. Windows refuses to replace or
+// delete a file while a handle on it that does not share deletion is open, as a spreadsheet program keeps
+// the workbook it shows; elsewhere an open file does not stop the rename.
+bool heldOpenElsewhere(const QString& path)
+{
+#ifdef Q_OS_WIN
+    const HANDLE h = CreateFileW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()), DELETE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return false;
+    }
+    const DWORD e = GetLastError();
+    return e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
 }
+} // namespace
 
 ScopedWriteFault::ScopedWriteFault(qint64 failAfterBytes, bool failAtCommit)
     : m_after(failAfterBytes), m_commit(failAtCommit), m_previous(g_fault)
@@ -64,8 +89,12 @@ void writeFileAtomically(const QString& path, const QByteArray& data)
         file.cancelWriting();
         throw makeError(ErrorCode::WriteFailed, path, QStringLiteral("(збій перейменування)"));
     }
-    if (!file.commit())
+    if (!file.commit()) {
+        // QSaveFile has removed its temporary file; the target is untouched.
+        if (heldOpenElsewhere(path))
+            throw makeError(ErrorCode::InUse, path);
         throw makeError(ErrorCode::WriteFailed, path, file.errorString());
+    }
 }
 
 } // namespace xls
