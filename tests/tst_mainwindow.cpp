@@ -498,6 +498,21 @@ private slots:
         QCOMPARE(w.windowTitle(), QStringLiteral("Інструкція"));
     }
 
+    void everyCaptionIsDrawn()
+    {
+        // Each letter leaves ink in the face the widgets use. tools/test-windows.sh runs this on wine's
+        // Windows platform too, where Liberation Sans at 8 pt draws no capital І.
+        QVERIFY(app::drawsEveryCharacter(app::windowFont(), app::ukrainianLetters()));
+        QVERIFY(!app::drawsEveryCharacter(app::windowFont(), QStringLiteral("А\u0378"))); // unassigned: no glyph
+        fixtures::Workspace ws;
+        RecordingDesktop d;
+        TSuperMain w(ws.dir(), d, [&] { return check::Environment{}; });
+        QVERIFY(app::drawsEveryCharacter(w.font(), w.windowTitle()));
+        for (QAbstractButton* b : w.findChildren<QAbstractButton*>())
+            QVERIFY2(app::drawsEveryCharacter(b->font(), b->text()), qPrintable(b->text()));
+        QCOMPARE(w.Button2->font().family(), app::windowFont().family());
+    }
+
     void style()
     {
         QVERIFY(app::styleSheet(QStringLiteral("Iceberg Classico")).contains(QStringLiteral("QPushButton")));

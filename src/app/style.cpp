@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QImage>
 #include <QPainter>
 #include <QPixmap>
 
@@ -29,16 +31,68 @@ QSizeGrip { background: transparent; }
 )");
 }
 
+QString ukrainianLetters()
+{
+    return QStringLiteral("АБВГҐДЕЄЖЗИІЇЙКЛМНОПРСТУФХЦЧШЩЬЮЯабвгґдеєжзиіїйклмнопрстуфхцчшщьюя’«»");
+}
+
+bool drawsEveryCharacter(const QFont& font, const QString& text)
+{
+    QFont alone(font);
+    alone.setStyleStrategy(QFont::NoFontMerging);
+    const QFontMetrics metrics(alone);
+    const int side = 2 * metrics.height();
+    QImage image(side, side, QImage::Format_RGB32);
+    for (const QChar c : text) {
+        if (c.isSpace())
+            continue;
+        if (!metrics.inFont(c))
+            return false;
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.setFont(alone);
+        p.setPen(Qt::black);
+        p.drawText(side / 4, side / 4 + metrics.ascent(), QString(c));
+        p.end();
+        bool ink = false;
+        for (int y = 0; y < side && !ink; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < side && !ink; ++x)
+                ink = line[x] != qRgb(255, 255, 255);
+        }
+        if (!ink)
+            return false;
+    }
+    return true;
+}
+
 QFont windowFont()
 {
     const QStringList installed = QFontDatabase::families();
-    QFont font;
-    for (const char* family : {"Tahoma", "Liberation Sans", "Arial", "DejaVu Sans Condensed"}) {
-        if (installed.contains(QString::fromLatin1(family))) {
-            font.setFamily(QString::fromLatin1(family));
-            break;
+    QStringList candidates;
+    for (const char* family : {"Tahoma", "Liberation Sans", "Arial", "DejaVu Sans Condensed", "DejaVu Sans"})
+        if (installed.contains(QString::fromLatin1(family)))
+            candidates << QString::fromLatin1(family);
+    const QString letters = ukrainianLetters();
+    // Each face as the system hints it first; then with vertical hinting only, which draws the shapes
+    // that full hinting loses (on Windows it also renders through DirectWrite instead of GDI).
+    for (const QString& family : std::as_const(candidates)) {
+        for (const auto hinting : {QFont::PreferDefaultHinting, QFont::PreferVerticalHinting}) {
+            QFont font(family);
+            font.setPointSize(8);
+            font.setHintingPreference(hinting);
+            if (drawsEveryCharacter(font, letters)) {
+                // A character outside the alphabet (in a file name, say) falls back to the other candidates.
+                QStringList families = candidates;
+                families.move(families.indexOf(family), 0);
+                font.setFamilies(families);
+                return font;
+            }
         }
     }
+    QFont font;
+    if (!candidates.isEmpty())
+        font.setFamilies(candidates);
     font.setPointSize(8);
     return font;
 }
@@ -51,7 +105,7 @@ void applyStyle(const QString& name)
 QIcon programIcon()
 {
     QIcon icon;
-    for (int size : {16, 32, 48, 64}) {
+    for (int size : {16, 24, 32, 48, 64, 256}) {
         QPixmap pix(size, size);
         pix.fill(Qt::transparent);
         QPainter p(&pix);
