@@ -5,8 +5,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
+#include <string_view>
 
 namespace validate {
 
@@ -24,6 +27,60 @@ QString trimmedText(const QString& text)
         --to;
     return (from == 0 && to == text.size()) ? text : text.mid(from, to - from);
 }
+
+namespace {
+
+// "[-]digits[.digits][e[+-]digits]" with at most 19 significant digits and a power of ten up to 27 either
+// way, converted with one multiplication or division of two values that extended precision holds exactly,
+// so correctly rounded on every platform (MinGW's std::from_chars for long double is not). Other texts:
+// nothing, and the caller converts them with std::from_chars.
+std::optional<long double> exactDecimal(const std::string& text)
+{
+    size_t i = 0;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (negative)
+        ++i;
+    uint64_t mantissa = 0;
+    int digits = 0, exponent = 0;
+    bool fraction = false;
+    for (; i < text.size() && text[i] != 'e'; ++i) {
+        if (text[i] == '.') {
+            fraction = true;
+            continue;
+        }
+        if (mantissa == 0 && text[i] == '0') {
+            if (fraction)
+                --exponent;
+            continue;
+        }
+        if (++digits > 19)
+            return std::nullopt;
+        mantissa = mantissa * 10 + uint64_t(text[i] - '0');
+        if (fraction)
+            --exponent;
+    }
+    if (i < text.size()) {
+        const std::string_view e(text.data() + i + 1, text.size() - i - 1);
+        if (e.size() > 6)
+            return std::nullopt;
+        int value = 0;
+        const char* from = e.data() + (!e.empty() && e[0] == '+' ? 1 : 0);
+        if (std::from_chars(from, e.data() + e.size(), value).ptr != e.data() + e.size())
+            return std::nullopt;
+        exponent += value;
+    }
+    if (mantissa == 0)
+        return negative ? -0.0L : 0.0L;
+    if (exponent < -27 || exponent > 27)
+        return std::nullopt;
+    long double scale = 1;
+    for (int k = 0; k < std::abs(exponent); ++k)
+        scale *= 10;
+    const long double v = exponent >= 0 ? (long double)mantissa * scale : (long double)mantissa / scale;
+    return negative ? -v : v;
+}
+
+} // namespace
 
 std::optional<long double> toNumber(const QString& text, QChar decimal)
 {
@@ -68,6 +125,8 @@ std::optional<long double> toNumber(const QString& text, QChar decimal)
     }
     if (i != n)
         return std::nullopt;
+    if (const auto exact = exactDecimal(buf))
+        return *exact;
     long double value = 0;
     const auto [end, ec] = std::from_chars(buf.data(), buf.data() + buf.size(), value);
     if (ec == std::errc::result_out_of_range) {
