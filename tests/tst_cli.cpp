@@ -91,11 +91,13 @@ private slots:
         QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
         QVERIFY(lines.size() >= 2);
         QVERIFY(lines.takeLast().startsWith(QStringLiteral("Знайдено помилок у звіті:")));
+#ifndef Q_OS_WIN // python3-xlrd is Linux's: the Windows build, run under wine, cannot hand it its paths
         bool ok = false;
         const QString xlrd = QString::fromUtf8(
             fixtures::runPython(QStringLiteral("read_log.py"), {ws.path(QStringLiteral("zvit_log.xls"))}, &ok));
         QVERIFY(ok);
         QCOMPARE(lines, xlrd.split(u'\n', Qt::SkipEmptyParts));
+#endif
         QVERIFY(lines.contains(QStringLiteral("Інші відомості\t8\tB\tНевірно заповнено: Район.")));
     }
 
@@ -154,6 +156,8 @@ private slots:
                                           << "zvit.xls»";
         QTest::newRow("report read-only") << "readonly"
                                           << "zvit.xls» доступний лише для читання";
+        QTest::newRow("report held open by another program") << "held-open"
+                                                             << "zvit.xls» відкрито в іншій програмі";
     }
     void failedRunLeavesReportIdentical()
     {
@@ -175,6 +179,14 @@ private slots:
             ws.writeList(QStringLiteral("zvit.xls"), bytes(report).left(5000));
         else if (damage == QStringLiteral("readonly"))
             QFile(report).setPermissions(QFileDevice::ReadOwner);
+        // As a spreadsheet program keeps the workbook it shows: open without sharing its deletion.
+        QFile holder(report);
+        if (damage == QStringLiteral("held-open")) {
+#ifndef Q_OS_WIN
+            QSKIP("only Windows refuses to replace a file that another program holds open");
+#endif
+            QVERIFY(holder.open(QIODevice::ReadOnly));
+        }
         const QByteArray before = bytes(report);
         const Run r = runCheck(ws.dir());
         QCOMPARE(r.status, 2);
@@ -182,6 +194,27 @@ private slots:
         QVERIFY(r.out.isEmpty());
         QCOMPARE(bytes(report), before);
         QVERIFY(!QFile::exists(ws.path(QStringLiteral("zvit_log.xls")))); // no half-made log passes for a result
+    }
+
+    void folderWithCyrillicAndBlanks()
+    {
+        // The report's folder as users name theirs; the output, a pipe here, is UTF-8.
+        QTemporaryDir parent;
+        const QString dir = QDir(parent.path()).filePath(QStringLiteral("Звіти за 2026 рік (ДП «Тест»)"));
+        QVERIFY(QDir().mkpath(dir));
+        fixtures::Workspace ws;
+        QFile::remove(ws.path(QStringLiteral("zvit.xls")));
+        QVERIFY(QFile::copy(QStringLiteral(BRANTOVEL_DATA_DIR "/sample/zvit.xls"), ws.path(QStringLiteral("zvit.xls"))));
+        for (const QString& f : QDir(ws.dir()).entryList(QDir::Files))
+            QVERIFY(QFile::copy(ws.path(f), QDir(dir).filePath(f)));
+        QFile(QDir(dir).filePath(QStringLiteral("zvit.xls")))
+            .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        const Run r = runCheck(dir);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.out.endsWith(QDir::toNativeSeparators(QDir(dir).filePath(QStringLiteral("zvit_log.xls"))) + u'\n'),
+                 qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("Інші відомості\t8\tB\tНевірно заповнено: Район.\n")));
+        QVERIFY(QFile::exists(QDir(dir).filePath(QStringLiteral("zvit_log.xls"))));
     }
 
     void fullDisk()

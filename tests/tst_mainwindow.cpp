@@ -317,10 +317,16 @@ private slots:
         QTemporaryDir empty;
         if (appDir.isEmpty())
             appDir = empty.path();
+#ifdef Q_OS_WIN
+        if (!QFileInfo::exists(QDir(loadedFrom).filePath(QStringLiteral("qtbase_uk.qm"))))
+            QSKIP("this Qt for Windows has no translations: the package carries translations/ beside the program");
+#endif
         {
             const auto translator = app::installQtTranslation(appDir);
             QVERIFY2(translator, "qtbase_uk.qm not found: install qt6-translations-l10n");
-            QCOMPARE(QFileInfo(translator->filePath()).absolutePath(), QDir(loadedFrom).absolutePath());
+            // Canonical: under wine the build's Linux paths read back with the drive letter.
+            QCOMPARE(QFileInfo(QFileInfo(translator->filePath()).absolutePath()).canonicalFilePath(),
+                     QFileInfo(loadedFrom).canonicalFilePath());
             QMessageBox box(QMessageBox::Information, QString(), QString(),
                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             QCOMPARE(buttonTexts(&box),
