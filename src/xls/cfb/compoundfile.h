@@ -49,6 +49,9 @@ public:
     int majorVersion() const { return m_major; }
 
 private:
+    static constexpr uint32_t kMiniSectorSize = 64;
+    static constexpr uint32_t kMiniCutoff = 4096;
+
     QByteArray m_header; // the first 512 bytes
     int m_major = 3;
     uint32_t m_sectorSize = 512;

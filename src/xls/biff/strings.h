@@ -1,0 +1,44 @@
+#pragma once
+
+#include "records.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace xls::biff {
+
+// Reads the pieces of a record and its CONTINUE records as one logical byte sequence, with the
+// special rule for Unicode character data: when characters run on into the next piece, that piece
+// begins with an option byte that tells whether they are 8-bit or 16-bit.
+class ContinueReader {
+public:
+    struct Piece {
+        const char* data;
+        uint32_t len;
+    };
+    explicit ContinueReader(std::vector<Piece> pieces) : m_pieces(std::move(pieces)) {}
+
+    bool atEnd() const;
+    // Current position as (piece, offset), normalised so the offset lies inside the piece.
+    std::pair<size_t, uint32_t> position();
+    bool readBytes(char* out, uint32_t n);
+    bool skip(uint64_t n);
+    bool readU8(uint8_t* v);
+    bool readU16(uint16_t* v);
+    bool readU32(uint32_t* v);
+    bool readChars(uint32_t cch, bool highByte, QString* out);
+    // A full XLUnicodeRichExtendedString (SST entry) or XLUnicodeString (rich/ext flags ignored if `plain`).
+    bool readString(QString* out, bool sstEntry, bool* isPlain = nullptr);
+
+private:
+    std::vector<Piece> m_pieces;
+    size_t m_piece = 0;
+    uint32_t m_off = 0;
+};
+
+// Appends one XLUnicodeString body (u16 cch, flags, characters) with 16-bit characters.
+void appendUnicodeString(QByteArray& out, const QString& text);
+
+} // namespace xls::biff
