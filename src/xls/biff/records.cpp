@@ -1,6 +1,6 @@
 #include "records.h"
 
-#include <cstring>
+#include <bit>
 
 namespace xls::biff {
 
@@ -46,13 +46,7 @@ bool isCellRecord(uint16_t type)
 
 double decodeRk(uint32_t rk)
 {
-    double v;
-    if (rk & 2) {
-        v = double(int32_t(rk) >> 2);
-    } else {
-        const uint64_t bits = uint64_t(rk & 0xFFFFFFFCu) << 32;
-        std::memcpy(&v, &bits, sizeof v);
-    }
+    const double v = (rk & 2) ? double(int32_t(rk) >> 2) : std::bit_cast<double>(uint64_t(rk & 0xFFFFFFFCu) << 32);
     return (rk & 1) ? v / 100.0 : v;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xls/bytes.h"
+
 #include <QByteArray>
 #include <cstdint>
 #include <vector>
@@ -42,25 +44,6 @@ enum : uint16_t {
 };
 
 constexpr uint32_t kMaxRecordData = 8224;
-
-inline uint16_t u16(const char* p)
-{
-    return uint16_t(uint8_t(p[0]) | (uint8_t(p[1]) << 8));
-}
-inline uint32_t u32(const char* p)
-{
-    return uint32_t(u16(p)) | (uint32_t(u16(p + 2)) << 16);
-}
-inline void put16(char* p, uint16_t v)
-{
-    p[0] = char(v & 0xFF);
-    p[1] = char(v >> 8);
-}
-inline void put32(char* p, uint32_t v)
-{
-    put16(p, uint16_t(v & 0xFFFF));
-    put16(p + 2, uint16_t(v >> 16));
-}
 
 struct Record {
     uint16_t type;

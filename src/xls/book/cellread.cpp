@@ -2,7 +2,6 @@
 #include "xls/book/model.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace xls {
 
@@ -96,11 +95,8 @@ void Workbook::Impl::parseSheet(Sheet& sh)
             break;
         }
         case NUMBER:
-            if (r.len >= 14) {
-                double v;
-                std::memcpy(&v, r.data + 6, 8);
-                put(rw, numberCell(col, ixfe, v));
-            }
+            if (r.len >= 14)
+                put(rw, numberCell(col, ixfe, f64(r.data + 6)));
             break;
         case RK:
             if (r.len >= 10)
@@ -161,9 +157,7 @@ void Workbook::Impl::parseSheet(Sheet& sh)
                     break;
                 }
             } else {
-                double num;
-                std::memcpy(&num, v, 8);
-                put(rw, numberCell(col, ixfe, num));
+                put(rw, numberCell(col, ixfe, f64(v)));
             }
             break;
         }

@@ -340,7 +340,7 @@ QByteArray Workbook::Impl::buildStream() const
                 ++refDelta;
             } else {
                 char body[8];
-                std::memcpy(body, &e.num, 8);
+                putF64(body, e.num);
                 replacement.push_back(singleCell(NUMBER, row, col, ixfe, body, 8));
             }
             for (Unit& u : replacement) {

@@ -3,8 +3,8 @@
 #include "xls/bytes.h"
 #include "xls/error.h"
 
-#include <QtEndian>
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 namespace xls {
@@ -157,7 +157,7 @@ CompoundFile CompoundFile::parse(const QByteArray& bytes, const QString& path)
         e.right = u32(p + 72);
         e.child = u32(p + 76);
         e.start = u32(p + 116);
-        e.size = cf.m_major == 3 ? u32(p + 120) : qFromLittleEndian<quint64>(p + 120);
+        e.size = cf.m_major == 3 ? u32(p + 120) : u64(p + 120);
     }
     Entry& root = cf.m_entries[0];
     if (root.type != Root)
