@@ -70,7 +70,7 @@ Workbook Workbook::fromBytes(const QByteArray& bytes, const QString& path)
         // Bare BIFF2-BIFF4 files start with a BOF record and no container.
         if (bytes.size() >= 4) {
             const uint16_t t = u16(bytes.constData());
-            if (t == 0x0009 || t == 0x0209 || t == 0x0409 || t == 0x0809)
+            if (t == BOF_BIFF2 || t == BOF_BIFF3 || t == BOF_BIFF4 || t == BOF)
                 throw makeError(ErrorCode::OldFormat, path);
         }
         QByteArray head = bytes.left(512).trimmed();

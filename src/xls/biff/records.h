@@ -10,6 +10,9 @@ namespace xls::biff {
 
 // Record identifiers used by the engine.
 enum : uint16_t {
+    BOF_BIFF2 = 0x0009, // the BOF of older versions, to recognise their files
+    BOF_BIFF3 = 0x0209,
+    BOF_BIFF4 = 0x0409,
     FORMULA = 0x0006,
     EOF_ = 0x000A,
     FILEPASS = 0x002F,
@@ -37,11 +40,66 @@ enum : uint16_t {
     ARRAY = 0x0221,
     DEFAULTROWHEIGHT = 0x0225,
     TABLE = 0x0236,
+    WINDOW2 = 0x023E,
     RK = 0x027E,
     FORMAT = 0x041E,
     SHRFMLA = 0x04BC,
     BOF = 0x0809,
 };
+
+// Cell records begin with u16 row, u16 column, u16 format (XF) index.
+constexpr uint16_t kCellHeader = 6;
+
+// The fewest body bytes of a record that hold the fields the engine reads from it; a shorter
+// record is not read (0: the engine reads no field of it, or reads it field by field).
+constexpr uint16_t minLength(uint16_t type)
+{
+    switch (type) {
+    case BOF:
+        return 4; // vers, dt
+    case DATEMODE:
+        return 2;
+    case BOUNDSHEET:
+        return 8; // lbPlyPos, hsState, dt, name length and flags
+    case FORMAT:
+        return 5; // ifmt, cch, flags
+    case XF:
+        return 6; // ifnt, ifmt, flags
+    case SST:
+        return 8; // cstTotal, cstUnique
+    case COLINFO:
+        return 10; // first, last, width, ixfe
+    case DEFAULTROWHEIGHT:
+        return 4; // flags, height
+    case ROW:
+        return 16;
+    case INDEX:
+        return 16; // reserved, rwMic, rwMac, ibXF
+    case DIMENSIONS:
+        return 12; // rwMic, rwMac, colMic, colMac
+    case BLANK:
+    case MULBLANK:
+    case MULRK:
+    case LABEL:
+    case RSTRING:
+        return kCellHeader;
+    case BOOLERR:
+        return kCellHeader + 2; // value, fError
+    case RK:
+    case LABELSST:
+        return kCellHeader + 4; // RK value, string index
+    case NUMBER:
+        return kCellHeader + 8;
+    case FORMULA:
+        return kCellHeader + 14; // cached value, flags, chn
+    default:
+        return 0;
+    }
+}
+
+// BOF fields: the version this engine reads and the substream kinds it tells apart.
+constexpr uint16_t kBiff8 = 0x0600;
+enum : uint16_t { DT_GLOBALS = 0x0005, DT_WORKSHEET = 0x0010 };
 
 constexpr uint32_t kMaxRecordData = 8224;
 
@@ -50,6 +108,10 @@ struct Record {
     uint16_t len;
     uint32_t pos; // offset of the record header in the stream
     const char* data;
+
+    // Whether the body is long enough to read the record's fields.
+    bool hasFields() const { return len >= minLength(type); }
+    uint32_t end() const { return pos + 4 + len; }
 };
 
 // Splits [from, to) of a stream into records. Stops before a header or body that would run past `to`;

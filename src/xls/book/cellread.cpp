@@ -13,10 +13,10 @@ void Workbook::Impl::parseSheet(Sheet& sh)
         u16(stream.constData() + sh.bof) != BOF)
         return; // not located: a sheet with no cells, and the workbook cannot be written
     const std::vector<Record> recs = tokenize(stream, sh.bof, uint32_t(stream.size()));
-    if (recs.empty() || recs[0].len < 4)
+    if (recs.empty() || !recs[0].hasFields())
         return;
     sh.located = true;
-    sh.worksheet = u16(recs[0].data + 2) == 0x0010 && sh.dt == 0;
+    sh.worksheet = u16(recs[0].data + 2) == DT_WORKSHEET && sh.dt == 0;
     int depth = 0;
     size_t i = 0;
     for (; i < recs.size(); ++i) {
@@ -30,17 +30,17 @@ void Workbook::Impl::parseSheet(Sheet& sh)
                 break;
             continue;
         }
-        if (depth != 1 || !sh.worksheet)
+        if (depth != 1 || !sh.worksheet || !r.hasFields())
             continue;
-        if (r.type == COLINFO && r.len >= 10) {
+        if (r.type == COLINFO) {
             sh.colInfo.push_back({u16(r.data), u16(r.data + 2), u16(r.data + 6)});
             continue;
         }
-        if (r.type == DEFAULTROWHEIGHT && r.len >= 4) {
+        if (r.type == DEFAULTROWHEIGHT) {
             sh.defaultRowHeight = u16(r.data + 2);
             continue;
         }
-        if (r.type == ROW && r.len >= 16) {
+        if (r.type == ROW) {
             const uint16_t rw = u16(r.data);
             const uint16_t flags = u16(r.data + 12);
             // The row's column span sizes its cell list once, before its cells arrive.
@@ -59,7 +59,7 @@ void Workbook::Impl::parseSheet(Sheet& sh)
             }
             continue;
         }
-        if (!isCellRecord(r.type) || r.len < 6)
+        if (!isCellRecord(r.type))
             continue;
         const uint16_t rw = u16(r.data);
         const uint16_t col = u16(r.data + 2);
@@ -81,9 +81,7 @@ void Workbook::Impl::parseSheet(Sheet& sh)
         case MULBLANK:
         case MULRK: {
             const uint32_t each = r.type == MULRK ? 6 : 2;
-            if (r.len < 6)
-                break;
-            const uint32_t n = (r.len - 6u) / each;
+            const uint32_t n = (uint32_t(r.len) - kCellHeader) / each;
             for (uint32_t k = 0; k < n; ++k) {
                 const char* e = r.data + 4 + k * each;
                 const uint16_t c = uint16_t(col + k);
@@ -95,36 +93,29 @@ void Workbook::Impl::parseSheet(Sheet& sh)
             break;
         }
         case NUMBER:
-            if (r.len >= 14)
-                put(rw, numberCell(col, ixfe, f64(r.data + 6)));
+            put(rw, numberCell(col, ixfe, f64(r.data + 6)));
             break;
         case RK:
-            if (r.len >= 10)
-                put(rw, numberCell(col, ixfe, decodeRk(u32(r.data + 6))));
+            put(rw, numberCell(col, ixfe, decodeRk(u32(r.data + 6))));
             break;
-        case LABELSST:
-            if (r.len >= 10) {
-                const uint32_t isst = u32(r.data + 6);
-                maxIsst = std::max<int64_t>(maxIsst, isst);
-                put(rw, CellRec{col, CellType::Text, 0, isst < sstCount ? isst : kNoString, 0});
-            }
+        case LABELSST: {
+            const uint32_t isst = u32(r.data + 6);
+            maxIsst = std::max<int64_t>(maxIsst, isst);
+            put(rw, CellRec{col, CellType::Text, 0, isst < sstCount ? isst : kNoString, 0});
             break;
+        }
         case LABEL:
         case RSTRING: {
-            ContinueReader reader({{r.data + 6, r.len - 6u}});
+            ContinueReader reader({{r.data + kCellHeader, uint32_t(r.len) - kCellHeader}});
             QString s;
             reader.readString(&s, false);
             put(rw, CellRec{col, CellType::Text, 0, addString(std::move(s)), 0});
             break;
         }
         case BOOLERR:
-            if (r.len >= 8)
-                put(rw,
-                    CellRec{col, r.data[7] ? CellType::Error : CellType::Boolean, uint8_t(r.data[6]), kNoString, 0});
+            put(rw, CellRec{col, r.data[7] ? CellType::Error : CellType::Boolean, uint8_t(r.data[6]), kNoString, 0});
             break;
         case FORMULA: {
-            if (r.len < 20)
-                break;
             const char* v = r.data + 6;
             if (uint8_t(v[6]) == 0xFF && uint8_t(v[7]) == 0xFF) {
                 switch (uint8_t(v[0])) {

@@ -80,14 +80,14 @@ void Workbook::Impl::parseGlobals()
 {
     bool complete = false;
     std::vector<Record> recs = tokenize(stream, 0, uint32_t(stream.size()), &complete);
-    if (recs.empty() || recs[0].type != BOF || recs[0].len < 4)
+    if (recs.empty() || recs[0].type != BOF || !recs[0].hasFields())
         throw makeError(stream.size() < 4 ? ErrorCode::Truncated : ErrorCode::Corrupt, path,
                         QStringLiteral("(немає заголовка книги)"));
     const uint16_t vers = u16(recs[0].data);
     const uint16_t dt = u16(recs[0].data + 2);
-    if (vers != 0x0600)
-        throw makeError(vers < 0x0600 ? ErrorCode::OldFormat : ErrorCode::Corrupt, path);
-    if (dt != 0x0005)
+    if (vers != kBiff8)
+        throw makeError(vers < kBiff8 ? ErrorCode::OldFormat : ErrorCode::Corrupt, path);
+    if (dt != DT_GLOBALS)
         throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(перший підпотік не є загальною частиною книги)"));
 
     std::vector<std::pair<uint16_t, QString>> formats;
@@ -102,11 +102,11 @@ void Workbook::Impl::parseGlobals()
         case FILEPASS:
             throw makeError(ErrorCode::Encrypted, path);
         case DATEMODE:
-            if (r.len >= 2)
+            if (r.hasFields())
                 date1904 = u16(r.data) == 1;
             break;
         case BOUNDSHEET: {
-            if (r.len < 8)
+            if (!r.hasFields())
                 throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(запис аркуша)"));
             Sheet sh;
             sh.boundsheetPos = r.pos;
@@ -118,7 +118,7 @@ void Workbook::Impl::parseGlobals()
             break;
         }
         case FORMAT: {
-            if (r.len < 5)
+            if (!r.hasFields())
                 break;
             const uint16_t id = u16(r.data);
             const uint16_t cch = u16(r.data + 2);
@@ -131,7 +131,7 @@ void Workbook::Impl::parseGlobals()
             break;
         }
         case XF:
-            if (r.len >= 6) {
+            if (r.hasFields()) {
                 xfFormat.push_back(u16(r.data + 2));
                 xfStyle.push_back((u16(r.data + 4) & 0x0004) != 0);
             }
@@ -148,7 +148,7 @@ void Workbook::Impl::parseGlobals()
                 ++j;
             }
             i = j - 1;
-            if (r.len < 8)
+            if (!r.hasFields())
                 throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(таблиця рядків)"));
             cstTotal = u32(r.data);
             const uint32_t unique = u32(r.data + 4);

@@ -17,6 +17,11 @@ using namespace biff;
 
 namespace {
 
+// A formula's first token follows the cell header, cached value, flags, chn and cce; a formula that
+// is part of a shared formula, an array or a data table consists of one ptgExp or ptgTbl token.
+constexpr uint32_t kFormulaFirstToken = kCellHeader + 16;
+constexpr uint8_t kPtgExp = 0x01, kPtgTbl = 0x02;
+
 void appendRecord(QByteArray& out, uint16_t type, const char* data, uint32_t len)
 {
     char h[4];
@@ -213,7 +218,7 @@ QByteArray Workbook::Impl::buildStream() const
                 }
             if (at == recs.size() - 1)
                 for (size_t k = 1; k < recs.size(); ++k)
-                    if (depthOf[k] == 1 && (recs[k].type == 0x023E || recs[k].type == EOF_)) {
+                    if (depthOf[k] == 1 && (recs[k].type == WINDOW2 || recs[k].type == EOF_)) {
                         at = k;
                         break;
                     }
@@ -236,19 +241,19 @@ QByteArray Workbook::Impl::buildStream() const
                 moved.push_back(&r);
                 continue;
             }
-            if (r.type == ROW && r.len >= 16) {
+            if (r.type == ROW && r.hasFields()) {
                 rows[u16(r.data)].rowRec = base + r.pos;
                 continue;
             }
             if (r.type == DBCELL)
                 continue;
-            if (isCellRecord(r.type) && r.len >= 6) {
+            if (isCellRecord(r.type) && r.len >= kCellHeader) {
                 Unit u;
                 u.type = r.type;
                 u.col = u16(r.data + 2);
                 u.lastCol = u.col;
                 if (r.type == MULRK || r.type == MULBLANK) {
-                    const uint32_t n = (r.len - 6u) / (r.type == MULRK ? 6 : 2);
+                    const uint32_t n = (uint32_t(r.len) - kCellHeader) / (r.type == MULRK ? 6 : 2);
                     if (n == 0)
                         continue; // an empty run holds no cell: drop it
                     u.lastCol = uint16_t(u.col + n - 1);
@@ -264,9 +269,9 @@ QByteArray Workbook::Impl::buildStream() const
                 const uint32_t endPos = j < recs.size() ? recs[j].pos : recs[j - 1].pos + 4 + recs[j - 1].len;
                 u.src = base + r.pos;
                 u.srcLen = endPos - r.pos;
-                if (r.type == FORMULA && r.len >= 23) {
-                    const uint8_t ptg = uint8_t(r.data[22]);
-                    if (ptg == 0x01 || ptg == 0x02)
+                if (r.type == FORMULA && r.len > kFormulaFirstToken) {
+                    const uint8_t ptg = uint8_t(r.data[kFormulaFirstToken]);
+                    if (ptg == kPtgExp || ptg == kPtgTbl)
                         u.sharedHost = true; // member of a shared or array formula
                 }
                 rows[u16(r.data)].units.push_back(std::move(u));
@@ -395,7 +400,7 @@ QByteArray Workbook::Impl::buildStream() const
         out.reserve(qsizetype(sh.end - sh.bof) + 64 * qsizetype(sh.edits.size()) + 1024);
         for (size_t k = 0; k < tStart; ++k) {
             const Record& r = recs[k];
-            if (depthOf[k] == 1 && r.type == INDEX && r.len >= 16) {
+            if (depthOf[k] == 1 && r.type == INDEX && r.hasFields()) {
                 b.indexData = int(out.size() + 4);
                 QByteArray body(qsizetype(16 + 4 * blocks), '\0');
                 appendRecord(out, INDEX, body.constData(), uint32_t(body.size()));
@@ -403,7 +408,7 @@ QByteArray Workbook::Impl::buildStream() const
             }
             if (depthOf[k] == 1 && r.type == DEFCOLWIDTH)
                 b.defColWidth = uint32_t(out.size());
-            if (depthOf[k] == 1 && r.type == DIMENSIONS && r.len >= 12) {
+            if (depthOf[k] == 1 && r.type == DIMENSIONS && r.hasFields()) {
                 QByteArray body(r.data, r.len);
                 uint32_t mic = u32(r.data), mac = u32(r.data + 4);
                 uint16_t cmic = u16(r.data + 8), cmac = u16(r.data + 10);
