@@ -115,13 +115,11 @@ void Workbook::Impl::parse()
     };
     if (std::any_of(sheets.begin(), sheets.end(), [&](const Sheet& sh) { return !isBofAt(sh.bof); })) {
         std::vector<uint32_t> starts;
-        int depth = 0;
-        for (const Record& r : tokenize(stream, globalsEnd, uint32_t(stream.size()))) {
-            if (r.type == BOF && depth++ == 0)
+        RecordIterator it(stream, globalsEnd, uint32_t(stream.size()));
+        Record r;
+        while (it.next(&r))
+            if (r.type == BOF && r.depth == 1)
                 starts.push_back(r.pos);
-            else if (r.type == EOF_ && depth > 0)
-                --depth;
-        }
         for (size_t k = 0; k < sheets.size(); ++k)
             if (!isBofAt(sheets[k].bof) && k < starts.size() &&
                 std::none_of(sheets.begin(), sheets.end(), [&](const Sheet& o) { return o.bof == starts[k]; }))

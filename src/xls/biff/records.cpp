@@ -4,24 +4,40 @@
 
 namespace xls::biff {
 
+RecordIterator::RecordIterator(const QByteArray& stream, uint32_t from, uint32_t to)
+    : m_base(stream.constData()), m_pos(from), m_to(std::min<uint32_t>(to, uint32_t(stream.size())))
+{
+}
+
+bool RecordIterator::next(Record* r)
+{
+    if (uint64_t(m_pos) + 4 > m_to)
+        return false;
+    const uint16_t type = u16(m_base + m_pos);
+    const uint16_t len = u16(m_base + m_pos + 2);
+    if (uint64_t(m_pos) + 4 + len > m_to)
+        return false;
+    if (type == BOF)
+        ++m_depth;
+    *r = Record{type, len, m_pos, m_base + m_pos + 4, m_depth};
+    if (type == EOF_ && m_depth > 0)
+        --m_depth;
+    m_pos += 4 + len;
+    return true;
+}
+
 std::vector<Record> tokenize(const QByteArray& stream, uint32_t from, uint32_t to, bool* complete)
 {
     std::vector<Record> out;
-    const char* base = stream.constData();
     to = std::min<uint32_t>(to, uint32_t(stream.size()));
     if (to > from)
         out.reserve((to - from) / 16);
-    uint32_t pos = from;
-    while (pos + 4 <= to) {
-        const uint16_t type = u16(base + pos);
-        const uint16_t len = u16(base + pos + 2);
-        if (uint64_t(pos) + 4 + len > to)
-            break;
-        out.push_back(Record{type, len, pos, base + pos + 4});
-        pos += 4 + len;
-    }
+    RecordIterator it(stream, from, to);
+    Record r;
+    while (it.next(&r))
+        out.push_back(r);
     if (complete)
-        *complete = pos == to;
+        *complete = it.pos() == to;
     return out;
 }
 

@@ -108,14 +108,33 @@ struct Record {
     uint16_t len;
     uint32_t pos; // offset of the record header in the stream
     const char* data;
+    int depth; // BOF/EOF nesting depth, see RecordIterator
 
     // Whether the body is long enough to read the record's fields.
     bool hasFields() const { return len >= minLength(type); }
     uint32_t end() const { return pos + 4 + len; }
 };
 
-// Splits [from, to) of a stream into records. Stops before a header or body that would run past `to`;
-// `complete` tells whether it reached `to` exactly.
+// Walks the records of stream[from, to) in order, keeping the BOF/EOF nesting depth: a substream's
+// BOF, its records and its EOF carry the depth of that substream (1 for a sheet read from its BOF,
+// 2 for a chart inside it); records outside every BOF..EOF, a stray EOF among them, have depth 0.
+class RecordIterator {
+public:
+    RecordIterator(const QByteArray& stream, uint32_t from, uint32_t to);
+    // The next record; false at `to` or before a header or body that would run past it.
+    bool next(Record* r);
+    // Where the next record starts.
+    uint32_t pos() const { return m_pos; }
+
+private:
+    const char* m_base;
+    uint32_t m_pos;
+    uint32_t m_to;
+    int m_depth = 0;
+};
+
+// All the records of stream[from, to), as RecordIterator walks them; `complete` tells whether they
+// reach `to` exactly.
 std::vector<Record> tokenize(const QByteArray& stream, uint32_t from, uint32_t to, bool* complete = nullptr);
 
 bool isCellRecord(uint16_t type);

@@ -17,20 +17,13 @@ void Workbook::Impl::parseSheet(Sheet& sh)
         return;
     sh.located = true;
     sh.worksheet = u16(recs[0].data + 2) == DT_WORKSHEET && sh.dt == 0;
-    int depth = 0;
     size_t i = 0;
     for (; i < recs.size(); ++i) {
         const Record& r = recs[i];
-        if (r.type == BOF) {
-            ++depth;
-            continue;
-        }
-        if (r.type == EOF_) {
-            if (--depth == 0)
-                break;
-            continue;
-        }
-        if (depth != 1 || !sh.worksheet || !r.hasFields())
+        if (r.type == EOF_ && r.depth == 1)
+            break;
+        // Only the sheet's own records, not those of a chart inside it.
+        if (r.depth != 1 || r.type == BOF || r.type == EOF_ || !sh.worksheet || !r.hasFields())
             continue;
         if (r.type == COLINFO) {
             sh.colInfo.push_back({u16(r.data), u16(r.data + 2), u16(r.data + 6)});

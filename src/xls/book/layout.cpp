@@ -189,18 +189,9 @@ QByteArray Workbook::Impl::buildStream() const
                             QStringLiteral("Аркуш «%1» не є звичайним аркушем.").arg(sh.name));
         b.rebuilt = true;
         // Split into prefix, cell table, foreign records inside the table, and suffix.
-        std::vector<int> depthOf(recs.size());
-        int depth = 0;
-        for (size_t k = 0; k < recs.size(); ++k) {
-            if (recs[k].type == BOF)
-                ++depth;
-            depthOf[k] = depth;
-            if (recs[k].type == EOF_)
-                --depth;
-        }
         auto inTable = [&](size_t k) {
             const uint16_t t = recs[k].type;
-            return depthOf[k] == 1 && (t == ROW || isCellRecord(t) || t == DBCELL);
+            return recs[k].depth == 1 && (t == ROW || isCellRecord(t) || t == DBCELL);
         };
         size_t tStart = recs.size(), tEnd = 0;
         for (size_t k = 0; k < recs.size(); ++k)
@@ -212,13 +203,13 @@ QByteArray Workbook::Impl::buildStream() const
             // No cells yet: the table goes after DIMENSIONS (or before the window settings / EOF).
             size_t at = recs.size() - 1;
             for (size_t k = 0; k < recs.size(); ++k)
-                if (depthOf[k] == 1 && recs[k].type == DIMENSIONS) {
+                if (recs[k].depth == 1 && recs[k].type == DIMENSIONS) {
                     at = k + 1;
                     break;
                 }
             if (at == recs.size() - 1)
                 for (size_t k = 1; k < recs.size(); ++k)
-                    if (depthOf[k] == 1 && (recs[k].type == WINDOW2 || recs[k].type == EOF_)) {
+                    if (recs[k].depth == 1 && (recs[k].type == WINDOW2 || recs[k].type == EOF_)) {
                         at = k;
                         break;
                     }
@@ -237,7 +228,7 @@ QByteArray Workbook::Impl::buildStream() const
         std::vector<const Record*> moved;
         for (size_t k = tStart; k < tEnd; ++k) {
             const Record& r = recs[k];
-            if (depthOf[k] != 1 || r.type == BOF) {
+            if (recs[k].depth != 1 || r.type == BOF) {
                 moved.push_back(&r);
                 continue;
             }
@@ -259,7 +250,7 @@ QByteArray Workbook::Impl::buildStream() const
                     u.lastCol = uint16_t(u.col + n - 1);
                 }
                 size_t j = k + 1;
-                while (j < tEnd && depthOf[j] == 1 &&
+                while (j < tEnd && recs[j].depth == 1 &&
                        (recs[j].type == STRING || recs[j].type == CONTINUE || recs[j].type == SHRFMLA ||
                         recs[j].type == ARRAY || recs[j].type == TABLE)) {
                     if (recs[j].type == SHRFMLA || recs[j].type == ARRAY || recs[j].type == TABLE)
@@ -400,15 +391,15 @@ QByteArray Workbook::Impl::buildStream() const
         out.reserve(qsizetype(sh.end - sh.bof) + 64 * qsizetype(sh.edits.size()) + 1024);
         for (size_t k = 0; k < tStart; ++k) {
             const Record& r = recs[k];
-            if (depthOf[k] == 1 && r.type == INDEX && r.hasFields()) {
+            if (recs[k].depth == 1 && r.type == INDEX && r.hasFields()) {
                 b.indexData = int(out.size() + 4);
                 QByteArray body(qsizetype(16 + 4 * blocks), '\0');
                 appendRecord(out, INDEX, body.constData(), uint32_t(body.size()));
                 continue;
             }
-            if (depthOf[k] == 1 && r.type == DEFCOLWIDTH)
+            if (recs[k].depth == 1 && r.type == DEFCOLWIDTH)
                 b.defColWidth = uint32_t(out.size());
-            if (depthOf[k] == 1 && r.type == DIMENSIONS && r.hasFields()) {
+            if (recs[k].depth == 1 && r.type == DIMENSIONS && r.hasFields()) {
                 QByteArray body(r.data, r.len);
                 uint32_t mic = u32(r.data), mac = u32(r.data + 4);
                 uint16_t cmic = u16(r.data + 8), cmac = u16(r.data + 10);
