@@ -60,6 +60,16 @@ bool isCellRecord(uint16_t type)
     }
 }
 
+bool isFormulaDefinition(uint16_t type)
+{
+    return type == SHRFMLA || type == ARRAY || type == TABLE;
+}
+
+bool belongsToPreviousCell(uint16_t type)
+{
+    return type == STRING || type == CONTINUE || isFormulaDefinition(type);
+}
+
 double decodeRk(uint32_t rk)
 {
     const double v = (rk & 2) ? double(int32_t(rk) >> 2) : std::bit_cast<double>(uint64_t(rk & 0xFFFFFFFCu) << 32);

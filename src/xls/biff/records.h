@@ -139,6 +139,14 @@ std::vector<Record> tokenize(const QByteArray& stream, uint32_t from, uint32_t t
 
 bool isCellRecord(uint16_t type);
 
+// The definition of a shared formula, an array formula or a data table, which follows the first
+// formula cell that uses it.
+bool isFormulaDefinition(uint16_t type);
+
+// Records that follow a cell record and belong to it: a formula's definition record, its text
+// result (STRING) and their CONTINUE records.
+bool belongsToPreviousCell(uint16_t type);
+
 double decodeRk(uint32_t rk);
 
 } // namespace xls::biff

@@ -116,16 +116,16 @@ void Workbook::Impl::parseSheet(Sheet& sh)
                     QString s;
                     for (size_t j = i + 1; j < recs.size(); ++j) {
                         const uint16_t t = recs[j].type;
-                        if (t == SHRFMLA || t == ARRAY || t == TABLE || t == CONTINUE)
-                            continue;
+                        if (!belongsToPreviousCell(t))
+                            break;
                         if (t == STRING) {
                             std::vector<ContinueReader::Piece> pieces{{recs[j].data, recs[j].len}};
                             for (size_t k = j + 1; k < recs.size() && recs[k].type == CONTINUE; ++k)
                                 pieces.push_back({recs[k].data, recs[k].len});
                             ContinueReader reader(pieces);
                             reader.readString(&s, false);
+                            break;
                         }
-                        break;
                     }
                     put(rw, CellRec{col, CellType::Text, 0, addString(std::move(s)), 0});
                     break;

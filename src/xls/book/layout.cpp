@@ -217,9 +217,7 @@ QByteArray Workbook::Impl::buildStream() const
             tEnd = at; // exclusive end below
         } else {
             // Records that belong to the last cell (formula strings and continuations).
-            while (tEnd + 1 < recs.size() &&
-                   (recs[tEnd + 1].type == STRING || recs[tEnd + 1].type == CONTINUE ||
-                    recs[tEnd + 1].type == SHRFMLA || recs[tEnd + 1].type == ARRAY || recs[tEnd + 1].type == TABLE))
+            while (tEnd + 1 < recs.size() && belongsToPreviousCell(recs[tEnd + 1].type))
                 ++tEnd;
             ++tEnd;
         }
@@ -250,10 +248,8 @@ QByteArray Workbook::Impl::buildStream() const
                     u.lastCol = uint16_t(u.col + n - 1);
                 }
                 size_t j = k + 1;
-                while (j < tEnd && recs[j].depth == 1 &&
-                       (recs[j].type == STRING || recs[j].type == CONTINUE || recs[j].type == SHRFMLA ||
-                        recs[j].type == ARRAY || recs[j].type == TABLE)) {
-                    if (recs[j].type == SHRFMLA || recs[j].type == ARRAY || recs[j].type == TABLE)
+                while (j < tEnd && recs[j].depth == 1 && belongsToPreviousCell(recs[j].type)) {
+                    if (isFormulaDefinition(recs[j].type))
                         u.sharedHost = true;
                     ++j;
                 }
