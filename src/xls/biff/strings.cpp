@@ -113,14 +113,7 @@ bool ContinueReader::readChars(uint32_t cch, bool highByte, QString* out)
             m_off = p.len;
             continue;
         }
-        const char* s = p.data + m_off;
-        if (highByte) {
-            for (uint32_t i = 0; i < n; ++i)
-                out->append(QChar(u16(s + 2 * i)));
-        } else {
-            for (uint32_t i = 0; i < n; ++i)
-                out->append(QChar(char16_t(uint8_t(s[i]))));
-        }
+        appendChars(out, p.data + m_off, n, highByte);
         m_off += n * unit;
         cch -= n;
     }
@@ -153,15 +146,31 @@ bool ContinueReader::readString(QString* out, bool sstEntry, bool* isPlain)
     return skip(uint64_t(runs) * 4 + ext);
 }
 
-void appendUnicodeString(QByteArray& out, const QString& text)
+void appendChars(QString* out, const char* p, uint32_t n, bool highByte)
 {
-    const qsizetype at = out.size();
-    out.resize(at + 3 + 2 * text.size());
-    char* p = out.data() + at;
-    put16(p, uint16_t(text.size()));
-    p[2] = 1;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        put16(p + 3 + 2 * i, text.at(i).unicode());
+    if (!highByte) {
+        out->append(QLatin1StringView(p, qsizetype(n))); // Latin-1 is exactly the 8-bit form
+        return;
+    }
+    const qsizetype at = out->size();
+    out->resize(at + qsizetype(n));
+    QChar* d = out->data() + at;
+    for (uint32_t i = 0; i < n; ++i)
+        d[i] = QChar(u16(p + 2 * i));
+}
+
+QString charsFrom(const char* p, uint32_t len, uint32_t cch, bool highByte)
+{
+    QString s;
+    appendChars(&s, p, std::min(cch, len / (highByte ? 2 : 1)), highByte);
+    return s;
+}
+
+QString readShortString(const char* p, uint32_t len)
+{
+    if (len < 2)
+        return {};
+    return charsFrom(p + 2, len - 2, uint8_t(p[0]), (uint8_t(p[1]) & 1) != 0);
 }
 
 } // namespace xls::biff

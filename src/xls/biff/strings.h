@@ -38,7 +38,13 @@ private:
     uint32_t m_off = 0;
 };
 
-// Appends one XLUnicodeString body (u16 cch, flags, characters) with 16-bit characters.
-void appendUnicodeString(QByteArray& out, const QString& text);
+// Appends the `n` characters at `p`, stored with 8 bits each (the high byte left out) or 16.
+void appendChars(QString* out, const char* p, uint32_t n, bool highByte);
+
+// The characters of a string stored at p[0, len): `cch` of them, or as many as `len` holds.
+QString charsFrom(const char* p, uint32_t len, uint32_t cch, bool highByte);
+
+// A ShortXLUnicodeString (u8 cch, u8 flags, characters), or as much of it as `len` holds.
+QString readShortString(const char* p, uint32_t len);
 
 } // namespace xls::biff

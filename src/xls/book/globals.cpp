@@ -57,23 +57,6 @@ bool isBuiltinDateFormat(uint16_t id)
     return (id >= 14 && id <= 22) || (id >= 45 && id <= 47);
 }
 
-QString readShortString(const char* p, uint32_t len, uint32_t* used)
-{
-    // ShortXLUnicodeString: u8 cch, u8 flags, characters.
-    QString s;
-    *used = 0;
-    if (len < 2)
-        return s;
-    const uint32_t cch = uint8_t(p[0]);
-    const bool high = uint8_t(p[1]) & 1;
-    const uint32_t need = 2 + cch * (high ? 2 : 1);
-    const uint32_t n = std::min(cch, (len - 2) / (high ? 2 : 1));
-    for (uint32_t i = 0; i < n; ++i)
-        s.append(high ? QChar(u16(p + 2 + 2 * i)) : QChar(char16_t(uint8_t(p[2 + i]))));
-    *used = std::min(need, len);
-    return s;
-}
-
 } // namespace
 
 void Workbook::Impl::parseGlobals()
@@ -112,22 +95,15 @@ void Workbook::Impl::parseGlobals()
             sh.boundsheetPos = r.pos;
             sh.bof = u32(r.data);
             sh.dt = uint8_t(r.data[5]);
-            uint32_t used = 0;
-            sh.name = readShortString(r.data + 6, r.len - 6u, &used);
+            sh.name = readShortString(r.data + 6, r.len - 6u);
             sheets.push_back(std::move(sh));
             break;
         }
         case FORMAT: {
             if (!r.hasFields())
                 break;
-            const uint16_t id = u16(r.data);
-            const uint16_t cch = u16(r.data + 2);
-            const bool high = uint8_t(r.data[4]) & 1;
-            QString s;
-            const uint32_t n = std::min<uint32_t>(cch, (r.len - 5u) / (high ? 2 : 1));
-            for (uint32_t k = 0; k < n; ++k)
-                s.append(high ? QChar(u16(r.data + 5 + 2 * k)) : QChar(char16_t(uint8_t(r.data[5 + k]))));
-            formats.emplace_back(id, s);
+            // ifmt, then an XLUnicodeString: u16 cch, u8 flags, characters.
+            formats.emplace_back(u16(r.data), charsFrom(r.data + 5, r.len - 5u, u16(r.data + 2), r.data[4] & 1));
             break;
         }
         case XF:
