@@ -315,6 +315,13 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(xls::Error, wb.setText(0, 65537, 1, QStringLiteral("x")));
         QVERIFY_THROWS_EXCEPTION(xls::Error, wb.setText(0, 1, 257, QStringLiteral("x")));
         QVERIFY_THROWS_EXCEPTION(xls::Error, wb.setText(0, 1, 1, QString(32768, u'x')));
+        try {
+            wb.setNumber(0, 1, 300, 1.0);
+            QFAIL("a number was set outside the sheet");
+        } catch (const xls::Error& e) {
+            QCOMPARE(e.code(), ErrorCode::CellOutOfRange);
+            QVERIFY2(e.message().contains(QStringLiteral("стовпець 300")), qPrintable(e.message()));
+        }
         wb.setText(0, 1, 1, QString(32767, u'я'));
         const QString out = tmp.filePath(QStringLiteral("limits.xls"));
         wb.save(out);

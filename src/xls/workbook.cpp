@@ -155,10 +155,29 @@ bool Workbook::isModified() const
     return d->modified;
 }
 
+namespace {
+
+bool insideSheetLimits(int row, int col)
+{
+    return row >= 1 && row <= kMaxRows && col >= 1 && col <= kMaxCols;
+}
+
+} // namespace
+
+void Workbook::Impl::checkCellForEdit(int sheet, int row, int col) const
+{
+    if (sheet < 0 || size_t(sheet) >= sheets.size())
+        throw makeError(ErrorCode::CellOutOfRange, path);
+    if (!insideSheetLimits(row, col))
+        throw makeError(
+            ErrorCode::CellOutOfRange, path,
+            QStringLiteral("(рядок %1, стовпець %2; найбільше 65536 рядків і 256 стовпців)").arg(row).arg(col));
+}
+
 CellValue Workbook::cell(int sheet, int row, int col) const
 {
     CellValue v;
-    if (sheet < 0 || size_t(sheet) >= d->sheets.size() || row < 1 || col < 1 || row > kMaxRows || col > kMaxCols)
+    if (sheet < 0 || size_t(sheet) >= d->sheets.size() || !insideSheetLimits(row, col))
         return v;
     const Sheet& sh = d->sheets[size_t(sheet)];
     if (!sh.edits.empty()) {
@@ -200,12 +219,7 @@ int Workbook::lastUsedRow(int sheet) const
 
 void Workbook::setText(int sheet, int row, int col, const QString& text)
 {
-    if (sheet < 0 || size_t(sheet) >= d->sheets.size())
-        throw makeError(ErrorCode::CellOutOfRange, d->path);
-    if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols)
-        throw makeError(
-            ErrorCode::CellOutOfRange, d->path,
-            QStringLiteral("(рядок %1, стовпець %2; найбільше 65536 рядків і 256 стовпців)").arg(row).arg(col));
+    d->checkCellForEdit(sheet, row, col);
     if (text.size() > 32767)
         throw makeError(ErrorCode::Unsupported, d->path, QStringLiteral("Текст довший за 32767 символів."));
     d->sheets[size_t(sheet)].edits[editKey(row - 1, col - 1)] = Edit{true, text, 0};
@@ -214,8 +228,7 @@ void Workbook::setText(int sheet, int row, int col, const QString& text)
 
 void Workbook::setNumber(int sheet, int row, int col, double value)
 {
-    if (sheet < 0 || size_t(sheet) >= d->sheets.size() || row < 1 || row > kMaxRows || col < 1 || col > kMaxCols)
-        throw makeError(ErrorCode::CellOutOfRange, d->path);
+    d->checkCellForEdit(sheet, row, col);
     d->sheets[size_t(sheet)].edits[editKey(row - 1, col - 1)] = Edit{false, {}, value};
     d->modified = true;
 }

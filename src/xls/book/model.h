@@ -94,6 +94,8 @@ struct Workbook::Impl {
         strings.push_back(std::move(s));
         return uint32_t(strings.size() - 1);
     }
+    // Throws unless (sheet, row, col) names a cell the workbook can hold.
+    void checkCellForEdit(int sheet, int row, int col) const;
     QByteArray buildStream() const;
     void selfCheck(const QByteArray& file) const;
 };
