@@ -76,4 +76,18 @@ double decodeRk(uint32_t rk)
     return (rk & 1) ? v / 100.0 : v;
 }
 
+void appendRecord(QByteArray& out, uint16_t type, const char* data, uint32_t len)
+{
+    char h[4];
+    put16(h, type);
+    put16(h + 2, uint16_t(len));
+    out.append(h, 4);
+    out.append(data, qsizetype(len));
+}
+
+void appendRecord(QByteArray& out, const Record& r)
+{
+    appendRecord(out, r.type, r.data, r.len);
+}
+
 } // namespace xls::biff

@@ -149,4 +149,8 @@ bool belongsToPreviousCell(uint16_t type);
 
 double decodeRk(uint32_t rk);
 
+// Appends one record: header and body.
+void appendRecord(QByteArray& out, uint16_t type, const char* data, uint32_t len);
+void appendRecord(QByteArray& out, const Record& r);
+
 } // namespace xls::biff

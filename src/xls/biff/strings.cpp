@@ -146,6 +146,50 @@ bool ContinueReader::readString(QString* out, bool sstEntry, bool* isPlain)
     return skip(uint64_t(runs) * 4 + ext);
 }
 
+uint32_t ContinueWriter::begin(uint16_t type)
+{
+    m_header = uint32_t(m_out.size());
+    m_out.append(4, '\0');
+    put16(m_out.data() + m_header, type);
+    return m_header;
+}
+
+void ContinueWriter::finish()
+{
+    put16(m_out.data() + m_header + 2, uint16_t(used()));
+}
+
+std::pair<uint32_t, uint32_t> ContinueWriter::appendString(const QString& s)
+{
+    const uint32_t need = s.isEmpty() ? 3 : 5; // cch, flags and the first character
+    if (used() + need > kMaxRecordData) {
+        finish();
+        begin(CONTINUE);
+    }
+    const std::pair<uint32_t, uint32_t> start{m_header, used()};
+    char head[3];
+    put16(head, uint16_t(s.size()));
+    head[2] = 1;
+    m_out.append(head, 3);
+    qsizetype i = 0;
+    while (i < s.size()) {
+        const qsizetype room = (qsizetype(kMaxRecordData) - qsizetype(used())) / 2;
+        if (room <= 0) {
+            finish();
+            begin(CONTINUE);
+            m_out.append(char(1));
+            continue;
+        }
+        const qsizetype take = std::min(room, s.size() - i);
+        const qsizetype at = m_out.size();
+        m_out.resize(at + 2 * take);
+        for (qsizetype k = 0; k < take; ++k)
+            put16(m_out.data() + at + 2 * k, s.at(i + k).unicode());
+        i += take;
+    }
+    return start;
+}
+
 void appendChars(QString* out, const char* p, uint32_t n, bool highByte)
 {
     if (!highByte) {

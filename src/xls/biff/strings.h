@@ -38,6 +38,31 @@ private:
     uint32_t m_off = 0;
 };
 
+// Writes a record whose body may run on into CONTINUE records, split as BIFF8 requires of strings:
+// a string's header and its first character stay in one record, and characters that run past the
+// end of a record go on in a CONTINUE that starts with an option byte (1: 16-bit characters).
+class ContinueWriter {
+public:
+    explicit ContinueWriter(QByteArray& out) : m_out(out) {}
+
+    // Starts a record; returns the position of its header in `out`.
+    uint32_t begin(uint16_t type);
+    // Writes the current record's length.
+    void finish();
+    uint32_t header() const { return m_header; }
+    // Body bytes of the current record so far.
+    uint32_t used() const { return uint32_t(m_out.size()) - m_header - 4; }
+    QByteArray& out() { return m_out; }
+
+    // Appends an XLUnicodeString with 16-bit characters, starting a CONTINUE record where needed.
+    // Returns where the string starts: (header position of its record, offset in that body).
+    std::pair<uint32_t, uint32_t> appendString(const QString& s);
+
+private:
+    QByteArray& m_out;
+    uint32_t m_header = 0;
+};
+
 // Appends the `n` characters at `p`, stored with 8 bits each (the high byte left out) or 16.
 void appendChars(QString* out, const char* p, uint32_t n, bool highByte);
 

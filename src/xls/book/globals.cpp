@@ -1,12 +1,18 @@
+#include "globals.h"
+
 #include "xls/biff/strings.h"
-#include "xls/book/model.h"
+#include "xls/book/sst.h"
 #include "xls/error.h"
 
-namespace xls {
+#include <algorithm>
+
+namespace xls::book {
 
 using namespace biff;
 
 namespace {
+
+constexpr uint16_t kXfStyle = 0x0004; // XF flags: a style XF, not a cell format
 
 // Whether an Excel number format code shows a date or a time.
 bool isDateFormatCode(const QString& code)
@@ -57,119 +63,122 @@ bool isBuiltinDateFormat(uint16_t id)
     return (id >= 14 && id <= 22) || (id >= 45 && id <= 47);
 }
 
-} // namespace
+// What the globals say about number formats, until it is known which formats show dates.
+struct Formats {
+    std::vector<std::pair<uint16_t, QString>> codes; // FORMAT: id, format code
+    std::vector<uint16_t> ofXf;                      // per XF: its format id
+};
 
-void Workbook::Impl::parseGlobals()
+void checkGlobalsBof(const Book& book, bool found, const Record& r)
 {
-    bool complete = false;
-    std::vector<Record> recs = tokenize(stream, 0, uint32_t(stream.size()), &complete);
-    if (recs.empty() || recs[0].type != BOF || !recs[0].hasFields())
-        throw makeError(stream.size() < 4 ? ErrorCode::Truncated : ErrorCode::Corrupt, path,
+    if (!found || r.type != BOF || !r.hasFields())
+        throw makeError(book.stream.size() < 4 ? ErrorCode::Truncated : ErrorCode::Corrupt, book.path,
                         QStringLiteral("(немає заголовка книги)"));
-    const uint16_t vers = u16(recs[0].data);
-    const uint16_t dt = u16(recs[0].data + 2);
+    const uint16_t vers = u16(r.data);
     if (vers != kBiff8)
-        throw makeError(vers < kBiff8 ? ErrorCode::OldFormat : ErrorCode::Corrupt, path);
-    if (dt != DT_GLOBALS)
-        throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(перший підпотік не є загальною частиною книги)"));
+        throw makeError(vers < kBiff8 ? ErrorCode::OldFormat : ErrorCode::Corrupt, book.path);
+    if (u16(r.data + 2) != DT_GLOBALS)
+        throw makeError(ErrorCode::Corrupt, book.path,
+                        QStringLiteral("(перший підпотік не є загальною частиною книги)"));
+}
 
-    std::vector<std::pair<uint16_t, QString>> formats;
-    std::vector<uint16_t> xfFormat;
-    size_t i = 0;
-    for (; i < recs.size(); ++i) {
-        const Record& r = recs[i];
-        globals.push_back(r);
-        if (r.type == EOF_)
-            break;
-        switch (r.type) {
-        case FILEPASS:
-            throw makeError(ErrorCode::Encrypted, path);
-        case DATEMODE:
-            if (r.hasFields())
-                date1904 = u16(r.data) == 1;
-            break;
-        case BOUNDSHEET: {
-            if (!r.hasFields())
-                throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(запис аркуша)"));
-            Sheet sh;
-            sh.boundsheetPos = r.pos;
-            sh.bof = u32(r.data);
-            sh.dt = uint8_t(r.data[5]);
-            sh.name = readShortString(r.data + 6, r.len - 6u);
-            sheets.push_back(std::move(sh));
-            break;
-        }
-        case FORMAT: {
-            if (!r.hasFields())
-                break;
-            // ifmt, then an XLUnicodeString: u16 cch, u8 flags, characters.
-            formats.emplace_back(u16(r.data), charsFrom(r.data + 5, r.len - 5u, u16(r.data + 2), r.data[4] & 1));
-            break;
-        }
-        case XF:
-            if (r.hasFields()) {
-                xfFormat.push_back(u16(r.data + 2));
-                xfStyle.push_back((u16(r.data + 4) & 0x0004) != 0);
-            }
-            break;
-        case SST: {
-            sstRec = int(globals.size() - 1);
-            sstPieces.push_back(sstRec);
-            std::vector<ContinueReader::Piece> pieces{{r.data, r.len}};
-            size_t j = i + 1;
-            while (j < recs.size() && recs[j].type == CONTINUE) {
-                globals.push_back(recs[j]);
-                sstPieces.push_back(int(globals.size() - 1));
-                pieces.push_back({recs[j].data, recs[j].len});
-                ++j;
-            }
-            i = j - 1;
-            if (!r.hasFields())
-                throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(таблиця рядків)"));
-            cstTotal = u32(r.data);
-            const uint32_t unique = u32(r.data + 4);
-            ContinueReader reader(pieces);
-            reader.skip(8);
-            strings.reserve(std::min<uint32_t>(unique, uint32_t(stream.size() / 3)));
-            // Read every string that is there: some writers state a wrong count.
-            for (;;) {
-                const auto at = reader.position();
-                if (reader.atEnd())
-                    break;
-                QString s;
-                bool plain = true;
-                if (!reader.readString(&s, true, &plain))
-                    break; // a damaged tail: keep the strings read so far
-                sstAt.push_back(at);
-                strings.push_back(std::move(s));
-                sstPlain.push_back(plain);
-                sstEnd = reader.position();
-                if (sstEnd.first >= pieces.size())
-                    sstEnd = {pieces.size() - 1, pieces.back().len};
-            }
-            if (sstAt.empty())
-                sstEnd = {0, 8};
-            sstCount = uint32_t(strings.size());
-            break;
-        }
-        default:
-            break;
-        }
-    }
-    if (globals.empty() || globals.back().type != EOF_)
-        throw makeError(ErrorCode::Truncated, path);
-    globalsEnd = globals.back().pos + 4 + globals.back().len;
+Sheet readBoundSheet(const Book& book, const Record& r)
+{
+    if (!r.hasFields())
+        throw makeError(ErrorCode::Corrupt, book.path, QStringLiteral("(запис аркуша)"));
+    Sheet sh;
+    sh.boundsheetPos = r.pos;
+    sh.bof = u32(r.data);
+    sh.dt = uint8_t(r.data[5]);
+    sh.name = readShortString(r.data + 6, r.len - 6u);
+    return sh;
+}
 
-    // Which cell formats show dates.
-    xfDate.assign(xfFormat.size(), 0);
-    for (size_t x = 0; x < xfFormat.size(); ++x) {
-        const uint16_t id = xfFormat[x];
-        bool date = isBuiltinDateFormat(id);
-        for (const auto& [fid, code] : formats)
-            if (fid == id)
-                date = isDateFormatCode(code);
-        xfDate[x] = date ? 1 : 0;
+// One record of the globals; the SST takes its CONTINUE records from `it`.
+void readGlobalRecord(Book& book, const Record& r, RecordIterator& it, Formats& formats)
+{
+    if (!r.hasFields() && r.type != BOUNDSHEET && r.type != SST)
+        return;
+    switch (r.type) {
+    case FILEPASS:
+        throw makeError(ErrorCode::Encrypted, book.path);
+    case DATEMODE:
+        book.date1904 = u16(r.data) == 1;
+        break;
+    case BOUNDSHEET:
+        book.sheets.push_back(readBoundSheet(book, r));
+        break;
+    case FORMAT:
+        // ifmt, then an XLUnicodeString: u16 cch, u8 flags, characters.
+        formats.codes.emplace_back(u16(r.data), charsFrom(r.data + 5, r.len - 5u, u16(r.data + 2), r.data[4] & 1));
+        break;
+    case XF:
+        formats.ofXf.push_back(u16(r.data + 2));
+        book.xfStyle.push_back((u16(r.data + 4) & kXfStyle) != 0);
+        break;
+    case SST:
+        readSst(book, r, it);
+        break;
+    default:
+        break;
     }
 }
 
-} // namespace xls
+// Per XF, whether it shows a date or a time.
+std::vector<uint8_t> dateFlags(const Formats& formats)
+{
+    std::vector<uint8_t> out(formats.ofXf.size(), 0);
+    for (size_t x = 0; x < formats.ofXf.size(); ++x) {
+        const uint16_t id = formats.ofXf[x];
+        bool date = isBuiltinDateFormat(id);
+        for (const auto& [fid, code] : formats.codes)
+            if (fid == id)
+                date = isDateFormatCode(code);
+        out[x] = date ? 1 : 0;
+    }
+    return out;
+}
+
+} // namespace
+
+void readGlobals(Book& book)
+{
+    RecordIterator it(book.stream, 0, uint32_t(book.stream.size()));
+    Record r;
+    checkGlobalsBof(book, it.next(&r), r);
+    Formats formats;
+    do {
+        book.globals.push_back(r);
+        if (r.type == EOF_)
+            break;
+        readGlobalRecord(book, r, it, formats);
+    } while (it.next(&r));
+    if (book.globals.back().type != EOF_)
+        throw makeError(ErrorCode::Truncated, book.path);
+    book.globalsEnd = book.globals.back().end();
+    book.xfDate = dateFlags(formats);
+}
+
+void locateSheets(Book& book)
+{
+    const QByteArray& stream = book.stream;
+    auto isBofAt = [&](uint32_t pos) {
+        return uint64_t(pos) + 4 <= uint64_t(stream.size()) && pos >= book.globalsEnd &&
+               u16(stream.constData() + pos) == BOF;
+    };
+    std::vector<Sheet>& sheets = book.sheets;
+    if (std::all_of(sheets.begin(), sheets.end(), [&](const Sheet& sh) { return isBofAt(sh.bof); }))
+        return;
+    std::vector<uint32_t> starts;
+    RecordIterator it(stream, book.globalsEnd, uint32_t(stream.size()));
+    Record r;
+    while (it.next(&r))
+        if (r.type == BOF && r.depth == 1)
+            starts.push_back(r.pos);
+    for (size_t k = 0; k < sheets.size(); ++k)
+        if (!isBofAt(sheets[k].bof) && k < starts.size() &&
+            std::none_of(sheets.begin(), sheets.end(), [&](const Sheet& o) { return o.bof == starts[k]; }))
+            sheets[k].bof = starts[k];
+}
+
+} // namespace xls::book

@@ -1,67 +1,76 @@
-#include "xls/book/model.h"
+#include "readback.h"
+
 #include "xls/error.h"
 
-#include <algorithm>
 #include <cstring>
 
-namespace xls {
+namespace xls::book {
 
-using namespace biff;
+namespace {
 
-void Workbook::Impl::selfCheck(const QByteArray& file) const
+Error failure(const Book& book, const QString& why)
 {
-    // Read the new file back: the sheets must be the same and every edit must read as written.
-    auto fail = [this](const QString& why) {
-        return makeError(ErrorCode::Unsupported, path, QStringLiteral("Перевірка нового файлу: %1").arg(why));
-    };
-    // Only the edited sheets are read again: the others were copied byte for byte.
-    Workbook back;
-    try {
-        back.d->path = path;
-        back.d->fileBytes = file;
-        back.d->cf = CompoundFile::parse(file, path);
-        for (const Sheet& sh : sheets)
-            back.d->parseOnly.push_back(!sh.edits.empty());
-        back.d->parse();
-    } catch (const Error& e) {
-        throw fail(e.message());
-    }
-    if (back.sheetCount() != int(sheets.size()))
-        throw fail(QStringLiteral("кількість аркушів"));
-    for (size_t si = 0; si < sheets.size(); ++si) {
-        const Sheet& sh = sheets[si];
-        const Sheet& nb = back.d->sheets[si];
-        if (nb.name != sh.name)
-            throw fail(QStringLiteral("назва аркуша"));
-        if (sh.edits.empty())
+    return makeError(ErrorCode::Unsupported, book.path, QStringLiteral("Перевірка нового файлу: %1").arg(why));
+}
+
+bool readsAs(const Book& back, const CellRec* c, const Edit& e)
+{
+    const CellType type = c ? c->type : CellType::Empty;
+    if (e.text)
+        return type == CellType::Text && back.sst.text(c->str) == e.s;
+    return (type == CellType::Number || type == CellType::DateTime) && c->num == e.num;
+}
+
+bool sameCell(const Book& book, const CellRec& a, const Book& back, const CellRec* b)
+{
+    if (!b || b->col != a.col || b->type != a.type || b->code != a.code)
+        return false;
+    if (a.type == CellType::Text)
+        return book.sst.text(a.str) == back.sst.text(b->str);
+    return std::memcmp(&a.num, &b->num, sizeof a.num) == 0;
+}
+
+// The edited sheet `sh` as read back into `nb`.
+void compareSheet(const Book& book, const Sheet& sh, const Book& back, const Sheet& nb)
+{
+    for (const auto& [key, e] : sh.edits)
+        if (!readsAs(back, nb.find(size_t(editRow(key)), editCol(key)), e))
+            throw failure(book, QStringLiteral("клітинка рядка %1").arg(editRow(key) + 1));
+    // Cells that were not edited keep their values.
+    for (size_t r = 0; r < sh.rows.size(); ++r) {
+        if (sh.rows[r].empty())
             continue;
-        for (const auto& [key, e] : sh.edits) {
-            const CellValue v = back.cell(int(si), int(key >> 8) + 1, int(key & 0xFF) + 1);
-            if (e.text ? (v.type != CellType::Text || v.text != e.s)
-                       : (v.type != CellType::Number && v.type != CellType::DateTime) || v.number != e.num)
-                throw fail(QStringLiteral("клітинка рядка %1").arg((key >> 8) + 1));
-        }
-        // Cells that were not edited keep their values.
-        for (size_t r = 0; r < sh.rows.size(); ++r) {
-            const auto& a = sh.rows[r];
-            if (a.empty())
-                continue;
-            if (r >= nb.rows.size())
-                throw fail(QStringLiteral("рядок %1").arg(r + 1));
-            const auto& bRow = nb.rows[r];
-            for (const CellRec& c : a) {
-                if (sh.edits.count(editKey(int(r), c.col)))
-                    continue;
-                auto it = std::lower_bound(bRow.begin(), bRow.end(), c.col,
-                                           [](const CellRec& x, uint16_t col) { return x.col < col; });
-                if (it == bRow.end() || it->col != c.col || it->type != c.type ||
-                    (c.type != CellType::Text && std::memcmp(&it->num, &c.num, 8) != 0) || it->code != c.code ||
-                    (c.type == CellType::Text && (c.str == kNoString ? QString() : strings[c.str]) !=
-                                                     (it->str == kNoString ? QString() : back.d->strings[it->str])))
-                    throw fail(QStringLiteral("клітинка рядка %1 аркуша «%2»").arg(r + 1).arg(sh.name));
-            }
-        }
+        if (r >= nb.rows.size())
+            throw failure(book, QStringLiteral("рядок %1").arg(r + 1));
+        for (const CellRec& c : sh.rows[r])
+            if (!sh.edits.count(editKey(int(r), c.col)) && !sameCell(book, c, back, nb.find(r, c.col)))
+                throw failure(book, QStringLiteral("клітинка рядка %1 аркуша «%2»").arg(r + 1).arg(sh.name));
     }
 }
 
-} // namespace xls
+} // namespace
+
+void checkReadBack(const Book& book, const QByteArray& file)
+{
+    // Only the edited sheets are read again: the others were copied byte for byte.
+    std::vector<bool> edited;
+    for (const Sheet& sh : book.sheets)
+        edited.push_back(!sh.edits.empty());
+    Book back;
+    try {
+        back = readBook(CompoundFile::parse(file, book.path), book.path, edited);
+    } catch (const Error& e) {
+        throw failure(book, e.message());
+    }
+    if (back.sheets.size() != book.sheets.size())
+        throw failure(book, QStringLiteral("кількість аркушів"));
+    for (size_t si = 0; si < book.sheets.size(); ++si) {
+        const Sheet& sh = book.sheets[si];
+        if (back.sheets[si].name != sh.name)
+            throw failure(book, QStringLiteral("назва аркуша"));
+        if (!sh.edits.empty())
+            compareSheet(book, sh, back, back.sheets[si]);
+    }
+}
+
+} // namespace xls::book

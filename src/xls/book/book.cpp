@@ -1,0 +1,57 @@
+#include "book.h"
+
+#include "xls/book/cellread.h"
+#include "xls/book/globals.h"
+#include "xls/error.h"
+
+#include <algorithm>
+
+namespace xls::book {
+
+const CellRec* Sheet::find(size_t row0, uint16_t col0) const
+{
+    if (row0 >= rows.size())
+        return nullptr;
+    const auto& cells = rows[row0];
+    const auto it =
+        std::lower_bound(cells.begin(), cells.end(), col0, [](const CellRec& c, uint16_t col) { return c.col < col; });
+    return it != cells.end() && it->col == col0 ? &*it : nullptr;
+}
+
+uint32_t StringTable::add(QString s)
+{
+    strings.push_back(std::move(s));
+    return uint32_t(strings.size() - 1);
+}
+
+QString StringTable::text(uint32_t index) const
+{
+    return index == kNoString ? QString() : strings[index];
+}
+
+Book readBook(const CompoundFile& cf, const QString& path, const std::vector<bool>& only)
+{
+    // The stream's name does not tell the version: some writers put BIFF8 into "Book".
+    auto entry = cf.findRootStream(QStringLiteral("Workbook"));
+    if (!entry)
+        entry = cf.findRootStream(QStringLiteral("Book"));
+    if (!entry) {
+        if (cf.findRootStream(QStringLiteral("EncryptedPackage")))
+            throw makeError(ErrorCode::Encrypted, path);
+        throw makeError(ErrorCode::NoWorkbookStream, path);
+    }
+    if (!cf.entries()[size_t(*entry)].readable)
+        throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(потік книги не читається)"));
+    Book book;
+    book.path = path;
+    book.entry = *entry;
+    book.stream = cf.streamData(*entry);
+    readGlobals(book);
+    locateSheets(book);
+    for (size_t k = 0; k < book.sheets.size(); ++k)
+        if (only.empty() || (k < only.size() && only[k]))
+            readCells(book, book.sheets[k]);
+    return book;
+}
+
+} // namespace xls::book

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "xls/biff/records.h"
+#include "xls/cfb/compoundfile.h"
+#include "xls/workbook.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <map>
+#include <utility>
+#include <vector>
+
+// The workbook stream as read: what the reader fills in, and what the writer and the read-back
+// check work from.
+namespace xls::book {
+
+constexpr uint32_t kNoString = 0xFFFFFFFF;
+constexpr int kMaxRows = 65536;
+constexpr int kMaxCols = 256;
+
+// One cell as read. Texts are kept once, in StringTable::strings; `str` indexes them.
+struct CellRec {
+    uint16_t col;
+    CellType type;
+    uint8_t code;
+    uint32_t str;
+    double num;
+};
+
+// A pending edit of one cell: a text, or a number.
+struct Edit {
+    bool text;
+    QString s;
+    double num;
+};
+
+struct ColInfo {
+    uint16_t first, last, ixfe;
+};
+
+struct Sheet {
+    QString name;
+    uint8_t dt = 0; // BOUNDSHEET kind: 0 worksheet or dialog, 1 macro sheet, 2 chart
+    uint32_t boundsheetPos = 0;
+    uint32_t bof = 0, end = 0; // the substream: its BOF, and just past its EOF
+    bool located = false;      // its BOF and closing EOF were found: it can be written
+    bool worksheet = false;
+    std::vector<std::vector<CellRec>> rows; // per 0-based row, cells in column order
+    std::vector<uint16_t> rowXf;            // per row: ixfe + 1 when the row carries its own format, else 0
+    int lastRow = 0;
+    std::vector<ColInfo> colInfo;
+    uint16_t defaultRowHeight = 0x00FF;
+    std::map<uint32_t, Edit> edits; // key: editKey(row0, col0)
+
+    // The cell read at 0-based (row, col), or null.
+    const CellRec* find(size_t row0, uint16_t col0) const;
+};
+
+inline uint32_t editKey(int row0, int col0)
+{
+    return (uint32_t(row0) << 8) | uint32_t(col0);
+}
+inline int editRow(uint32_t key)
+{
+    return int(key >> 8);
+}
+inline uint16_t editCol(uint32_t key)
+{
+    return uint16_t(key & 0xFF);
+}
+
+// A place in the SST: the piece (0 the SST record, k its k-th CONTINUE) and the offset in its body.
+using SstPos = std::pair<size_t, uint32_t>;
+
+// The shared string table as read, followed by the texts of cells that carry their own.
+struct StringTable {
+    std::vector<QString> strings; // SST entries first, then texts read from other records
+    uint32_t count = 0;           // how many of `strings` are SST entries
+    std::vector<bool> plain;      // per SST entry: no formatting runs and no phonetic data
+    uint32_t cstTotal = 0;        // the SST's count of references to it
+    int64_t maxIsst = -1;         // the highest SST index a cell refers to
+    int record = -1;              // index of the SST record in Book::globals, -1 without one
+    std::vector<int> pieces;      // indices in Book::globals of the SST and its CONTINUE records
+    std::vector<SstPos> at;       // where each entry starts
+    SstPos end{0, 0};             // just past the last whole entry
+
+    uint32_t add(QString s);
+    QString text(uint32_t index) const; // empty for kNoString
+};
+
+struct Book {
+    QString path;
+    int entry = -1; // the workbook stream's directory entry
+    QByteArray stream;
+    std::vector<biff::Record> globals; // the globals substream, its EOF last
+    uint32_t globalsEnd = 0;
+    std::vector<Sheet> sheets;
+    StringTable sst;
+    std::vector<uint8_t> xfDate; // per cell format (XF): 1 when it shows a date or time
+    std::vector<bool> xfStyle;   // per XF: a style XF, which no cell may use
+    bool date1904 = false;
+};
+
+// Reads the workbook stream of `cf`: the globals, then the cells of every sheet (of those `only`
+// marks, when it is not empty). Throws xls::Error naming `path`.
+Book readBook(const CompoundFile& cf, const QString& path, const std::vector<bool>& only = {});
+
+} // namespace xls::book

@@ -1,0 +1,160 @@
+#include "sst.h"
+
+#include "xls/biff/strings.h"
+#include "xls/error.h"
+
+#include <QHash>
+#include <algorithm>
+
+namespace xls::book {
+
+using namespace biff;
+
+void readSst(Book& book, const Record& r, RecordIterator& it)
+{
+    StringTable& sst = book.sst;
+    sst.record = int(book.globals.size() - 1);
+    sst.pieces.push_back(sst.record);
+    std::vector<ContinueReader::Piece> pieces{{r.data, r.len}};
+    RecordIterator ahead = it;
+    Record c;
+    while (ahead.next(&c) && c.type == CONTINUE) {
+        book.globals.push_back(c);
+        sst.pieces.push_back(int(book.globals.size() - 1));
+        pieces.push_back({c.data, c.len});
+        it = ahead;
+    }
+    if (!r.hasFields())
+        throw makeError(ErrorCode::Corrupt, book.path, QStringLiteral("(таблиця рядків)"));
+    sst.cstTotal = u32(r.data);
+    const uint32_t unique = u32(r.data + 4);
+    ContinueReader reader(pieces);
+    reader.skip(8);
+    sst.strings.reserve(std::min<uint32_t>(unique, uint32_t(book.stream.size() / 3)));
+    // Read every string that is there: some writers state a wrong count.
+    for (;;) {
+        const auto at = reader.position();
+        if (reader.atEnd())
+            break;
+        QString s;
+        bool plain = true;
+        if (!reader.readString(&s, true, &plain))
+            break; // a damaged tail: keep the strings read so far
+        sst.at.push_back(at);
+        sst.strings.push_back(std::move(s));
+        sst.plain.push_back(plain);
+        sst.end = reader.position();
+        if (sst.end.first >= pieces.size())
+            sst.end = {pieces.size() - 1, pieces.back().len};
+    }
+    if (sst.at.empty())
+        sst.end = {0, 8};
+    sst.count = uint32_t(sst.strings.size());
+}
+
+NewStrings assignStrings(const Book& book)
+{
+    NewStrings out;
+    const bool haveTextEdits = std::any_of(book.sheets.begin(), book.sheets.end(), [](const Sheet& sh) {
+        return std::any_of(sh.edits.begin(), sh.edits.end(), [](const auto& e) { return e.second.text; });
+    });
+    if (!haveTextEdits)
+        return out;
+    const StringTable& sst = book.sst;
+    // Cells that point past the table must keep reading as empty: pad before the new strings.
+    if (sst.maxIsst >= int64_t(sst.count)) {
+        if (sst.maxIsst - int64_t(sst.count) > 1'000'000)
+            throw makeError(ErrorCode::Unsupported, book.path, QStringLiteral("Таблиця рядків пошкоджена."));
+        out.added.resize(size_t(sst.maxIsst + 1 - sst.count));
+    }
+    QHash<QString, uint32_t> lookup;
+    lookup.reserve(qsizetype(sst.count));
+    for (uint32_t k = 0; k < sst.count; ++k)
+        if (sst.plain[k])
+            lookup.insert(sst.strings[k], k);
+    for (size_t si = 0; si < book.sheets.size(); ++si)
+        for (const auto& [key, e] : book.sheets[si].edits) {
+            if (!e.text)
+                continue;
+            auto it = lookup.constFind(e.s);
+            if (it == lookup.cend()) {
+                it = lookup.insert(e.s, sst.count + uint32_t(out.added.size()));
+                out.added.push_back(e.s);
+            }
+            out.isst[{si, key}] = it.value();
+        }
+    return out;
+}
+
+namespace {
+
+// Where the strings of the new SST start: the header positions of the old pieces as written, and
+// (record header, offset in body) of each added string.
+struct SstPlaces {
+    std::vector<uint32_t> pieceHeader;
+    std::vector<std::pair<uint32_t, uint32_t>> added;
+};
+
+// Copies the SST pieces up to the end of the last whole string, with the counts updated; the last
+// piece stays open for the new strings.
+void copyPieces(ContinueWriter& w, const Book& book, uint32_t unique, int64_t refDelta, SstPlaces* places)
+{
+    const StringTable& sst = book.sst;
+    for (size_t p = 0; p < sst.pieces.size() && p <= sst.end.first; ++p) {
+        const Record& r = book.globals[size_t(sst.pieces[p])];
+        const uint32_t h = w.begin(r.type);
+        places->pieceHeader.push_back(h);
+        w.out().append(r.data, qsizetype(p == sst.end.first ? sst.end.second : r.len));
+        if (p == 0) {
+            put32(w.out().data() + h + 4, uint32_t(std::max<int64_t>(0, int64_t(sst.cstTotal) + refDelta)));
+            put32(w.out().data() + h + 8, unique);
+        }
+        if (p < sst.end.first)
+            w.finish();
+    }
+}
+
+// EXTSST: for every dsst-th string, its stream position and its offset in its record.
+void writeExtSst(QByteArray& out, const StringTable& sst, const SstPlaces& places)
+{
+    const uint32_t total = uint32_t(sst.at.size() + places.added.size());
+    uint32_t dsst = 8;
+    while ((total + dsst - 1) / dsst > 1020)
+        dsst *= 2;
+    const uint32_t buckets = (total + dsst - 1) / dsst;
+    QByteArray body(qsizetype(2 + 8 * buckets), '\0');
+    put16(body.data(), uint16_t(dsst));
+    for (uint32_t k = 0; k < buckets; ++k) {
+        const uint32_t idx = k * dsst;
+        const auto [header, offset] = idx < sst.at.size()
+                                          ? std::pair{places.pieceHeader[sst.at[idx].first], sst.at[idx].second}
+                                          : places.added[idx - sst.at.size()];
+        put32(body.data() + 2 + 8 * k, header + 4 + offset);
+        put16(body.data() + 6 + 8 * k, uint16_t(offset + 4));
+    }
+    appendRecord(out, EXTSST, body.constData(), uint32_t(body.size()));
+}
+
+} // namespace
+
+void writeSst(QByteArray& out, const Book& book, const std::vector<QString>& added, int64_t refDelta, bool existing)
+{
+    ContinueWriter w(out);
+    SstPlaces places;
+    const uint32_t unique = book.sst.count + uint32_t(added.size());
+    if (existing) {
+        copyPieces(w, book, unique, refDelta, &places);
+    } else {
+        places.pieceHeader.push_back(w.begin(SST));
+        char head[8];
+        put32(head, uint32_t(std::max<int64_t>(0, refDelta)));
+        put32(head + 4, uint32_t(added.size()));
+        out.append(head, 8);
+    }
+    for (const QString& s : added)
+        places.added.push_back(w.appendString(s));
+    w.finish();
+    writeExtSst(out, book.sst, places);
+}
+
+} // namespace xls::book
