@@ -4,150 +4,236 @@
 
 #include <cstring>
 
+// Writing a compound file: the streams are laid out anew, small ones in the mini stream and the
+// others each in one contiguous run of sectors, after the allocation tables and the directory.
 namespace xls {
+
+namespace {
+
+using Entry = CompoundFile::Entry;
+constexpr uint32_t kMiniSectorSize = CompoundFile::kMiniSectorSize;
+constexpr uint32_t kMiniCutoff = CompoundFile::kMiniCutoff;
+constexpr uint32_t kEndOfChain = CompoundFile::kEndOfChain;
+constexpr uint32_t kFreeSect = CompoundFile::kFreeSect;
+constexpr int kHeaderFatSlots = 109; // FAT sector numbers the header holds; DIFAT sectors hold the rest
+
+bool isBigStream(const Entry& e)
+{
+    return e.type == CompoundFile::Stream && uint64_t(e.data.size()) >= kMiniCutoff;
+}
+bool isMiniStream(const Entry& e)
+{
+    return e.type == CompoundFile::Stream && !e.data.isEmpty() && uint64_t(e.data.size()) < kMiniCutoff;
+}
+
+// Where everything goes: sector counts, the allocation table and the first sector of each part.
+struct Layout {
+    uint32_t ss = 512;
+    uint32_t perSector = 128; // 4-byte entries in a sector
+    uint32_t entriesPerSector = 4;
+    std::vector<uint32_t> miniStart, bigStart; // per entry: first mini sector or sector
+    uint32_t miniSectors = 0;
+    uint64_t bigSectors = 0;
+    uint32_t nDir = 0, nMiniFat = 0, nMiniStream = 0;
+    uint64_t nFat = 1, nDifat = 0, total = 0;
+    std::vector<uint32_t> fat, fatIds, difatIds;
+    uint32_t dirStart = kEndOfChain, miniFatStart = kEndOfChain, miniStreamStart = kEndOfChain;
+
+    uint64_t miniStreamSize() const { return uint64_t(miniSectors) * kMiniSectorSize; }
+};
+
+// How many sectors each part takes; the FAT and DIFAT sizes depend on the total, which includes
+// them, so they are found by iteration.
+Layout plan(const std::vector<Entry>& entries, uint32_t ss, const QString& path)
+{
+    Layout l;
+    l.ss = ss;
+    l.perSector = ss / 4;
+    l.entriesPerSector = ss / 128;
+    l.miniStart.assign(entries.size(), kEndOfChain);
+    l.bigStart.assign(entries.size(), kEndOfChain);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries[i];
+        if (isMiniStream(e)) {
+            l.miniStart[i] = l.miniSectors;
+            l.miniSectors += uint32_t((e.data.size() + kMiniSectorSize - 1) / kMiniSectorSize);
+        } else if (isBigStream(e)) {
+            l.bigSectors += (uint64_t(e.data.size()) + ss - 1) / ss;
+        }
+    }
+    l.nDir = uint32_t((entries.size() + l.entriesPerSector - 1) / l.entriesPerSector);
+    l.nMiniFat = (l.miniSectors + l.perSector - 1) / l.perSector;
+    l.nMiniStream = uint32_t((l.miniStreamSize() + ss - 1) / ss);
+    const uint64_t nOther = l.nDir + l.nMiniFat + l.nMiniStream + l.bigSectors;
+    for (;;) {
+        const uint64_t total = nOther + l.nFat + l.nDifat;
+        const uint64_t fat = (total + l.perSector - 1) / l.perSector;
+        const uint64_t difat =
+            fat > kHeaderFatSlots ? (fat - kHeaderFatSlots + l.perSector - 2) / (l.perSector - 1) : 0;
+        if (fat == l.nFat && difat == l.nDifat)
+            break;
+        l.nFat = fat;
+        l.nDifat = difat;
+    }
+    l.total = nOther + l.nFat + l.nDifat;
+    if (l.total >= CompoundFile::kMaxRegSect)
+        throw makeError(ErrorCode::Unsupported, path, QStringLiteral("Книга завелика."));
+    return l;
+}
+
+// Fills the allocation table: FAT and DIFAT sectors first, then one chain per part.
+void allocate(Layout& l, const std::vector<Entry>& entries)
+{
+    l.fat.assign(size_t(l.nFat * l.perSector), kFreeSect);
+    uint32_t next = 0;
+    auto chain = [&l, &next](uint64_t count) {
+        const uint32_t first = count ? next : kEndOfChain;
+        for (uint64_t k = 0; k < count; ++k, ++next)
+            l.fat[next] = (k + 1 == count) ? kEndOfChain : next + 1;
+        return first;
+    };
+    for (uint64_t k = 0; k < l.nFat; ++k) {
+        l.fatIds.push_back(next);
+        l.fat[next++] = CompoundFile::kFatSect;
+    }
+    for (uint64_t k = 0; k < l.nDifat; ++k) {
+        l.difatIds.push_back(next);
+        l.fat[next++] = CompoundFile::kDifSect;
+    }
+    l.dirStart = chain(l.nDir);
+    l.miniFatStart = chain(l.nMiniFat);
+    l.miniStreamStart = chain(l.nMiniStream);
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (isBigStream(entries[i]))
+            l.bigStart[i] = chain((uint64_t(entries[i].data.size()) + l.ss - 1) / l.ss);
+}
+
+class Writer {
+public:
+    Writer(QByteArray& out, const Layout& l) : m_o(out.data()), m_l(l) {}
+    char* sector(uint32_t n) const { return m_o + (uint64_t(n) + 1) * m_l.ss; }
+    // Entry k of a table of u32 that starts at sector `first` and runs on in the next sectors.
+    void putEntry(uint32_t first, size_t k, uint32_t v) const
+    {
+        put32(sector(first + uint32_t(k / m_l.perSector)) + 4 * (k % m_l.perSector), v);
+    }
+
+    void header(const QByteArray& original, int major) const;
+    void allocationTables() const;
+    void directory(const std::vector<Entry>& entries) const;
+    void miniStream(const std::vector<Entry>& entries) const;
+    void bigStreams(const std::vector<Entry>& entries) const;
+
+private:
+    char* m_o;
+    const Layout& m_l;
+};
+
+void Writer::header(const QByteArray& original, int major) const
+{
+    const Layout& l = m_l;
+    memcpy(m_o, original.constData(), 512);
+    put32(m_o + 0x28, major == 4 ? l.nDir : 0);
+    put32(m_o + 0x2C, uint32_t(l.nFat));
+    put32(m_o + 0x30, l.dirStart);
+    put32(m_o + 0x38, kMiniCutoff);
+    put32(m_o + 0x3C, l.nMiniFat ? l.miniFatStart : kEndOfChain);
+    put32(m_o + 0x40, l.nMiniFat);
+    put32(m_o + 0x44, l.nDifat ? l.difatIds[0] : kEndOfChain);
+    put32(m_o + 0x48, uint32_t(l.nDifat));
+    for (int i = 0; i < kHeaderFatSlots; ++i)
+        put32(m_o + 0x4C + 4 * i, size_t(i) < l.fatIds.size() ? l.fatIds[size_t(i)] : kFreeSect);
+}
+
+// The DIFAT sectors, which hold the FAT sector numbers beyond the header's, and the FAT itself.
+void Writer::allocationTables() const
+{
+    const Layout& l = m_l;
+    size_t fatIdx = kHeaderFatSlots;
+    for (size_t d = 0; d < l.difatIds.size(); ++d) {
+        char* p = sector(l.difatIds[d]);
+        for (uint32_t k = 0; k < l.perSector - 1; ++k, ++fatIdx)
+            put32(p + 4 * k, fatIdx < l.fatIds.size() ? l.fatIds[fatIdx] : kFreeSect);
+        put32(p + 4 * (l.perSector - 1), d + 1 < l.difatIds.size() ? l.difatIds[d + 1] : kEndOfChain);
+    }
+    for (size_t k = 0; k < l.fat.size(); ++k)
+        put32(sector(l.fatIds[k / l.perSector]) + 4 * (k % l.perSector), l.fat[k]);
+}
+
+// The directory: entries verbatim but for their start and size.
+void Writer::directory(const std::vector<Entry>& entries) const
+{
+    const Layout& l = m_l;
+    auto slot = [&](size_t i) {
+        return sector(l.dirStart + uint32_t(i / l.entriesPerSector)) + 128 * (i % l.entriesPerSector);
+    };
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries[i];
+        char* p = slot(i);
+        memcpy(p, e.raw.constData(), 128);
+        if (e.type == CompoundFile::Root) {
+            put32(p + 116, l.miniSectors ? l.miniStreamStart : kEndOfChain);
+            put64(p + 120, l.miniStreamSize());
+        } else if (e.type == CompoundFile::Stream) {
+            put32(p + 116, e.data.isEmpty() ? kEndOfChain : (isBigStream(e) ? l.bigStart[i] : l.miniStart[i]));
+            put64(p + 120, uint64_t(e.data.size()));
+        }
+    }
+    // Unused slots in the last sector are empty entries with no siblings or child.
+    for (size_t i = entries.size(); i < size_t(l.nDir) * l.entriesPerSector; ++i) {
+        char* p = slot(i);
+        put32(p + 68, CompoundFile::kNoStream);
+        put32(p + 72, CompoundFile::kNoStream);
+        put32(p + 76, CompoundFile::kNoStream);
+    }
+}
+
+// The mini FAT and the mini stream with the small streams.
+void Writer::miniStream(const std::vector<Entry>& entries) const
+{
+    const Layout& l = m_l;
+    if (!l.miniSectors)
+        return;
+    std::vector<uint32_t> miniFat(size_t(l.nMiniFat) * l.perSector, kFreeSect);
+    char* mini = sector(l.miniStreamStart);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries[i];
+        if (!isMiniStream(e))
+            continue;
+        const uint32_t n = uint32_t((e.data.size() + kMiniSectorSize - 1) / kMiniSectorSize);
+        for (uint32_t k = 0; k < n; ++k)
+            miniFat[l.miniStart[i] + k] = k + 1 == n ? kEndOfChain : l.miniStart[i] + k + 1;
+        memcpy(mini + uint64_t(l.miniStart[i]) * kMiniSectorSize, e.data.constData(), size_t(e.data.size()));
+    }
+    for (size_t k = 0; k < miniFat.size(); ++k)
+        putEntry(l.miniFatStart, k, miniFat[k]);
+}
+
+// Large streams, each in one contiguous run of sectors.
+void Writer::bigStreams(const std::vector<Entry>& entries) const
+{
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (isBigStream(entries[i]))
+            memcpy(sector(m_l.bigStart[i]), entries[i].data.constData(), size_t(entries[i].data.size()));
+}
+
+} // namespace
 
 QByteArray CompoundFile::serialize(const QString& path) const
 {
-    const uint32_t ss = m_sectorSize;
-    const uint32_t perSector = ss / 4;
     for (const Entry& e : m_entries)
         if (e.type == Stream && !e.readable)
             throw makeError(ErrorCode::Unsupported, path,
                             QStringLiteral("Один із потоків складеного файлу пошкоджений («%1»).").arg(e.name));
-
-    // Plan: small streams into the mini stream, the others into whole sectors.
-    std::vector<uint32_t> miniStart(m_entries.size(), kEndOfChain), bigStart(m_entries.size(), kEndOfChain);
-    uint32_t miniSectors = 0;
-    uint64_t bigSectors = 0;
-    for (size_t i = 0; i < m_entries.size(); ++i) {
-        const Entry& e = m_entries[i];
-        if (e.type != Stream || e.data.isEmpty())
-            continue;
-        if (uint64_t(e.data.size()) < kMiniCutoff) {
-            miniStart[i] = miniSectors;
-            miniSectors += uint32_t((e.data.size() + kMiniSectorSize - 1) / kMiniSectorSize);
-        } else {
-            bigSectors += (uint64_t(e.data.size()) + ss - 1) / ss;
-        }
-    }
-    const uint64_t miniStreamSize = uint64_t(miniSectors) * kMiniSectorSize;
-    const uint32_t entriesPerSector = ss / 128;
-    const uint32_t nDir = uint32_t((m_entries.size() + entriesPerSector - 1) / entriesPerSector);
-    const uint32_t nMiniFat = (miniSectors + perSector - 1) / perSector;
-    const uint32_t nMiniStream = uint32_t((miniStreamSize + ss - 1) / ss);
-    const uint64_t nOther = nDir + nMiniFat + nMiniStream + bigSectors;
-    uint64_t nFat = 1, nDifat = 0;
-    for (;;) {
-        const uint64_t total = nOther + nFat + nDifat;
-        const uint64_t fat = (total + perSector - 1) / perSector;
-        const uint64_t difat = fat > 109 ? (fat - 109 + perSector - 2) / (perSector - 1) : 0;
-        if (fat == nFat && difat == nDifat)
-            break;
-        nFat = fat;
-        nDifat = difat;
-    }
-    const uint64_t total = nOther + nFat + nDifat;
-    if (total >= kMaxRegSect)
-        throw makeError(ErrorCode::Unsupported, path, QStringLiteral("Книга завелика."));
-
-    std::vector<uint32_t> fat(size_t(nFat * perSector), kFreeSect);
-    uint32_t next = 0;
-    auto chain = [&fat, &next](uint64_t count) {
-        const uint32_t first = count ? next : kEndOfChain;
-        for (uint64_t k = 0; k < count; ++k, ++next)
-            fat[next] = (k + 1 == count) ? kEndOfChain : next + 1;
-        return first;
-    };
-    std::vector<uint32_t> fatIds, difatIds;
-    for (uint64_t k = 0; k < nFat; ++k) {
-        fatIds.push_back(next);
-        fat[next++] = kFatSect;
-    }
-    for (uint64_t k = 0; k < nDifat; ++k) {
-        difatIds.push_back(next);
-        fat[next++] = kDifSect;
-    }
-    const uint32_t dirStart = chain(nDir);
-    const uint32_t miniFatStart = chain(nMiniFat);
-    const uint32_t miniStreamStart = chain(nMiniStream);
-    for (size_t i = 0; i < m_entries.size(); ++i) {
-        const Entry& e = m_entries[i];
-        if (e.type == Stream && uint64_t(e.data.size()) >= kMiniCutoff)
-            bigStart[i] = chain((uint64_t(e.data.size()) + ss - 1) / ss);
-    }
-
-    QByteArray out(qsizetype((total + 1) * ss), '\0');
-    char* o = out.data();
-    auto sectorPtr = [o, ss](uint32_t n) { return o + (uint64_t(n) + 1) * ss; };
-
-    // Header.
-    memcpy(o, m_header.constData(), 512);
-    put32(o + 0x28, m_major == 4 ? nDir : 0);
-    put32(o + 0x2C, uint32_t(nFat));
-    put32(o + 0x30, dirStart);
-    put32(o + 0x38, kMiniCutoff);
-    put32(o + 0x3C, nMiniFat ? miniFatStart : kEndOfChain);
-    put32(o + 0x40, nMiniFat);
-    put32(o + 0x44, nDifat ? difatIds[0] : kEndOfChain);
-    put32(o + 0x48, uint32_t(nDifat));
-    for (int i = 0; i < 109; ++i)
-        put32(o + 0x4C + 4 * i, size_t(i) < fatIds.size() ? fatIds[size_t(i)] : kFreeSect);
-    // DIFAT sectors hold the FAT sector numbers beyond the first 109.
-    size_t fatIdx = 109;
-    for (size_t d = 0; d < difatIds.size(); ++d) {
-        char* p = sectorPtr(difatIds[d]);
-        for (uint32_t k = 0; k < perSector - 1; ++k, ++fatIdx)
-            put32(p + 4 * k, fatIdx < fatIds.size() ? fatIds[fatIdx] : kFreeSect);
-        put32(p + 4 * (perSector - 1), d + 1 < difatIds.size() ? difatIds[d + 1] : kEndOfChain);
-    }
-    for (size_t k = 0; k < fat.size(); ++k)
-        put32(sectorPtr(fatIds[k / perSector]) + 4 * (k % perSector), fat[k]);
-
-    // Directory: entries verbatim but for their start and size.
-    for (size_t i = 0; i < m_entries.size(); ++i) {
-        const Entry& e = m_entries[i];
-        char* p = sectorPtr(dirStart + uint32_t(i / entriesPerSector)) + 128 * (i % entriesPerSector);
-        memcpy(p, e.raw.constData(), 128);
-        if (e.type == Root) {
-            put32(p + 116, miniSectors ? miniStreamStart : kEndOfChain);
-            put64(p + 120, miniStreamSize);
-        } else if (e.type == Stream) {
-            const bool mini = uint64_t(e.data.size()) < kMiniCutoff;
-            put32(p + 116, e.data.isEmpty() ? kEndOfChain : (mini ? miniStart[i] : bigStart[i]));
-            put64(p + 120, uint64_t(e.data.size()));
-        }
-    }
-    // Unused directory slots in the last sector are empty entries with no siblings or child.
-    for (size_t i = m_entries.size(); i < size_t(nDir) * entriesPerSector; ++i) {
-        char* p = sectorPtr(dirStart + uint32_t(i / entriesPerSector)) + 128 * (i % entriesPerSector);
-        put32(p + 68, kNoStream);
-        put32(p + 72, kNoStream);
-        put32(p + 76, kNoStream);
-    }
-
-    // Mini FAT and mini stream.
-    if (miniSectors) {
-        std::vector<uint32_t> miniFat(size_t(nMiniFat) * perSector, kFreeSect);
-        QByteArray mini(qsizetype(miniStreamSize), '\0');
-        for (size_t i = 0; i < m_entries.size(); ++i) {
-            const Entry& e = m_entries[i];
-            if (e.type != Stream || e.data.isEmpty() || uint64_t(e.data.size()) >= kMiniCutoff)
-                continue;
-            const uint32_t n = uint32_t((e.data.size() + kMiniSectorSize - 1) / kMiniSectorSize);
-            for (uint32_t k = 0; k < n; ++k)
-                miniFat[miniStart[i] + k] = k + 1 == n ? kEndOfChain : miniStart[i] + k + 1;
-            memcpy(mini.data() + uint64_t(miniStart[i]) * kMiniSectorSize, e.data.constData(), size_t(e.data.size()));
-        }
-        for (size_t k = 0; k < miniFat.size(); ++k)
-            put32(sectorPtr(miniFatStart + uint32_t(k / perSector)) + 4 * (k % perSector), miniFat[k]);
-        memcpy(sectorPtr(miniStreamStart), mini.constData(), size_t(mini.size()));
-    }
-    // Large streams, each in one contiguous run of sectors.
-    for (size_t i = 0; i < m_entries.size(); ++i) {
-        const Entry& e = m_entries[i];
-        if (e.type == Stream && uint64_t(e.data.size()) >= kMiniCutoff)
-            memcpy(sectorPtr(bigStart[i]), e.data.constData(), size_t(e.data.size()));
-    }
+    Layout l = plan(m_entries, m_sectorSize, path);
+    allocate(l, m_entries);
+    QByteArray out(qsizetype((l.total + 1) * l.ss), '\0');
+    const Writer w(out, l);
+    w.header(m_header, m_major);
+    w.allocationTables();
+    w.directory(m_entries);
+    w.miniStream(m_entries);
+    w.bigStreams(m_entries);
     return out;
 }
 

@@ -81,6 +81,126 @@ QByteArray readChain(const std::vector<uint32_t>& fat, uint32_t start, std::opti
     return out;
 }
 
+constexpr int kHeaderFatSlots = 109; // FAT sector numbers the header holds; DIFAT sectors hold the rest
+
+// The FAT sector numbers: those in the header, then those of the DIFAT chain.
+std::vector<uint32_t> fatSectorList(const SectorFile& file, const char* h, const QString& path)
+{
+    const uint32_t numFat = u32(h + 0x2C);
+    if (numFat > file.count())
+        throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(неможлива кількість секторів таблиці)"));
+    std::vector<uint32_t> fatSectors;
+    for (int i = 0; i < kHeaderFatSlots && fatSectors.size() < numFat; ++i)
+        fatSectors.push_back(u32(h + 0x4C + 4 * i));
+    const uint32_t perSector = file.sectorSize() / 4;
+    uint32_t difat = u32(h + 0x44);
+    std::vector<bool> seenDifat(file.count(), false);
+    while (fatSectors.size() < numFat && difat != CompoundFile::kEndOfChain && difat != CompoundFile::kFreeSect) {
+        if (difat >= file.count() || seenDifat[difat])
+            throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(пошкоджена таблиця DIFAT)"));
+        seenDifat[difat] = true;
+        uint32_t avail = 0;
+        const char* p = file.sector(difat, &avail);
+        if (avail < file.sectorSize())
+            throw makeError(ErrorCode::Truncated, path);
+        for (uint32_t i = 0; i < perSector - 1 && fatSectors.size() < numFat; ++i)
+            fatSectors.push_back(u32(p + 4 * i));
+        difat = u32(p + 4 * (perSector - 1));
+    }
+    return fatSectors;
+}
+
+std::vector<uint32_t> readFat(const SectorFile& file, const char* h, const QString& path)
+{
+    const std::vector<uint32_t> fatSectors = fatSectorList(file, h, path);
+    const uint32_t perSector = file.sectorSize() / 4;
+    std::vector<uint32_t> fat;
+    fat.reserve(size_t(fatSectors.size()) * perSector);
+    for (uint32_t s : fatSectors) {
+        if (s == CompoundFile::kFreeSect || s == CompoundFile::kEndOfChain)
+            break;
+        uint32_t avail = 0;
+        const char* p = file.sector(s, &avail);
+        for (uint32_t i = 0; i < perSector; ++i)
+            fat.push_back(4 * i + 4 <= avail ? u32(p + 4 * i) : CompoundFile::kFreeSect);
+    }
+    return fat;
+}
+
+CompoundFile::Entry readEntry(const char* p, int major)
+{
+    CompoundFile::Entry e;
+    e.raw = QByteArray(p, 128);
+    e.type = uint8_t(p[66]);
+    if (e.type != CompoundFile::Storage && e.type != CompoundFile::Stream && e.type != CompoundFile::Root)
+        e.type = CompoundFile::Unused;
+    const int nameBytes = std::min<int>(u16(p + 64), 64);
+    const int chars = nameBytes >= 2 ? nameBytes / 2 - 1 : 0;
+    for (int c = 0; c < chars; ++c)
+        e.name.append(QChar(u16(p + 2 * c)));
+    e.left = u32(p + 68);
+    e.right = u32(p + 72);
+    e.child = u32(p + 76);
+    e.start = u32(p + 116);
+    e.size = major == 3 ? u32(p + 120) : u64(p + 120);
+    return e;
+}
+
+// The chains of whole sectors, followed through the FAT.
+class SectorChains {
+public:
+    SectorChains(const SectorFile& file, std::vector<uint32_t> fat) : m_file(file), m_fat(std::move(fat)) {}
+    QByteArray read(uint32_t start, std::optional<uint64_t> want) const
+    {
+        auto unit = [this](uint32_t n, uint32_t* avail) { return m_file.sector(n, avail); };
+        return readChain(m_fat, start, want, m_file.sectorSize(), unit, m_file.count(), m_file.path());
+    }
+
+private:
+    const SectorFile& m_file;
+    std::vector<uint32_t> m_fat;
+};
+
+// The mini stream (the root entry's data) and its allocation table.
+struct MiniStream {
+    QByteArray data;
+    std::vector<uint32_t> fat;
+    bool ok = true; // false: the small streams cannot be read
+
+    QByteArray read(uint32_t start, uint64_t want, const QString& path) const
+    {
+        auto unit = [this](uint32_t n, uint32_t* avail) {
+            *avail = CompoundFile::kMiniSectorSize;
+            return data.constData() + uint64_t(n) * CompoundFile::kMiniSectorSize;
+        };
+        const uint32_t count = uint32_t(data.size() / CompoundFile::kMiniSectorSize);
+        return readChain(fat, start, want, CompoundFile::kMiniSectorSize, unit, count, path);
+    }
+};
+
+// A failure here only makes the small streams unreadable.
+MiniStream readMiniStream(const SectorChains& chains, CompoundFile::Entry& root, uint64_t fileSize, const char* h,
+                          const QString& path)
+{
+    MiniStream mini;
+    try {
+        if (root.size > fileSize)
+            throw makeError(ErrorCode::Corrupt, path);
+        mini.data = chains.read(root.start, root.size);
+        root.readable = true;
+        const uint32_t firstMiniFat = u32(h + 0x3C);
+        if (firstMiniFat != CompoundFile::kEndOfChain && firstMiniFat != CompoundFile::kFreeSect) {
+            const QByteArray mf = chains.read(firstMiniFat, std::nullopt);
+            mini.fat.resize(size_t(mf.size() / 4));
+            for (size_t i = 0; i < mini.fat.size(); ++i)
+                mini.fat[i] = u32(mf.constData() + 4 * i);
+        }
+    } catch (const Error&) {
+        mini.ok = false;
+    }
+    return mini;
+}
+
 } // namespace
 
 CompoundFile CompoundFile::parse(const QByteArray& bytes, const QString& path)
@@ -97,109 +217,33 @@ CompoundFile CompoundFile::parse(const QByteArray& bytes, const QString& path)
     if (!((cf.m_major == 3 && shift == 9) || (cf.m_major == 4 && shift == 12)))
         throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(невідома версія складеного файлу)"));
     cf.m_sectorSize = 1u << shift;
-    const uint32_t ss = cf.m_sectorSize;
-    const uint32_t perSector = ss / 4;
-    SectorFile file(bytes, ss, path);
+    const SectorFile file(bytes, cf.m_sectorSize, path);
     if (file.count() == 0)
         throw makeError(ErrorCode::Truncated, path);
+    const SectorChains chains(file, readFat(file, h, path));
 
-    // The list of FAT sectors: 109 in the header, the rest in the DIFAT chain.
-    const uint32_t numFat = u32(h + 0x2C);
-    if (numFat > file.count())
-        throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(неможлива кількість секторів таблиці)"));
-    std::vector<uint32_t> fatSectors;
-    for (int i = 0; i < 109 && fatSectors.size() < numFat; ++i)
-        fatSectors.push_back(u32(h + 0x4C + 4 * i));
-    uint32_t difat = u32(h + 0x44);
-    std::vector<bool> seenDifat(file.count(), false);
-    while (fatSectors.size() < numFat && difat != kEndOfChain && difat != kFreeSect) {
-        if (difat >= file.count() || seenDifat[difat])
-            throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(пошкоджена таблиця DIFAT)"));
-        seenDifat[difat] = true;
-        uint32_t avail = 0;
-        const char* p = file.sector(difat, &avail);
-        if (avail < ss)
-            throw makeError(ErrorCode::Truncated, path);
-        for (uint32_t i = 0; i < perSector - 1 && fatSectors.size() < numFat; ++i)
-            fatSectors.push_back(u32(p + 4 * i));
-        difat = u32(p + 4 * (perSector - 1));
-    }
-    std::vector<uint32_t> fat;
-    fat.reserve(size_t(fatSectors.size()) * perSector);
-    for (uint32_t s : fatSectors) {
-        if (s == kFreeSect || s == kEndOfChain)
-            break;
-        uint32_t avail = 0;
-        const char* p = file.sector(s, &avail);
-        for (uint32_t i = 0; i < perSector; ++i)
-            fat.push_back(4 * i + 4 <= avail ? u32(p + 4 * i) : kFreeSect);
-    }
-    auto bigUnit = [&file](uint32_t n, uint32_t* avail) { return file.sector(n, avail); };
-
-    // Directory.
-    const QByteArray dir = readChain(fat, u32(h + 0x30), std::nullopt, ss, bigUnit, file.count(), path);
+    const QByteArray dir = chains.read(u32(h + 0x30), std::nullopt);
     const int entryCount = int(dir.size() / 128);
     if (entryCount == 0)
         throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(немає каталогу)"));
-    cf.m_entries.resize(size_t(entryCount));
-    for (int i = 0; i < entryCount; ++i) {
-        Entry& e = cf.m_entries[size_t(i)];
-        const char* p = dir.constData() + 128 * i;
-        e.raw = QByteArray(p, 128);
-        e.type = uint8_t(p[66]);
-        if (e.type != Storage && e.type != Stream && e.type != Root)
-            e.type = Unused;
-        const int nameBytes = std::min<int>(u16(p + 64), 64);
-        int chars = nameBytes >= 2 ? nameBytes / 2 - 1 : 0;
-        for (int c = 0; c < chars; ++c)
-            e.name.append(QChar(u16(p + 2 * c)));
-        e.left = u32(p + 68);
-        e.right = u32(p + 72);
-        e.child = u32(p + 76);
-        e.start = u32(p + 116);
-        e.size = cf.m_major == 3 ? u32(p + 120) : u64(p + 120);
-    }
-    Entry& root = cf.m_entries[0];
-    if (root.type != Root)
+    for (int i = 0; i < entryCount; ++i)
+        cf.m_entries.push_back(readEntry(dir.constData() + 128 * i, cf.m_major));
+    if (cf.m_entries[0].type != Root)
         throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(немає кореневого запису каталогу)"));
-
-    // Mini stream and its allocation table; a failure here only makes the small streams unreadable.
-    QByteArray miniStream;
-    std::vector<uint32_t> miniFat;
-    bool miniOk = true;
-    try {
-        if (root.size > uint64_t(bytes.size()))
-            throw makeError(ErrorCode::Corrupt, path);
-        miniStream = readChain(fat, root.start, root.size, ss, bigUnit, file.count(), path);
-        root.readable = true;
-        const uint32_t firstMiniFat = u32(h + 0x3C);
-        if (firstMiniFat != kEndOfChain && firstMiniFat != kFreeSect) {
-            const QByteArray mf = readChain(fat, firstMiniFat, std::nullopt, ss, bigUnit, file.count(), path);
-            miniFat.resize(size_t(mf.size() / 4));
-            for (size_t i = 0; i < miniFat.size(); ++i)
-                miniFat[i] = u32(mf.constData() + 4 * i);
-        }
-    } catch (const Error&) {
-        miniOk = false;
-    }
-    const uint32_t miniCount = uint32_t(miniStream.size() / kMiniSectorSize);
-    auto miniUnit = [&miniStream](uint32_t n, uint32_t* avail) {
-        *avail = kMiniSectorSize;
-        return miniStream.constData() + uint64_t(n) * kMiniSectorSize;
-    };
+    const MiniStream mini = readMiniStream(chains, cf.m_entries[0], uint64_t(bytes.size()), h, path);
 
     for (Entry& e : cf.m_entries) {
         if (e.type != Stream)
             continue;
         try {
             if (e.size < kMiniCutoff) {
-                if (!miniOk && e.size > 0)
+                if (!mini.ok && e.size > 0)
                     continue;
-                e.data = readChain(miniFat, e.start, e.size, kMiniSectorSize, miniUnit, miniCount, path);
+                e.data = mini.read(e.start, e.size, path);
             } else {
                 if (e.size > uint64_t(bytes.size()))
                     throw makeError(ErrorCode::Truncated, path);
-                e.data = readChain(fat, e.start, e.size, ss, bigUnit, file.count(), path);
+                e.data = chains.read(e.start, e.size);
             }
             e.readable = true;
         } catch (const Error&) {

@@ -19,6 +19,8 @@ public:
     static constexpr uint32_t kDifSect = 0xFFFFFFFC;
     static constexpr uint32_t kMaxRegSect = 0xFFFFFFFA;
     static constexpr uint32_t kNoStream = 0xFFFFFFFF;
+    static constexpr uint32_t kMiniSectorSize = 64;
+    static constexpr uint32_t kMiniCutoff = 4096; // smaller streams live in the mini stream
 
     enum EntryType : uint8_t { Unused = 0, Storage = 1, Stream = 2, Root = 5 };
 
@@ -49,9 +51,6 @@ public:
     int majorVersion() const { return m_major; }
 
 private:
-    static constexpr uint32_t kMiniSectorSize = 64;
-    static constexpr uint32_t kMiniCutoff = 4096;
-
     QByteArray m_header; // the first 512 bytes
     int m_major = 3;
     uint32_t m_sectorSize = 512;
