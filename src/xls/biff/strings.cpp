@@ -146,6 +146,20 @@ bool ContinueReader::readString(QString* out, bool sstEntry, bool* isPlain)
     return skip(uint64_t(runs) * 4 + ext);
 }
 
+std::vector<ContinueReader::Piece> continuedPieces(const Record& r, RecordIterator& it, std::vector<Record>* taken)
+{
+    std::vector<ContinueReader::Piece> pieces{{r.data, r.len}};
+    RecordIterator ahead = it;
+    Record c;
+    while (ahead.next(&c) && c.type == CONTINUE) {
+        pieces.push_back({c.data, c.len});
+        if (taken)
+            taken->push_back(c);
+        it = ahead;
+    }
+    return pieces;
+}
+
 uint32_t ContinueWriter::begin(uint16_t type)
 {
     m_header = uint32_t(m_out.size());

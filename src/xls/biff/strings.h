@@ -38,6 +38,11 @@ private:
     uint32_t m_off = 0;
 };
 
+// The body of record `r` and of the CONTINUE records that follow it, which are taken from `it`
+// (and appended to `taken` when given); `it` stops before the first record that is no CONTINUE.
+std::vector<ContinueReader::Piece> continuedPieces(const Record& r, RecordIterator& it,
+                                                   std::vector<Record>* taken = nullptr);
+
 // Writes a record whose body may run on into CONTINUE records, split as BIFF8 requires of strings:
 // a string's header and its first character stay in one record, and characters that run past the
 // end of a record go on in a CONTINUE that starts with an option byte (1: 16-bit characters).

@@ -21,12 +21,8 @@ QString formulaText(RecordIterator it)
     while (it.next(&r) && belongsToPreviousCell(r.type)) {
         if (r.type != STRING)
             continue;
-        std::vector<ContinueReader::Piece> pieces{{r.data, r.len}};
-        Record c;
-        while (it.next(&c) && c.type == CONTINUE)
-            pieces.push_back({c.data, c.len});
         QString s;
-        ContinueReader(pieces).readString(&s, false);
+        ContinueReader(continuedPieces(r, it)).readString(&s, false);
         return s;
     }
     return {};

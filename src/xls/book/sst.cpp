@@ -14,16 +14,9 @@ void readSst(Book& book, const Record& r, RecordIterator& it)
 {
     StringTable& sst = book.sst;
     sst.record = int(book.globals.size() - 1);
-    sst.pieces.push_back(sst.record);
-    std::vector<ContinueReader::Piece> pieces{{r.data, r.len}};
-    RecordIterator ahead = it;
-    Record c;
-    while (ahead.next(&c) && c.type == CONTINUE) {
-        book.globals.push_back(c);
-        sst.pieces.push_back(int(book.globals.size() - 1));
-        pieces.push_back({c.data, c.len});
-        it = ahead;
-    }
+    const std::vector<ContinueReader::Piece> pieces = continuedPieces(r, it, &book.globals);
+    for (size_t k = 0; k < pieces.size(); ++k)
+        sst.pieces.push_back(sst.record + int(k));
     if (!r.hasFields())
         throw makeError(ErrorCode::Corrupt, book.path, QStringLiteral("(таблиця рядків)"));
     sst.cstTotal = u32(r.data);
