@@ -382,7 +382,9 @@ void CellTableWriter::writePrefix(BuiltSheet& b, size_t blocks) const
 }
 
 // The rows in blocks of 32: the block's ROW records, then the cells of each row, then a DBCELL
-// with the offsets from the end of the first ROW to the first cell of each row that has cells.
+// with, for every row of the block, the offset to its first cell (for a row without cells, to
+// where the next row's cells begin), counted from the end of the first ROW and then from the
+// previous row's place, as Excel writes it.
 void CellTableWriter::writeBlocks(BuiltSheet& b, const std::vector<uint16_t>& rowOrder) const
 {
     QByteArray& out = b.bytes;
@@ -402,11 +404,8 @@ void CellTableWriter::writeBlocks(BuiltSheet& b, const std::vector<uint16_t>& ro
         std::vector<uint16_t> offsets;
         uint32_t prev = firstRowEnd;
         for (size_t k = from; k < to; ++k) {
-            const RowData& rd = m_rows.at(rowOrder[k]);
-            if (rd.units.empty())
-                continue;
             const uint32_t cellsStart = uint32_t(out.size());
-            for (const Unit& u : rd.units)
+            for (const Unit& u : m_rows.at(rowOrder[k]).units)
                 u.appendTo(out);
             offsets.push_back(uint16_t(std::min<uint32_t>(cellsStart - prev, 0xFFFF)));
             prev = cellsStart;
