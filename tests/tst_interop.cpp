@@ -1,5 +1,6 @@
 // What the engine writes, read back by two independent readers: python3-xlrd and LibreOffice.
 #include "fixtures.h"
+#include "process.h"
 #include "structure.h"
 #include "xls/workbook.h"
 
@@ -115,6 +116,30 @@ private slots:
         QFETCH(int, index);
         const QString saved = tmp.filePath(cases()[index].name + QStringLiteral(".xls"));
         QCOMPARE(fixtures::structureProblems(saved).mid(0, 8).join(u'\n'), QString());
+    }
+
+    void externalProgramEndsWithItsChildren()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("reads the process table in /proc");
+#else
+        // A program that starts a child of its own and hangs, as soffice does with soffice.bin:
+        // at the time limit both are ended.
+        fixtures::ExternalProcess proc;
+        const QString pidFile = QDir(proc.scratch()).filePath(QStringLiteral("child.pid"));
+        const fixtures::ProcessResult r =
+            proc.run(QStringLiteral("/bin/sh"),
+                     {QStringLiteral("-c"), QStringLiteral("sleep 300 & echo $! > \"$1\"; wait"), QStringLiteral("sh"),
+                      pidFile},
+                     1000);
+        QVERIFY(!r.ok);
+        QVERIFY2(r.failure.contains(QStringLiteral("did not finish")), qPrintable(r.failure));
+        QFile f(pidFile);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const qint64 child = f.readAll().trimmed().toLongLong();
+        QVERIFY(child > 0);
+        QVERIFY(!fixtures::processAlive(child));
+#endif
     }
 
     void libreOfficeSeesOnlyTheEdits()

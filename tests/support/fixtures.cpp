@@ -1,11 +1,11 @@
 #include "fixtures.h"
+#include "process.h"
 
 #include "sheet/msexcel.h"
 #include "xls/workbook.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 
 namespace fixtures {
@@ -117,13 +117,11 @@ QList<Cell> cleanGeneral(int months, int year)
 
 QByteArray runPython(const QString& script, const QStringList& args, bool* ok)
 {
-    QProcess p;
-    p.start(QStringLiteral(BRANTOVEL_PYTHON),
-            QStringList{QDir(QStringLiteral(BRANTOVEL_TOOLS_DIR)).filePath(script)} + args);
-    *ok = p.waitForFinished(600000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    if (!*ok)
-        qWarning().noquote() << p.readAllStandardError();
-    return p.readAllStandardOutput();
+    const ProcessResult r = runPythonScript(script, args);
+    *ok = r.ok;
+    if (!r.ok)
+        qWarning().noquote() << script << r.failure;
+    return r.out;
 }
 
 } // namespace fixtures
@@ -132,15 +130,19 @@ namespace fixtures {
 
 bool convertToCsv(const QStringList& files, const QString& outDir)
 {
-    QTemporaryDir profile;
-    QProcess p;
-    p.start(QStringLiteral(BRANTOVEL_SOFFICE),
-            QStringList{QStringLiteral("-env:UserInstallation=file://") + profile.path(), QStringLiteral("--headless"),
-                        QStringLiteral("--convert-to"),
-                        QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1"),
-                        QStringLiteral("--outdir"), outDir} +
-                files);
-    return p.waitForFinished(1200000) && p.exitCode() == 0;
+    // With no file to convert, soffice would start and wait for one.
+    if (files.isEmpty()) {
+        qWarning("convertToCsv: no file to convert");
+        return false;
+    }
+    const ProcessResult r = runSoffice(
+        QStringList{QStringLiteral("--convert-to"),
+                    QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1"),
+                    QStringLiteral("--outdir"), outDir} +
+        files);
+    if (!r.ok)
+        qWarning().noquote() << r.failure;
+    return r.ok;
 }
 
 namespace {
