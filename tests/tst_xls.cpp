@@ -24,10 +24,6 @@ QString fixture(const char* name)
 {
     return QDir(QStringLiteral(BRANTOVEL_FIXTURES_DIR)).filePath(QString::fromLatin1(name));
 }
-QString corpus(const char* name)
-{
-    return QDir(QStringLiteral(BRANTOVEL_CORPUS_DIR)).filePath(QString::fromLatin1(name));
-}
 
 QByteArray readAll(const QString& path)
 {
@@ -260,9 +256,9 @@ private slots:
                 junk[i] = char((i * 7919 + 13) & 0xFF);
             writeAll(path, junk);
         } else if (setup == QStringLiteral("encrypted"))
-            QFile::copy(corpus("edr-TestExcel_2040.xls"), path);
+            QFile::copy(fixture("password.xls"), path);
         else if (setup == QStringLiteral("biff5"))
-            QFile::copy(corpus("edr-as3xls_BIFF5.xls"), path);
+            QFile::copy(fixture("excel95.xls"), path);
         else if (setup == QStringLiteral("cycle")) {
             // Point the directory's first sector at itself in the allocation table.
             QByteArray b = good;
