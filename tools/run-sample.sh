@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs brantovel-check on a bundled sample report in a
-# scratch folder (the shipped files are copied there first), so a newcomer sees a real check.
+# Installs what is missing, builds the program into build/, and runs brantovel-check on a bundled
+# sample report in a scratch folder (the shipped files are copied there first), so a newcomer sees
+# a real check. Shares build/ with tools/test.sh: either can run first.
 # tools/run-sample.sh: the sample with typical mistakes; tools/run-sample.sh clean: the same
 # report with those cells corrected, which passes (try the save flow with it in the window).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-deps.sh build
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRANTOVEL_BUILD_TESTS=OFF
+bash tools/install-deps.sh build
+bash tools/configure.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)" --target brantovel-check Brantovel data_files xlsdump
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/brantovel-sample.XXXXXX")
