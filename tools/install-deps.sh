@@ -1,19 +1,58 @@
 #!/usr/bin/env bash
-# Installs what building and testing Brantovel needs on Debian 12, only what is missing.
-# Usage: tools/install-deps.sh [build|test]
+# Installs the Debian 12 packages Brantovel needs that are missing, and says which.
+# Usage: tools/install-deps.sh [build|test|data]
+#   build  compiling the program and its tests (tools/run-sample.sh)
+#   test   build, and the independent readers the tests compare with (tools/test.sh; the default)
+#   data   regenerating data/ and tests/fixtures/ (tools/make_data.py, tests/fixtures/make_fixtures.py)
+# When another apt or dpkg holds the package manager's lock, waits for it (15 minutes at most).
 set -euo pipefail
+
+# One list per purpose: a package goes into the list of what uses it.
+build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+            fonts-dejavu-core fonts-liberation) # the window's fonts, also for the offscreen GUI tests
+test_pkgs=(python3 python3-xlrd libreoffice-calc-nogui)
+data_pkgs=(python3 python3-xlwt libreoffice-calc-nogui libreoffice-writer-nogui gnumeric)
+
 mode=${1:-test}
-pkgs=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev fonts-dejavu-core fonts-liberation)
-if [ "$mode" = test ]; then
-    pkgs+=(python3 python3-xlrd python3-xlwt libreoffice-calc-nogui xvfb xauth)
-fi
+case "$mode" in
+    build) pkgs=("${build_pkgs[@]}") ;;
+    test) pkgs=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
+    data) pkgs=("${data_pkgs[@]}") ;;
+    *) echo "usage: $0 [build|test|data]" >&2; exit 2 ;;
+esac
+
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps ($mode): all ${#pkgs[@]} packages are installed"
+    exit 0
 fi
+
+# apt-get with the lock wait: DPkg::Lock::Timeout covers dpkg's lock during installs; the package
+# lists' lock (apt-get update) and the archives' lock have no such option, so a run that failed on
+# a lock is tried again until the deadline. Any other failure ends the script at once.
+deadline=$((SECONDS + 900))
+apt_get() {
+    local err status
+    err=$(mktemp)
+    while :; do
+        status=0
+        apt-get -o DPkg::Lock::Timeout=900 "$@" 2>"$err" || status=$?
+        cat "$err" >&2
+        if [ $status -eq 0 ] || ! grep -q 'Could not get lock\|Unable to lock\|Unable to acquire' "$err" ||
+            [ $SECONDS -ge $deadline ]; then
+            rm -f "$err"
+            return $status
+        fi
+        echo "install-deps: another apt holds the package manager's lock; trying again in 10 s"
+        sleep 10
+    done
+}
+
+echo "install-deps ($mode): installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt_get update -qq
+apt_get install -y -qq --no-install-recommends "${missing[@]}"
+echo "install-deps ($mode): installed ${missing[*]}"
