@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
-command -v clang++-14 >/dev/null || { apt-get update -qq && apt-get install -y -qq clang-14 libclang-rt-14-dev; }
+bash tools/install-deps.sh fuzz
 out=build-fuzz
 mkdir -p "$out" tests/fuzz/crashes "$out/corpus"
 srcs="src/xls/error.cpp src/xls/savefile.cpp src/xls/workbook.cpp

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Brantovel needs that are missing, and says which.
-# Usage: tools/install-deps.sh [build|test|data]
+# Usage: tools/install-deps.sh [build|test|data|fuzz]
 #   build  compiling the program and its tests (tools/run-sample.sh)
 #   test   build, and the independent readers the tests compare with (tools/test.sh; the default)
 #   data   regenerating data/ and tests/fixtures/ (tools/make_data.py, tests/fixtures/make_fixtures.py)
+#   fuzz   the libFuzzer target (tools/fuzz.sh)
 # When another apt or dpkg holds the package manager's lock, waits for it (15 minutes at most).
 set -euo pipefail
 
@@ -12,13 +13,15 @@ build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-translatio
             fonts-dejavu-core fonts-liberation) # the window's fonts, also for the offscreen GUI tests
 test_pkgs=(python3 python3-xlrd libreoffice-calc-nogui)
 data_pkgs=(python3 python3-xlwt libreoffice-calc-nogui libreoffice-writer-nogui gnumeric)
+fuzz_pkgs=(clang-14 libclang-rt-14-dev pkg-config qt6-base-dev)
 
 mode=${1:-test}
 case "$mode" in
     build) pkgs=("${build_pkgs[@]}") ;;
     test) pkgs=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
     data) pkgs=("${data_pkgs[@]}") ;;
-    *) echo "usage: $0 [build|test|data]" >&2; exit 2 ;;
+    fuzz) pkgs=("${fuzz_pkgs[@]}") ;;
+    *) echo "usage: $0 [build|test|data|fuzz]" >&2; exit 2 ;;
 esac
 
 missing=()
