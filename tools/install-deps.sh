@@ -12,7 +12,7 @@ set -euo pipefail
 build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
             fonts-dejavu-core fonts-liberation) # the window's fonts, also for the offscreen GUI tests
 test_pkgs=(python3 python3-xlrd libreoffice-calc-nogui)
-data_pkgs=(python3 python3-xlwt libreoffice-calc-nogui libreoffice-writer-nogui gnumeric)
+data_pkgs=(python3 python3-xlwt libreoffice-calc-nogui libreoffice-writer-nogui fonts-liberation gnumeric)
 fuzz_pkgs=(clang-14 libclang-rt-14-dev pkg-config qt6-base-dev)
 
 mode=${1:-test}
