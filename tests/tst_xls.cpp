@@ -24,6 +24,10 @@ QString fixture(const char* name)
 {
     return QDir(QStringLiteral(BRANTOVEL_FIXTURES_DIR)).filePath(QString::fromLatin1(name));
 }
+QString corpus(const char* name)
+{
+    return QDir(QStringLiteral(BRANTOVEL_CORPUS_DIR)).filePath(QString::fromLatin1(name));
+}
 
 QByteArray readAll(const QString& path)
 {
