@@ -258,7 +258,8 @@ private slots:
         QTest::newRow("folder alone") << words({u"DIR"}) << 1 << "";
         QTest::newRow("--dir=folder") << words({u"--dir=DIR"}) << 1 << "";
         QTest::newRow("missing folder") << words({u"/nonexistent/dir"}) << 2
-                                        << "Теку «/nonexistent/dir» не знайдено.\n";
+                                        << QStringLiteral("Теку «%1» не знайдено.\n")
+                                               .arg(QDir::toNativeSeparators(QStringLiteral("/nonexistent/dir")));
         QTest::newRow("--dir without a folder")
             << words({u"--dir"}) << 2 << "Після параметра «--dir» не вказано теку. Довідка: brantovel-check --help\n";
         QTest::newRow("--dir= without a folder")

@@ -150,7 +150,7 @@ private slots:
     void failureSaysWhyAndLeavesNothingBehind_data()
     {
         QTest::addColumn<QString>("damage");
-        QTest::addColumn<QString>("words"); // %1: the folder, native separators
+        QTest::addColumn<QString>("words"); // %1: the folder; compared with native separators
         QTest::newRow("log template missing")
             << "no-template"
             << "Не знайдено шаблон протоколу «%1/elog.xls». Поверніть файл elog.xls до теки";
@@ -181,8 +181,12 @@ private slots:
         else if (damage == QStringLiteral("empty"))
             ws.writeList(QStringLiteral("zvit.xls"), before = QByteArray());
         const QFileDevice::Permissions folderWas = QFileInfo(ws.dir()).permissions();
-        if (damage == QStringLiteral("folder-read-only"))
+        if (damage == QStringLiteral("folder-read-only")) {
+#ifdef Q_OS_WIN
+            QSKIP("a folder's permission bits do not stop writing on Windows (its access list does)");
+#endif
             QVERIFY(QFile::setPermissions(ws.dir(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        }
         const QStringList files = QDir(ws.dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
         ScriptedDesktop d;
@@ -191,7 +195,7 @@ private slots:
         QCOMPARE(r.outcome, app::ControlRunResult::Failed);
         QCOMPARE(d.calls.size(), 1); // the error alone, with the please-wait window already down
         QVERIFY2(
-            d.calls[0].startsWith(QStringLiteral("error Brantovel: ") + words.arg(QDir::toNativeSeparators(ws.dir()))),
+            d.calls[0].startsWith(QStringLiteral("error Brantovel: ") + QDir::toNativeSeparators(words.arg(ws.dir()))),
             qPrintable(d.calls[0]));
         QVERIFY(r.rows.isEmpty());
         // No log, no temporary file: the folder holds what it held, and the report its bytes.

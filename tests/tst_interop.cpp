@@ -1,6 +1,6 @@
 // What the engine writes, read back by two independent readers: python3-xlrd and LibreOffice.
 #include "fixtures.h"
-#include "process.h"
+#include "childprocess.h"
 #include "structure.h"
 #include "xls/workbook.h"
 

@@ -21,19 +21,8 @@ if [ ! -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
 fi
 qt=$(cd "$qt" && pwd)
 
-# What the cross-build needs on the build machine, only what is missing. wine64 runs the results.
-pkgs=(cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-translations-l10n wine64 ccache python3)
-[ "$with_tests" = 0 ] || pkgs+=(xvfb xauth) # the window on wine's Windows platform
-missing=()
-for p in "${pkgs[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get -o DPkg::Lock::Timeout=600 update -qq
-    apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# What the cross-build needs on the build machine, only what is missing; wine64 runs the results.
+bash tools/install-deps.sh "$([ "$with_tests" = 1 ] && echo windows-tests || echo windows)"
 
 cmake -S . -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \

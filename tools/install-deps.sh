@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Brantovel needs that are missing, and says which.
-# Usage: tools/install-deps.sh [build|test|data|fuzz]
+# Usage: tools/install-deps.sh [build|test|data|fuzz|windows|windows-tests|screenshots]
 #   build  compiling the program and its tests (tools/run-sample.sh)
 #   test   build, and the independent readers the tests compare with (tools/test.sh; the default)
 #   data   regenerating data/ and tests/fixtures/ (tools/make_data.py, tests/fixtures/make_fixtures.py)
 #   fuzz   the libFuzzer target (tools/fuzz.sh)
+#   windows        the cross-build for Windows (tools/build-windows.sh); windows-tests also runs it under
+#                  wine with a virtual display (tools/test-windows.sh)
+#   screenshots    the README's pictures (tools/screenshots.sh)
 # When another apt or dpkg holds the package manager's lock, waits for it (15 minutes at most).
 set -euo pipefail
 
@@ -14,6 +17,10 @@ build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-translatio
 test_pkgs=(python3 python3-xlrd libreoffice-calc-nogui)
 data_pkgs=(python3 python3-xlwt libreoffice-calc-nogui libreoffice-writer-nogui fonts-liberation gnumeric)
 fuzz_pkgs=(clang-14 libclang-rt-14-dev pkg-config qt6-base-dev)
+windows_pkgs=(cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-translations-l10n wine64 ccache
+              python3)
+windows_test_pkgs=(xvfb xauth) # the window on wine's Windows platform
+screenshot_pkgs=(xvfb xauth openbox imagemagick xdotool x11-utils)
 
 mode=${1:-test}
 case "$mode" in
@@ -21,7 +28,10 @@ case "$mode" in
     test) pkgs=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
     data) pkgs=("${data_pkgs[@]}") ;;
     fuzz) pkgs=("${fuzz_pkgs[@]}") ;;
-    *) echo "usage: $0 [build|test|data|fuzz]" >&2; exit 2 ;;
+    windows) pkgs=("${windows_pkgs[@]}") ;;
+    windows-tests) pkgs=("${windows_pkgs[@]}" "${windows_test_pkgs[@]}") ;;
+    screenshots) pkgs=("${screenshot_pkgs[@]}") ;;
+    *) echo "usage: $0 [build|test|data|fuzz|windows|windows-tests|screenshots]" >&2; exit 2 ;;
 esac
 
 missing=()

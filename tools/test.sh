@@ -5,7 +5,9 @@
 # tools/check_run.py checks that every suite the build registered ran and passed: a run that
 # tested nothing, or fewer suites, fails. The last line adds up all legs:
 #     Totals: N passed, N failed, N skipped
-# BRANTOVEL_SKIP_SANITIZERS=1 leaves out the second leg.
+# Where ../shared/toolchains holds Qt for MinGW-w64 (as in CI), a third leg cross-builds for Windows and
+# runs the suites and the unzipped package under wine (tools/test-windows.sh); otherwise it says it skipped.
+# BRANTOVEL_SKIP_SANITIZERS=1 leaves out the second leg, BRANTOVEL_SKIP_WINDOWS=1 the third.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh test
@@ -44,6 +46,14 @@ if [ "${BRANTOVEL_SKIP_SANITIZERS:-0}" != 1 ]; then
     build_tree build-asan -DCMAKE_BUILD_TYPE=Debug -DBRANTOVEL_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
         run_leg sanitizers build-asan "interop|limits"
+fi
+
+# The Windows leg: a cross-build run under wine, where ../shared/toolchains holds Qt for MinGW-w64.
+if [ "${BRANTOVEL_SKIP_WINDOWS:-0}" != 1 ] && [ -f ../shared/toolchains/qt6-mingw/lib/cmake/Qt6/qt.toolchain.cmake ]; then
+    echo "== windows: cross-build, suites and package under wine"
+    BRANTOVEL_RUN_RECORD=$record bash tools/test-windows.sh || status=1
+else
+    echo "== windows: SKIPPED (no ../shared/toolchains/qt6-mingw beside the project, or BRANTOVEL_SKIP_WINDOWS=1)"
 fi
 
 /usr/bin/python3 tools/check_run.py total "$record" || status=1

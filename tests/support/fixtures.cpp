@@ -1,5 +1,5 @@
 #include "fixtures.h"
-#include "process.h"
+#include "childprocess.h"
 
 #include "sheet/msexcel.h"
 #include "xls/workbook.h"
