@@ -119,14 +119,16 @@ QString SheetContext::printed(long double v) const
     return validate::printedNumber(v, dec());
 }
 
-void Checker::ProvObj(sheet::MSExcel& Excel, const QString& file1p)
+void Checker::useLog(std::shared_ptr<sheet::Book> book)
 {
-    RunState st; // every table, flag and total starts afresh
-
-    WBNew = Excel.OpenWorkBook(file1p);
-    log.WBLog = Excel.OpenWorkBook(Logfilename);
+    log.WBLog = std::move(book);
     log.rowlog = log.WBLog->lastCellRow(1) + 1;
     firstFindingRow = log.rowlog;
+}
+
+void Checker::walk()
+{
+    RunState st; // every table, flag and total starts afresh
 
     const int count = WBNew->SheetsCount();
     for (int iTabSheet = 1; iTabSheet <= count; ++iTabSheet) {
@@ -154,8 +156,15 @@ void Checker::ProvObj(sheet::MSExcel& Excel, const QString& file1p)
     }
 
     reconcileTotals(*this, st);
+}
 
-    if (count >= 1)
+void Checker::ProvObj(sheet::MSExcel& Excel, const QString& file1p)
+{
+    WBNew = Excel.OpenWorkBook(file1p);
+    useLog(Excel.OpenWorkBook(Logfilename));
+    walk();
+
+    if (WBNew->SheetsCount() >= 1)
         WBNew->SetValue(1, kStampRow, kStampCol, m_env.locale.dateTimeText(m_env.clock()));
 
     // The log is written first: if either save fails, the report on disk is still untouched.
@@ -164,6 +173,13 @@ void Checker::ProvObj(sheet::MSExcel& Excel, const QString& file1p)
     Excel.CloseExcel();
     WBNew.reset();
     log.WBLog.reset();
+}
+
+void Checker::ProvObjReadOnly(sheet::MSExcel& Excel, const QString& file1p, const QString& logTemplate)
+{
+    WBNew = Excel.OpenWorkBook(file1p, true);
+    useLog(Excel.AddWorkBook(logTemplate, Logfilename));
+    walk();
 }
 
 } // namespace check

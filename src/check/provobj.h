@@ -143,6 +143,11 @@ public:
     // into the log at Logfilename, stamps and saves both, and closes them. Errors outside the
     // guarded units of the rules propagate; `Excel` closes what is left open when its owner drops it.
     void ProvObj(sheet::MSExcel& Excel, const QString& file1p);
+    // The same check of a report that must stay exactly as it is: the report is opened read-only and
+    // gets no stamp and no save; the findings go into a new log made in memory from `logTemplate`,
+    // to be saved at Logfilename. Both books stay open in `Excel` (WBNew, log.WBLog) for the caller,
+    // who decides whether the log is saved.
+    void ProvObjReadOnly(sheet::MSExcel& Excel, const QString& file1p, const QString& logTemplate);
     void Log(const QString& tabsheetname, const QString& comment, int row, int col)
     {
         log.Log(tabsheetname, comment, row, col);
@@ -152,6 +157,11 @@ public:
     ReferenceLists& lists() { return m_lists; }
 
 private:
+    // Takes the open log and sets the row of the first finding after the template's used range.
+    void useLog(std::shared_ptr<sheet::Book> book);
+    // Walks the sheets of WBNew in workbook order, each to the rules of its kind, and reconciles Table 1.
+    void walk();
+
     Environment m_env;
     ReferenceLists m_lists;
 };

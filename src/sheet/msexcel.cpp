@@ -5,7 +5,10 @@
 
 namespace sheet {
 
-Book::Book(QString fullName, xls::Workbook book) : m_fullName(std::move(fullName)), m_book(std::move(book)) {}
+Book::Book(QString fullName, xls::Workbook book, bool readOnly)
+    : m_fullName(std::move(fullName)), m_book(std::move(book)), m_readOnly(readOnly)
+{
+}
 
 void Book::checkSheet(int sheet) const
 {
@@ -32,6 +35,12 @@ void Book::SetValue(int sheet, int row, int col, const QString& text)
     m_book.setText(sheet - 1, row, col, text);
 }
 
+void Book::SetNumber(int sheet, int row, int col, double value)
+{
+    checkSheet(sheet);
+    m_book.setNumber(sheet - 1, row, col, value);
+}
+
 int Book::lastCellRow(int sheet) const
 {
     checkSheet(sheet);
@@ -40,13 +49,25 @@ int Book::lastCellRow(int sheet) const
 
 void Book::Save() const
 {
+    // A guard, not a user's situation: the code that opens a book read-only never saves it.
+    if (m_readOnly)
+        throw std::logic_error(QStringLiteral("Книгу «%1» відкрито лише для читання, її не можна зберегти.")
+                                   .arg(m_fullName)
+                                   .toStdString());
     m_book.save(m_fullName);
 }
 
-std::shared_ptr<Book> MSExcel::OpenWorkBook(const QString& path)
+std::shared_ptr<Book> MSExcel::OpenWorkBook(const QString& path, bool readOnly)
 {
     const QString full = QFileInfo(path).absoluteFilePath();
-    auto book = std::make_shared<Book>(full, xls::Workbook::open(full));
+    auto book = std::make_shared<Book>(full, xls::Workbook::open(full), readOnly);
+    m_books.push_back(book);
+    return book;
+}
+
+std::shared_ptr<Book> MSExcel::AddWorkBook(const QString& templatePath, const QString& fullName)
+{
+    auto book = std::make_shared<Book>(QFileInfo(fullName).absoluteFilePath(), xls::Workbook::open(templatePath));
     m_books.push_back(book);
     return book;
 }

@@ -12,7 +12,8 @@ namespace sheet {
 // column, values in, texts out, and saved back to its own file.
 class Book {
 public:
-    Book(QString fullName, xls::Workbook book);
+    // A book opened read-only can be read and changed in memory, but never saved.
+    Book(QString fullName, xls::Workbook book, bool readOnly = false);
 
     const QString& FullName() const { return m_fullName; }
     int SheetsCount() const { return m_book.sheetCount(); }
@@ -20,11 +21,13 @@ public:
 
     xls::CellValue Value(int sheet, int row, int col) const;
     void SetValue(int sheet, int row, int col, const QString& text);
+    void SetNumber(int sheet, int row, int col, double value);
     // SpecialCells(xlCellTypeLastCell).Row: the last row of the sheet holding a value or
     // formatting (1 for an empty sheet).
     int lastCellRow(int sheet) const;
     bool date1904() const { return m_book.dateMode1904(); }
-    // Writes the workbook back to its own file (atomically).
+    bool ReadOnly() const { return m_readOnly; }
+    // Writes the workbook back to its own file (atomically); refused for a book opened read-only.
     void Save() const;
 
 private:
@@ -32,6 +35,7 @@ private:
 
     QString m_fullName;
     xls::Workbook m_book;
+    bool m_readOnly = false;
 };
 
 // The link to the spreadsheet application: the workbooks one control run has open. The control
@@ -45,8 +49,12 @@ public:
     MSExcel(const MSExcel&) = delete;
     MSExcel& operator=(const MSExcel&) = delete;
 
-    // Workbooks.Open: reads the workbook at `path` (throws xls::Error naming the file).
-    std::shared_ptr<Book> OpenWorkBook(const QString& path);
+    // Workbooks.Open: reads the workbook at `path` (throws xls::Error naming the file). The file is
+    // read once and closed; with `readOnly` the book can never be saved.
+    std::shared_ptr<Book> OpenWorkBook(const QString& path, bool readOnly = false);
+    // Workbooks.Add(Template): a new book in memory made from the template at `templatePath`, which
+    // is saved (when it is) under `fullName`; nothing is written until then.
+    std::shared_ptr<Book> AddWorkBook(const QString& templatePath, const QString& fullName);
     // Writes one workbook back to its own file.
     static void SaveWorkBook(const Book& book) { book.Save(); }
     // Drops every open workbook without saving; a second call does nothing.
