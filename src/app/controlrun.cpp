@@ -106,7 +106,8 @@ QString listWarning(const check::ListProblem& problem)
         .arg(native(problem.path), what);
 }
 
-// The text the user reads for an error that ended the run.
+} // namespace
+
 QString failureText(const std::exception& e)
 {
     if (const auto* xe = dynamic_cast<const xls::Error*>(&e))
@@ -120,7 +121,19 @@ QString failureText(const std::exception& e)
     return QString::fromUtf8(e.what());
 }
 
-} // namespace
+QList<LogRow> logRows(const sheet::Book& log, int firstRow, const sheet::Locale& locale)
+{
+    auto text = [&](int row, int col) { return sheet::valueText(log.Value(1, row, col), locale, log.date1904()); };
+    QList<LogRow> rows;
+    const int last = log.lastCellRow(1);
+    for (int r = firstRow; r <= last; ++r) {
+        LogRow row{text(r, 1), text(r, 2), text(r, 3), text(r, 4), text(r, 5)};
+        if (row.sheet.isEmpty() && row.message.isEmpty())
+            continue;
+        rows.append(row);
+    }
+    return rows;
+}
 
 ControlRun::ControlRun(QString dir, check::Environment env, Desktop& desktop, StatusDisplay* status, QString title)
     : m_dir(std::move(dir)), m_env(std::move(env)), m_desktop(desktop), m_status(status), m_title(std::move(title))
@@ -149,18 +162,8 @@ void ControlRun::prepareLog(const QString& templatePath, bool* created)
 QList<LogRow> ControlRun::readFindings(sheet::MSExcel& Excel, int firstRow)
 {
     const std::shared_ptr<sheet::Book> WBLog = Excel.OpenWorkBook(Logfilename);
-    auto text = [&](int row, int col) {
-        return sheet::valueText(WBLog->Value(1, row, col), m_env.locale, WBLog->date1904());
-    };
     // The template's own rows stand above `firstRow`; what follows is this run's alone.
-    QList<LogRow> rows;
-    const int last = WBLog->lastCellRow(1);
-    for (int r = firstRow; r <= last; ++r) {
-        LogRow row{text(r, 1), text(r, 2), text(r, 3), text(r, 4), text(r, 5)};
-        if (row.sheet.isEmpty() && row.message.isEmpty())
-            continue;
-        rows.append(row);
-    }
+    const QList<LogRow> rows = logRows(*WBLog, firstRow, m_env.locale);
     Excel.SaveWorkBook(*WBLog);
     Excel.CloseExcel();
     return rows;

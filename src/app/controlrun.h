@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <exception>
 
 namespace app {
 
@@ -28,6 +29,11 @@ struct ControlRunResult {
 QString applicationTitle(const QString& executablePath);
 // An error text as the error box shows it: a full stop is added after a letter, digit, "?" or ":".
 QString withFullStop(const QString& text);
+// The text the user reads for an error that ended a check.
+QString failureText(const std::exception& e);
+// The findings of one check as a log workbook holds them: every row from `firstRow` on (the rows
+// above are the template's own).
+QList<LogRow> logRows(const sheet::Book& log, int firstRow, const sheet::Locale& locale);
 
 // "Контроль звіту": prepares the log from its template, checks the report, reads the verdict
 // back and ends with the log offered for viewing or a copy of the clean report.
