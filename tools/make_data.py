@@ -10,7 +10,8 @@ What it writes:
     in LibreOffice to look at a change before converting);
   - data/readme.html: the instruction for the window's built-in viewer;
   - data/*.bin: the reference lists;
-  - with LibreOffice (headless): data/zvit.xls, data/elog.xls, data/readme.doc (Word 97),
+  - with LibreOffice (headless): data/zvit.xls, data/elog.xls, data/zvedennya.xls (the summary
+    template of a folder check), data/readme.doc (Word 97),
     data/sample/zvit.xls (the sample with findings), data/sample/clean/zvit.xls (without);
     the workbooks' frozen header rows are added afterwards (see `add_frozen_panes`).
 
@@ -120,6 +121,8 @@ CELL_STYLES = {
     "log-wrap": ({"fo:wrap-option": "wrap", "style:vertical-align": "top"}, {}, {}, None),
     "log-centre": ({"style:vertical-align": "top", "style:text-align-source": "fix"}, {"fo:text-align": "center"},
                    {}, None),
+    # Texts that run on into the empty cells beside them rather than wrap into a row that does not grow.
+    "log-line": ({"style:vertical-align": "top"}, {}, {}, None),
 }
 
 
@@ -541,6 +544,37 @@ def log_template():
     sh.cursor = (2, 1)
     sh.print_grid = True
     return [sh]
+
+
+# The summary template of a folder check (brantovel-check --batch). Sheet "Звіти": the title, row 2
+# left for the line the program writes (which folder, when, how many reports), the header in row 3,
+# one report per row from row 4. Sheet "Помилки": the header, one finding per row from row 2. The
+# program fills the columns in this order; the column defaults carry the look of its rows.
+
+def summary_template():
+    reports = Sheet("Звіти", [4.2, 2.9, 7.0, 1.7, 1.5, 1.8, 2.6, 9.0, 9.0, 4.2],
+                    col_styles={1: "log-line", 2: "log-centre", 3: "log-line", 4: "log-centre", 5: "log-centre",
+                                6: "log-centre", 7: "log-centre", 8: "log-line", 9: "log-line", 10: "log-line"})
+    reports.merge(1, 1, 1, 10, "Зведення перевірки звітів", "title")
+    reports.merge(2, 1, 2, 10, "", "note")
+    for c, t in enumerate(["Файл", "Код (ЄДРПОУ)", "Назва балансоутримувача", "Період: місяців",
+                           "Період: рік", "Помилок", "Стан", "Причина", "Позначки", "Протокол"], start=1):
+        reports.put(3, c, t, "log-head")
+    reports.heights.update({1: 0.7, 2: 0.5, 3: 1.2})
+    reports.header_rows = (3, 3)
+    reports.frozen_rows = 3
+    reports.cursor = (4, 1)
+    reports.print_grid = True
+    findings = Sheet("Помилки", [4.2, 3.4, 1.5, 1.9, 21.0],
+                     col_styles={1: "log-wrap", 2: "log-wrap", 3: "log-centre", 4: "log-centre", 5: "log-wrap"})
+    for c, t in enumerate(["Файл", "Аркуш", "Рядок", "Стовпець", "Повідомлення"], start=1):
+        findings.put(1, c, t, "log-head")
+    findings.heights[1] = 0.9
+    findings.header_rows = (1, 1)
+    findings.frozen_rows = 1
+    findings.cursor = (2, 1)
+    findings.print_grid = True
+    return [reports, findings]
 
 
 # ----------------------------------------------------------------------------------------------
@@ -1066,8 +1100,8 @@ def add_frozen_panes(path, sheets):
 
 
 def main():
-    books = {"zvit": report(), "elog": log_template(), "sample-zvit": sample(mistakes=True),
-             "sample-clean-zvit": sample()}
+    books = {"zvit": report(), "elog": log_template(), "zvedennya": summary_template(),
+             "sample-zvit": sample(mistakes=True), "sample-clean-zvit": sample()}
     os.makedirs(SRC, exist_ok=True)
     for name, sheets in books.items():
         write(os.path.join(SRC, name + ".fods"), fods(sheets))
@@ -1086,7 +1120,8 @@ def main():
         for name, sheets in books.items():
             add_frozen_panes(os.path.join(tmp, name + ".xls"), sheets)
         os.makedirs(os.path.join(DATA, "sample", "clean"), exist_ok=True)
-        for name, target in [("zvit.xls", "zvit.xls"), ("elog.xls", "elog.xls"), ("readme.doc", "readme.doc"),
+        for name, target in [("zvit.xls", "zvit.xls"), ("elog.xls", "elog.xls"), ("zvedennya.xls", "zvedennya.xls"),
+                             ("readme.doc", "readme.doc"),
                              ("sample-zvit.xls", "sample/zvit.xls"), ("sample-clean-zvit.xls", "sample/clean/zvit.xls")]:
             shutil.copy(os.path.join(tmp, name), os.path.join(DATA, target))
     finally:
