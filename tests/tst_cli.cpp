@@ -2,11 +2,15 @@
 // the report left byte-identical when the run fails.
 #include "check/period.h"
 #include "fixtures.h"
+#include "validate/validid.h"
+#include "xls/error.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -53,6 +57,67 @@ QByteArray bytes(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A valid identification code other than the one cleanGeneral() gives.
+QString otherCode(int32_t first7)
+{
+    return QString::number(first7) + QString::number(ValidID::GetControlDigit(first7));
+}
+
+// A folder of reports beside a program folder: each report built in the workspace and copied in.
+struct Batch {
+    fixtures::Workspace program;
+    QTemporaryDir folder;
+
+    QString path(const QString& name) const { return folder.filePath(name); }
+    void report(const QString& name, QList<fixtures::Cell> cells)
+    {
+        program.makeReport(cells);
+        QVERIFY(QFile::copy(program.path(QStringLiteral("zvit.xls")), path(name)));
+    }
+    void file(const QString& name, const QByteArray& content)
+    {
+        QFile f(path(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    // Every file of the folder (subfolders by name only) with a digest of its bytes.
+    QMap<QString, QByteArray> state() const
+    {
+        QMap<QString, QByteArray> out;
+        for (const QFileInfo& f : QDir(folder.path()).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot))
+            out.insert(f.fileName(), f.isDir()
+                                         ? QByteArray("<folder>")
+                                         : QCryptographicHash::hash(bytes(f.filePath()), QCryptographicHash::Sha256));
+        return out;
+    }
+    Run run(const QStringList& more = {}) const
+    {
+        return runArguments(
+            QStringList{QStringLiteral("--batch"), folder.path(), QStringLiteral("--dir"), program.dir()} + more);
+    }
+};
+
+QString todaysOutDir(const QString& folder)
+{
+    return QDir(folder).filePath(QStringLiteral("перевірка-") +
+                                 QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+}
+
+// Every non-empty cell of a workbook as xlrd reads it: "sheet:row:column" (sheet from 0, row and
+// column from 1) to its value.
+QMap<QString, QString> xlrdCells(const QString& path)
+{
+    bool ok = false;
+    const QString dump = QString::fromUtf8(fixtures::runPython(QStringLiteral("read_cells.py"), {path}, &ok));
+    QMap<QString, QString> cells;
+    for (const QString& line : dump.split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList f = line.split(u'\t');
+        if (f.size() >= 5)
+            cells.insert(f[0] + u':' + f[1] + u':' + f[2], f.mid(4).join(u'\t'));
+    }
+    return ok ? cells : QMap<QString, QString>();
 }
 
 } // namespace
@@ -280,6 +345,209 @@ private slots:
         const Run r = runArguments(arguments);
         QCOMPARE(r.status, status);
         QCOMPARE(r.err, err);
+    }
+
+    // The receiving office's folder: every kind of file it meets, checked without changing one.
+    void batchFolder()
+    {
+        Batch b;
+        const QDate today = QDate::currentDate();
+        const QString months = QString::number(check::requiredMonths(today));
+        const QString year = QString::number(check::reportingYear(today));
+        const QString second = otherCode(3100012), third = otherCode(3300789);
+        b.report(QStringLiteral("1-clean.xls"), cleanToday()); // the code 23456719
+        b.report(QStringLiteral("2-findings.xls"),
+                 cleanToday() << fixtures::Cell{1, 7, 2, second} << fixtures::Cell{1, 33, 2, QString()});
+        b.report(QStringLiteral("3-same-code.xls"), cleanToday() << fixtures::Cell{1, 7, 2, second});
+        b.report(QStringLiteral("4-other-period.xls"),
+                 cleanToday() << fixtures::Cell{1, 7, 2, third}
+                              << fixtures::Cell{1, 5, 2, QString::number(check::reportingYear(today) - 1)});
+        b.file(QStringLiteral("5-damaged.xls"), bytes(b.path(QStringLiteral("1-clean.xls"))).left(3000));
+        b.file(QStringLiteral("6-renamed.xls"), QByteArray("PK\x03\x04", 4) + QByteArray(400, 'x'));
+        b.file(QStringLiteral("notes.txt"), "not a report");
+        QVERIFY(QDir(b.folder.path()).mkdir(QStringLiteral("sub")));
+        QVERIFY(QFile::copy(b.path(QStringLiteral("1-clean.xls")), b.path(QStringLiteral("sub/7-nested.xls"))));
+        const QMap<QString, QByteArray> before = b.state();
+
+        const Run r = b.run();
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err, QString()); // no progress line into a pipe
+        const QString outDir = todaysOutDir(b.folder.path());
+        const QString summary = QDir(outDir).filePath(QStringLiteral("зведення.xls"));
+        const QString renamed = xls::makeError(xls::ErrorCode::OoxmlRenamed, QStringLiteral("6-renamed.xls")).message();
+        QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 10);
+        const QString damaged = lines.takeAt(4);
+        QVERIFY2(damaged.startsWith(QStringLiteral("5-damaged.xls\t\tне перевірено\tФайл «5-damaged.xls»")),
+                 qPrintable(damaged));
+        const QString periodFlag = QStringLiteral("Період %1 міс. %2, а в більшості звітів %1 міс. %3.")
+                                       .arg(months, QString::number(check::reportingYear(today) - 1), year);
+        QCOMPARE(
+            lines,
+            QStringList(
+                {QStringLiteral("1-clean.xls\t0\tбез помилок"), QStringLiteral("2-findings.xls\t1\tє помилки"),
+                 QStringLiteral("3-same-code.xls\t0\tбез помилок"), QStringLiteral("4-other-period.xls\t1\tє помилки"),
+                 QStringLiteral("6-renamed.xls\t\tне перевірено\t") + renamed,
+                 QStringLiteral("2-findings.xls\tпозначка\tКод %1 також у звітах: 3-same-code.xls.").arg(second),
+                 QStringLiteral("3-same-code.xls\tпозначка\tКод %1 також у звітах: 2-findings.xls.").arg(second),
+                 QStringLiteral("4-other-period.xls\tпозначка\t") + periodFlag,
+                 QStringLiteral("Звітів: 6; без помилок: 2, з помилками: 2, не перевірено: 2, з позначками: "
+                                "3. Зведення: %1")
+                     .arg(QDir::toNativeSeparators(summary))}));
+
+        // Not one byte of the folder changed; the results are in their own new folder.
+        QMap<QString, QByteArray> after = b.state();
+        QCOMPARE(after.take(QFileInfo(outDir).fileName()), QByteArray("<folder>"));
+        QCOMPARE(after, before);
+        QCOMPARE(QDir(outDir).entryList(QDir::Files, QDir::Name),
+                 QStringList({QStringLiteral("2-findings_log.xls"), QStringLiteral("4-other-period_log.xls"),
+                              QStringLiteral("зведення.xls")}));
+        QCOMPARE(fixtures::readLog(QDir(outDir).filePath(QStringLiteral("2-findings_log.xls"))),
+                 QList<fixtures::Row>({{QStringLiteral("Загальні дані"), 33, QStringLiteral("B"),
+                                        QStringLiteral("Не заповнено: Контактний телефон.")}}));
+
+        // The summary as another reader sees it.
+        const QMap<QString, QString> cells = xlrdCells(summary);
+        QVERIFY(cells.value(QStringLiteral("0:2:1")).startsWith(QStringLiteral("Тека: %1.").arg(b.folder.path())));
+        const QStringList want = {
+            // sheet "Звіти": file, code, name, months, year, findings, status, reason, flags, log
+            QStringLiteral("0:4:1=1-clean.xls"), QStringLiteral("0:4:2=23456719"), QStringLiteral("0:4:3=ДП «Тест»"),
+            QStringLiteral("0:4:4=") + months, QStringLiteral("0:4:5=") + year, QStringLiteral("0:4:6=0.0"),
+            QStringLiteral("0:4:7=без помилок"), QStringLiteral("0:5:6=1.0"), QStringLiteral("0:5:7=є помилки"),
+            QStringLiteral("0:5:9=Код %1 також у звітах: 3-same-code.xls.").arg(second),
+            QStringLiteral("0:5:10=2-findings_log.xls"), QStringLiteral("0:7:9=") + periodFlag,
+            QStringLiteral("0:8:1=5-damaged.xls"), QStringLiteral("0:8:7=не перевірено"),
+            QStringLiteral("0:9:7=не перевірено"), QStringLiteral("0:9:8=") + renamed,
+            // sheet "Помилки": file, sheet, row, column, message
+            QStringLiteral("1:2:1=2-findings.xls"), QStringLiteral("1:2:2=Загальні дані"), QStringLiteral("1:2:3=33.0"),
+            QStringLiteral("1:2:4=B"), QStringLiteral("1:2:5=Не заповнено: Контактний телефон."),
+            QStringLiteral("1:3:1=4-other-period.xls"), QStringLiteral("1:3:3=5.0"),
+            QStringLiteral("1:3:5=Період звітності(рік) невірно заповнений.")};
+        for (const QString& w : want) {
+            const QString key = w.section(u'=', 0, 0);
+            QCOMPARE(key + u'=' + cells.value(key), w);
+        }
+        QVERIFY(!cells.contains(QStringLiteral("0:10:1")) && !cells.contains(QStringLiteral("1:4:1")));
+        QVERIFY(cells.value(QStringLiteral("0:8:8")).startsWith(QStringLiteral("Файл «")));
+    }
+
+    void batchStatus_data()
+    {
+        QTest::addColumn<QStringList>("reports"); // clean, other (clean, another code), damaged
+        QTest::addColumn<int>("status");
+        QTest::newRow("all clean") << words({u"clean", u"other"}) << 0;
+        QTest::newRow("one unreadable") << words({u"clean", u"damaged"}) << 1;
+        QTest::newRow("one code twice") << words({u"clean", u"clean"}) << 1;
+    }
+    void batchStatus()
+    {
+        QFETCH(QStringList, reports);
+        QFETCH(int, status);
+        Batch b;
+        for (int i = 0; i < reports.size(); ++i) {
+            const QString name = QStringLiteral("%1.xls").arg(i);
+            if (reports[i] == QStringLiteral("damaged"))
+                b.file(name, "\xD0\xCF\x11\xE0 damaged");
+            else
+                b.report(name, cleanToday() << fixtures::Cell{1, 7, 2,
+                                                              reports[i] == QStringLiteral("other")
+                                                                  ? otherCode(3300789)
+                                                                  : QStringLiteral("23456719")});
+        }
+        const Run r = b.run({QStringLiteral("--jobs"), QStringLiteral("2")});
+        QCOMPARE(r.status, status);
+        QVERIFY(QFile::exists(QDir(todaysOutDir(b.folder.path())).filePath(QStringLiteral("зведення.xls"))));
+        QVERIFY(QDir(todaysOutDir(b.folder.path())).entryList({QStringLiteral("*_log.xls")}).isEmpty());
+    }
+
+    void batchCannotRun_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("folder missing") << "no-folder"
+                                        << "Теку зі звітами «/nonexistent/reports» не знайдено.";
+        QTest::newRow("log template missing") << "elog.xls"
+                                              << "Не знайдено шаблон протоколу «";
+        QTest::newRow("summary template missing") << "zvedennya.xls"
+                                                  << "Не знайдено шаблон зведення «";
+        QTest::newRow("list missing") << "SR.bin"
+                                      << "SR.bin». Теку перевіряють лише з усіма шістьма списками";
+        QTest::newRow("no reports") << "no-reports"
+                                    << "немає файлів .xls.";
+        QTest::newRow("results into the folder") << "out-is-folder"
+                                                 << "не можна записувати до теки зі звітами";
+        QTest::newRow("results into a file") << "out-is-file"
+                                             << "Не вдалося створити теку «";
+    }
+    void batchCannotRun()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, words);
+        Batch b;
+        b.report(QStringLiteral("1.xls"), cleanToday());
+        QStringList more;
+        if (damage == QStringLiteral("no-reports"))
+            QFile::rename(b.path(QStringLiteral("1.xls")), b.path(QStringLiteral("1.txt")));
+        else if (damage == QStringLiteral("out-is-folder"))
+            more << QStringLiteral("--out") << b.folder.path() + QStringLiteral("/.");
+        else if (damage == QStringLiteral("out-is-file"))
+            more << QStringLiteral("--out") << b.path(QStringLiteral("1.xls"));
+        else if (damage.contains(u'.'))
+            b.program.removeFile(damage);
+        const QMap<QString, QByteArray> before = b.state();
+        const Run r = damage == QStringLiteral("no-folder")
+                          ? runArguments({QStringLiteral("--batch"), QStringLiteral("/nonexistent/reports"),
+                                          QStringLiteral("--dir"), b.program.dir()})
+                          : b.run(more);
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(words), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(b.state(), before); // no results folder either
+    }
+
+    void batchRunsAgain()
+    {
+        Batch b;
+        b.report(QStringLiteral("a.xls"), cleanToday() << fixtures::Cell{1, 33, 2, QString()});
+        // A second run of the day gets a folder of its own ...
+        QCOMPARE(b.run().status, 1);
+        QCOMPARE(b.run().status, 1);
+        QVERIFY(QFile::exists(todaysOutDir(b.folder.path()) + QStringLiteral("-2/a_log.xls")));
+        // ... while a folder given twice is brought up to date: a report corrected since has no log left.
+        QTemporaryDir results;
+        const QStringList out{QStringLiteral("--out"), results.path()};
+        QCOMPARE(b.run(out).status, 1);
+        QVERIFY(QFile::exists(results.filePath(QStringLiteral("a_log.xls"))));
+        QFile::remove(b.path(QStringLiteral("a.xls")));
+        b.report(QStringLiteral("a.xls"), cleanToday());
+        const Run r = b.run(out);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(QDir(results.path()).entryList(QDir::Files), QStringList{QStringLiteral("зведення.xls")});
+    }
+
+    void batchProgressOnATerminal()
+    {
+        const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+        if (script.isEmpty())
+            QSKIP("util-linux's script (a pseudo-terminal) is not installed");
+        Batch b;
+        for (const char* name : {"a.xls", "b.xls", "c.xls"})
+            b.report(QString::fromLatin1(name), cleanToday());
+        QStringList command{QStringLiteral(BRANTOVEL_BIN_DIR "/brantovel-check"),
+                            QStringLiteral("--batch"),
+                            b.folder.path(),
+                            QStringLiteral("--dir"),
+                            b.program.dir(),
+                            QStringLiteral("--jobs"),
+                            QStringLiteral("1")};
+        for (QString& c : command)
+            c = QLatin1Char('\'') + c + QLatin1Char('\'');
+        QProcess p;
+        p.start(script, {QStringLiteral("-qec"), command.join(u' '), QStringLiteral("/dev/null")});
+        QVERIFY(p.waitForFinished(120000));
+        const QString shown = QString::fromUtf8(p.readAllStandardOutput());
+        QVERIFY2(shown.contains(QRegularExpression(QStringLiteral("Перевірено звітів: [12] з 3…"))), qPrintable(shown));
+        QVERIFY(shown.contains(QStringLiteral("c.xls\t0\tбез помилок")));
     }
 };
 

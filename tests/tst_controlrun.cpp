@@ -143,8 +143,9 @@ private slots:
         QCOMPARE(r.outcome, app::ControlRunResult::Clean);
         QCOMPARE(d.proposed, QStringLiteral("Не визначений"));
         QVERIFY(r.copiedTo.isEmpty());
-        QCOMPARE(QDir(ws.dir()).entryList(QDir::Files).filter(QStringLiteral(".xls")),
-                 (QStringList{QStringLiteral("elog.xls"), QStringLiteral("zvit.xls")}));
+        QCOMPARE(
+            QDir(ws.dir()).entryList(QDir::Files).filter(QStringLiteral(".xls")),
+            (QStringList{QStringLiteral("elog.xls"), QStringLiteral("zvedennya.xls"), QStringLiteral("zvit.xls")}));
     }
 
     void failureSaysWhyAndLeavesNothingBehind_data()

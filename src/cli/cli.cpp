@@ -1,15 +1,26 @@
 #include "cli.h"
 
+#include "app/batchrun.h"
 #include "app/controlrun.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <optional>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace cli {
 
 namespace {
 
 const char16_t kHelp[] = u"Використання: brantovel-check [[--dir] ТЕКА]\n"
+                         u"              brantovel-check --batch ТЕКА_ЗВІТІВ [--out ТЕКА_РЕЗУЛЬТАТІВ] [--dir ТЕКА]\n"
+                         u"                              [--jobs N]\n"
                          u"\n"
                          u"Перевіряє звіт zvit.xls так само, як кнопка «Контроль звіту», але без вікон.\n"
                          u"ТЕКА (типово — тека програми) містить zvit.xls, шаблон протоколу elog.xls і шість\n"
@@ -31,6 +42,26 @@ const char16_t kHelp[] = u"Використання: brantovel-check [[--dir] Т
                          u"Якщо якийсь зі списків не вдалося прочитати, у потоці помилок друкується\n"
                          u"попередження з його назвою; код завершення від цього не змінюється.\n"
                          u"\n"
+                         u"Перевірка теки (--batch) перевіряє кожен файл .xls у ТЕЦІ_ЗВІТІВ (без вкладених\n"
+                         u"тек, за назвою) тими самими правилами, списками й шаблоном протоколу з ТЕКИ, але\n"
+                         u"нічого в звітах не змінює: без позначки часу, без збереження, без протоколу поруч.\n"
+                         u"До ТЕКИ_РЕЗУЛЬТАТІВ (типово — нова тека ТЕКА_ЗВІТІВ/перевірка-РРРР-ММ-ДД) записуються\n"
+                         u"протокол НАЗВА_log.xls для кожного звіту з помилками та зведення.xls (шаблон\n"
+                         u"zvedennya.xls з ТЕКИ): звіти, коди й назви балансоутримувачів, періоди, кількість\n"
+                         u"помилок, стан, усі помилки, а також позначки: один код у кількох звітах і період,\n"
+                         u"відмінний від періоду більшості звітів. --jobs N — скільки звітів перевіряти\n"
+                         u"одночасно (типово — за кількістю ядер процесора).\n"
+                         u"\n"
+                         u"Для кожного звіту друкується рядок: файл, кількість помилок, стан і причина,\n"
+                         u"розділені табуляцією; далі — позначки і підсумковий рядок.\n"
+                         u"\n"
+                         u"Код завершення перевірки теки:\n"
+                         u"  0  усі звіти без помилок і без позначок;\n"
+                         u"  1  є помилки, позначки або звіти, які не вдалося перевірити (вони у зведенні\n"
+                         u"     мають стан «не перевірено» з причиною);\n"
+                         u"  2  перевірку теки не виконано (немає теки, шаблону чи списку; причина — у потоці\n"
+                         u"     помилок).\n"
+                         u"\n"
                          u"Числа й дати записуються за налаштуваннями мови системи (LC_ALL або LANG).\n";
 
 // The command line answers no question: it opens nothing and saves no copy.
@@ -44,35 +75,161 @@ public:
     QString askSaveFileName(const QString&, const QString&) override { return {}; }
 };
 
+// Prints the reports of a folder check as they come in, with a progress line on a terminal.
+class BatchPrinter {
+public:
+    BatchPrinter(QTextStream& out, QTextStream* progress) : m_out(out), m_progress(progress) {}
+
+    void report(const app::BatchReport& r)
+    {
+        clearProgress();
+        m_out << r.file << '\t' << (r.status == app::BatchReport::NotChecked ? QString() : QString::number(r.findings))
+              << '\t' << app::statusText(r.status);
+        if (!r.reason.isEmpty())
+            m_out << '\t' << r.reason;
+        m_out << '\n';
+        m_out.flush();
+        showProgress();
+    }
+
+    void progress(int done, int total)
+    {
+        m_done = done;
+        m_total = total;
+        // Redrawn a few times a second at most; the end of the batch clears it.
+        if (!m_clock.isValid() || m_clock.elapsed() >= 100) {
+            m_clock.start();
+            showProgress();
+        }
+    }
+
+    void clearProgress()
+    {
+        if (!m_progress || m_shown.isEmpty())
+            return;
+        *m_progress << '\r' << QString(m_shown.size(), u' ') << '\r';
+        m_progress->flush();
+        m_shown.clear();
+    }
+
+private:
+    void showProgress()
+    {
+        if (!m_progress || m_total == 0 || m_done >= m_total)
+            return;
+        clearProgress();
+        m_shown = QStringLiteral("Перевірено звітів: %1 з %2…").arg(m_done).arg(m_total);
+        *m_progress << m_shown;
+        m_progress->flush();
+    }
+
+    QTextStream& m_out;
+    QTextStream* m_progress;
+    QElapsedTimer m_clock;
+    QString m_shown;
+    int m_done = 0, m_total = 0;
+};
+
+int runBatch(const app::BatchOptions& options, const check::Environment& env, QTextStream& out, QTextStream& err,
+             QTextStream* progress)
+{
+    app::BatchRun batch(options, env);
+    BatchPrinter printer(out, progress);
+    batch.onReport = [&](const app::BatchReport& r) { printer.report(r); };
+    batch.onProgress = [&](int done, int total) { printer.progress(done, total); };
+    const app::BatchResult result = batch.run();
+    printer.clearProgress();
+    for (const app::BatchReport& r : result.flagged)
+        for (const QString& f : r.flags)
+            out << r.file << '\t' << QStringLiteral("позначка") << '\t' << f << '\n';
+    if (!result.error.isEmpty()) {
+        out.flush();
+        err << result.error << '\n';
+        return 2;
+    }
+    out << QStringLiteral("Звітів: %1; без помилок: %2, з помилками: %3, не перевірено: %4, з позначками: %5. "
+                          "Зведення: %6\n")
+               .arg(result.total)
+               .arg(result.clean)
+               .arg(result.withFindings)
+               .arg(result.notChecked)
+               .arg(result.flagged.size())
+               .arg(QDir::toNativeSeparators(result.summary));
+    return result.clean == result.total && result.flagged.isEmpty() ? 0 : 1;
+}
+
 } // namespace
 
+bool isTerminal(FILE* stream)
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}
+
 int run(const QStringList& arguments, const QString& defaultDir, const check::Environment& env, QTextStream& out,
-        QTextStream& err)
+        QTextStream& err, QTextStream* progress)
 {
     const QString help = QStringLiteral(" Довідка: brantovel-check --help\n");
     QString dir = defaultDir;
     bool dirGiven = false;
+    std::optional<QString> batchFolder, outDir;
+    int jobs = 0;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
             out << QString::fromUtf16(kHelp);
             return 0;
         }
-        QString given;
-        if (a == QStringLiteral("--dir")) {
-            if (i + 1 < arguments.size())
-                given = arguments[++i];
-        } else if (a.startsWith(QStringLiteral("--dir="))) {
-            given = a.mid(6);
-        } else if (a.startsWith(u'-')) {
+        // An option with its value, as "--name value" or "--name=value".
+        QString option, given;
+        for (const char* name : {"--dir", "--batch", "--out", "--jobs"}) {
+            const QString n = QString::fromLatin1(name);
+            if (a == n) {
+                option = n;
+                if (i + 1 < arguments.size())
+                    given = arguments[++i];
+            } else if (a.startsWith(n + QLatin1Char('='))) {
+                option = n;
+                given = a.mid(n.size() + 1);
+            }
+        }
+        if (option.isEmpty() && a.startsWith(u'-')) {
             err << QStringLiteral("Невідомий параметр «%1».").arg(a) << help;
             return 2;
-        } else {
-            given = a; // the folder given without --dir
+        }
+        if (option.isEmpty()) {
+            option = QStringLiteral("--dir"); // the folder given without --dir
+            given = a;
         }
         if (given.isEmpty()) {
-            err << QStringLiteral("Після параметра «--dir» не вказано теку.") << help;
+            err << (option == QStringLiteral("--jobs")
+                        ? QStringLiteral("Після параметра «--jobs» не вказано число.")
+                        : QStringLiteral("Після параметра «%1» не вказано теку.").arg(option))
+                << help;
             return 2;
+        }
+        if (option == QStringLiteral("--jobs")) {
+            bool ok = false;
+            jobs = given.toInt(&ok);
+            if (!ok || jobs < 1) {
+                err << QStringLiteral("«%1» не є кількістю звітів для параметра «--jobs».").arg(given) << help;
+                return 2;
+            }
+            continue;
+        }
+        std::optional<QString>* slot = option == QStringLiteral("--batch") ? &batchFolder
+                                       : option == QStringLiteral("--out") ? &outDir
+                                                                           : nullptr;
+        if (slot) {
+            if (slot->has_value()) {
+                err << QStringLiteral("Параметр «%1» вказано двічі.").arg(option) << help;
+                return 2;
+            }
+            *slot = given;
+            continue;
         }
         if (dirGiven) {
             err << QStringLiteral("Зайвий параметр «%1»: теку вже вказано.").arg(given) << help;
@@ -81,11 +238,25 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
         dir = given;
         dirGiven = true;
     }
+    if (!batchFolder && (outDir || jobs)) {
+        err << QStringLiteral("Параметр «%1» діє лише разом із «--batch».")
+                   .arg(outDir ? QStringLiteral("--out") : QStringLiteral("--jobs"))
+            << help;
+        return 2;
+    }
     if (!QFileInfo(dir).isDir()) {
         err << QStringLiteral("Теку «%1» не знайдено.\n").arg(QDir::toNativeSeparators(dir));
         return 2;
     }
     dir = QFileInfo(dir).absoluteFilePath();
+    if (batchFolder) {
+        app::BatchOptions options;
+        options.folder = QFileInfo(*batchFolder).absoluteFilePath();
+        options.outDir = outDir.value_or(QString());
+        options.dir = dir;
+        options.jobs = jobs;
+        return runBatch(options, env, out, err, progress);
+    }
     check::Environment runEnv = env;
     runEnv.listDir = dir;
     SilentDesktop desktop;

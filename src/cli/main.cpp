@@ -74,7 +74,8 @@ int main(int argc, char** argv)
     QTextStream out(&outDevice);
     QTextStream err(&errDevice);
     check::Environment env; // the process locale and the local clock
-    const int status = cli::run(application.arguments(), QCoreApplication::applicationDirPath(), env, out, err);
+    const int status = cli::run(application.arguments(), QCoreApplication::applicationDirPath(), env, out, err,
+                                cli::isTerminal(stderr) ? &err : nullptr);
     out.flush();
     err.flush();
     return status;

@@ -27,7 +27,7 @@ Workspace::Workspace()
 {
     const QDir data(QStringLiteral(BRANTOVEL_DATA_DIR));
     for (const char* name :
-         {"zvit.xls", "elog.xls", "GUOZ.bin", "CMK.bin", "KYIV.bin", "ZFB.bin", "MAYNO.bin", "SR.bin"})
+         {"zvit.xls", "elog.xls", "zvedennya.xls", "GUOZ.bin", "CMK.bin", "KYIV.bin", "ZFB.bin", "MAYNO.bin", "SR.bin"})
         QFile::copy(data.filePath(QString::fromLatin1(name)), path(QString::fromLatin1(name)));
     for (const QString& f : QDir(dir()).entryList(QDir::Files))
         QFile(path(f)).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);

@@ -1,0 +1,518 @@
+#include "batchrun.h"
+
+#include "check/lists.h"
+#include "sheet/msexcel.h"
+#include "xls/error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMap>
+#include <QTemporaryFile>
+#include <QThread>
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace app {
+
+QString statusText(BatchReport::Status status)
+{
+    switch (status) {
+    case BatchReport::Clean:
+        return QStringLiteral("без помилок");
+    case BatchReport::Findings:
+        return QStringLiteral("є помилки");
+    case BatchReport::NotChecked:
+        break;
+    }
+    return QStringLiteral("не перевірено");
+}
+
+namespace {
+
+QString native(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// The summary's layout: the template holds the titles; these are the columns the run fills.
+// First sheet: one row per report, after the template's used range; its row 2 takes a line that
+// says which folder was checked, when, and how it went.
+enum ReportColumn { kFile = 1, kCode, kName, kMonths, kYear, kFindings, kStatus, kNote, kFlags, kLog };
+constexpr int kInfoRow = 2;
+// Second sheet: one row per finding of every report.
+enum FindingColumn { kFindingFile = 1, kFindingSheet, kFindingRow, kFindingColumn, kFindingMessage };
+constexpr int kLastRow = 65536;
+
+// A report larger than this is checked while no other report is: its workbook, held in memory while
+// it is checked, takes several times its size.
+constexpr qint64 kLargeReport = 16 * 1024 * 1024;
+
+// What a batch needs beside the reports; throws with the reason when it is not there.
+class BatchFailure : public std::runtime_error {
+public:
+    explicit BatchFailure(const QString& text) : std::runtime_error(text.toStdString()) {}
+};
+
+void requireTemplate(const QString& path, const QString& what)
+{
+    if (!QFileInfo::exists(path))
+        throw BatchFailure(QStringLiteral("Не знайдено шаблон %1 «%2». Поверніть файл %3 до теки програми та "
+                                          "повторіть перевірку")
+                               .arg(what, native(path), QFileInfo(path).fileName()));
+    xls::Workbook::open(path); // a damaged template stops the batch with the engine's words
+}
+
+void requireLists(const QString& dir)
+{
+    QStringList missing;
+    for (const check::ListProblem& p : check::ReferenceLists(dir).problems())
+        missing << QStringLiteral("«%1»").arg(native(p.path));
+    if (!missing.isEmpty())
+        throw BatchFailure(QStringLiteral("Не вдалося прочитати %1 %2. Теку перевіряють лише з усіма шістьма "
+                                          "списками, щоб усі звіти було перевірено однаково")
+                               .arg(missing.size() == 1 ? QStringLiteral("список") : QStringLiteral("списки"),
+                                    missing.join(QStringLiteral(", "))));
+}
+
+// The .xls files of the folder (not hidden, not in subfolders), sorted by name.
+QStringList reportFiles(const QString& folder)
+{
+    QStringList files;
+    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Readable | QDir::NoDotAndDotDot);
+    for (const QFileInfo& f : entries)
+        if (f.isFile() && f.suffix().compare(QStringLiteral("xls"), Qt::CaseInsensitive) == 0)
+            files << f.fileName();
+    std::sort(files.begin(), files.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return files;
+}
+
+// One log name per report: the report's name without ".xls" and "_log.xls"; names that only letter
+// case tells apart (which one folder on Windows cannot hold) get "-2", "-3"...
+QStringList logNames(const QStringList& files)
+{
+    QStringList names;
+    QHash<QString, int> taken;
+    for (const QString& f : files) {
+        const QString base = f.left(f.size() - 4);
+        QString name = base + QStringLiteral("_log.xls");
+        for (int k = 2; taken.contains(name.toLower()); ++k)
+            name = QStringLiteral("%1-%2_log.xls").arg(base).arg(k);
+        taken.insert(name.toLower(), 1);
+        names << name;
+    }
+    return names;
+}
+
+// The output folder: the one given, or a new dated folder inside the reports' folder, so that a
+// second run never mixes its files with an earlier one's.
+QString prepareOutDir(const BatchOptions& options, const QDate& today)
+{
+    QString out;
+    if (!options.outDir.isEmpty()) {
+        out = QFileInfo(options.outDir).absoluteFilePath();
+        const QString canonical = QFileInfo(out).canonicalFilePath();
+        if (!canonical.isEmpty() && canonical == QFileInfo(options.folder).canonicalFilePath())
+            throw BatchFailure(QStringLiteral("Протоколи і зведення не можна записувати до теки зі звітами «%1»: "
+                                              "наступна перевірка взяла б їх за звіти. Вкажіть іншу теку")
+                                   .arg(native(out)));
+    } else {
+        const QString base =
+            QDir(options.folder).filePath(QStringLiteral("перевірка-") + today.toString(QStringLiteral("yyyy-MM-dd")));
+        out = base;
+        for (int k = 2; QFileInfo::exists(out); ++k)
+            out = QStringLiteral("%1-%2").arg(base).arg(k);
+    }
+    if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
+        throw BatchFailure(QStringLiteral("Не вдалося створити теку «%1» для протоколів і зведення. Вкажіть "
+                                          "теку, до якої у вас є право запису")
+                               .arg(native(out)));
+    QTemporaryFile probe(QDir(out).filePath(QStringLiteral(".brantovel-XXXXXX")));
+    if (!probe.open())
+        throw BatchFailure(QStringLiteral("До теки «%1» не можна записувати протоколи і зведення. Вкажіть теку, "
+                                          "до якої у вас є право запису")
+                               .arg(native(out)));
+    return out;
+}
+
+// Lets reports be checked together while they are small, and a large one only alone.
+class MemoryGate {
+public:
+    void enter(bool alone)
+    {
+        std::unique_lock lock(m_mutex);
+        if (alone) {
+            ++m_waitingAlone;
+            m_changed.wait(lock, [&] { return m_running == 0 && !m_alone; });
+            --m_waitingAlone;
+            m_alone = true;
+        } else {
+            m_changed.wait(lock, [&] { return !m_alone && m_waitingAlone == 0; });
+            ++m_running;
+        }
+    }
+    void leave(bool alone)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (alone)
+                m_alone = false;
+            else
+                --m_running;
+        }
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_running = 0, m_waitingAlone = 0;
+    bool m_alone = false;
+};
+
+struct Job {
+    QString file, path, logPath;
+    bool large = false;
+};
+
+// One report, checked as the single check does, with nothing written but its log.
+BatchReport checkOne(const Job& job, const check::Environment& env, const QString& logTemplate)
+{
+    BatchReport report;
+    report.file = job.file;
+    sheet::MSExcel Excel; // this report's own link; everything it opened goes with it
+    check::Checker checker(env);
+    checker.Logfilename = job.logPath;
+    try {
+        checker.ProvObjReadOnly(Excel, job.path, logTemplate);
+        report.heading = check::readHeading(*checker.WBNew, env.locale);
+        report.rows = logRows(*checker.log.WBLog, checker.firstFindingRow, env.locale);
+    } catch (const std::exception& e) {
+        // The row names the file already: the message need not repeat the folder.
+        report.reason = withFullStop(failureText(e)).replace(QDir::toNativeSeparators(job.path), job.file);
+    } catch (...) {
+        report.reason = QStringLiteral("Внутрішня помилка програми. Звіт не перевірено.");
+    }
+    report.findings = int(report.rows.size());
+    // A log in the output folder from an earlier run must not contradict this one.
+    if (report.rows.isEmpty() && QFileInfo::exists(job.logPath))
+        QFile::remove(job.logPath);
+    if (!report.reason.isEmpty())
+        return report; // NotChecked
+    if (report.rows.isEmpty()) {
+        report.status = BatchReport::Clean;
+        return report;
+    }
+    report.status = BatchReport::Findings;
+    checker.WBNew.reset();
+    try {
+        Excel.SaveWorkBook(*checker.log.WBLog);
+        report.log = QFileInfo(job.logPath).fileName();
+    } catch (const std::exception& e) {
+        report.reason = QStringLiteral("Протокол не записано: ") + withFullStop(failureText(e));
+    }
+    return report;
+}
+
+QString periodText(const check::Heading& h)
+{
+    const QString unknown = QStringLiteral("?");
+    return QStringLiteral("%1 міс. %2")
+        .arg(h.months.isEmpty() ? unknown : h.months, h.year.isEmpty() ? unknown : h.year);
+}
+
+// What only the whole folder shows: reports of one balance holder, and periods unlike the rest.
+void flag(QList<BatchReport>& reports)
+{
+    QMap<QString, QList<int>> byCode;
+    QMap<std::pair<QString, QString>, int> periods;
+    for (int i = 0; i < reports.size(); ++i) {
+        const check::Heading& h = reports[i].heading;
+        if (reports[i].status == BatchReport::NotChecked)
+            continue;
+        if (!h.code.isEmpty())
+            byCode[h.code] << i;
+        if (!h.months.isEmpty() || !h.year.isEmpty())
+            ++periods[{h.months, h.year}];
+    }
+    for (auto it = byCode.cbegin(); it != byCode.cend(); ++it) {
+        if (it->size() < 2)
+            continue;
+        for (int i : *it) {
+            QStringList others;
+            for (int j : *it)
+                if (j != i)
+                    others << reports[j].file;
+            const qsizetype more = others.size() - 5;
+            if (more > 0) {
+                others = others.mid(0, 5);
+                others << QStringLiteral("та ще %1").arg(more);
+            }
+            reports[i].flags
+                << QStringLiteral("Код %1 також у звітах: %2.").arg(it.key(), others.join(QStringLiteral(", ")));
+        }
+    }
+    // The period most reports give; when two periods are equally common, none is "the" period.
+    std::optional<std::pair<QString, QString>> common;
+    int best = 0;
+    bool tie = false;
+    for (auto it = periods.cbegin(); it != periods.cend(); ++it) {
+        if (it.value() > best) {
+            best = it.value();
+            common = it.key();
+            tie = false;
+        } else if (it.value() == best) {
+            tie = true;
+        }
+    }
+    if (!common || tie)
+        return;
+    const check::Heading usual{{}, {}, common->first, common->second};
+    for (BatchReport& r : reports) {
+        const check::Heading& h = r.heading;
+        if (r.status == BatchReport::NotChecked || (h.months.isEmpty() && h.year.isEmpty()))
+            continue;
+        if (std::pair{h.months, h.year} != *common)
+            r.flags << QStringLiteral("Період %1, а в більшості звітів %2.").arg(periodText(h), periodText(usual));
+    }
+}
+
+// The summary workbook while the reports come in.
+class Summary {
+public:
+    Summary(sheet::MSExcel& Excel, const QString& templatePath, const QString& path)
+        : m_book(Excel.AddWorkBook(templatePath, path))
+    {
+        if (m_book->SheetsCount() < 2)
+            throw BatchFailure(QStringLiteral("Шаблон зведення «%1» має менше двох аркушів").arg(native(templatePath)));
+        m_firstReportRow = m_book->lastCellRow(1) + 1;
+        m_findingRow = m_book->lastCellRow(2) + 1;
+    }
+
+    int reportRoom() const { return kLastRow - m_firstReportRow + 1; }
+
+    void add(int index, const BatchReport& r)
+    {
+        const int row = m_firstReportRow + index;
+        text(1, row, kFile, r.file);
+        text(1, row, kCode, r.heading.code);
+        text(1, row, kName, r.heading.name);
+        text(1, row, kMonths, r.heading.months);
+        text(1, row, kYear, r.heading.year);
+        if (r.status != BatchReport::NotChecked)
+            m_book->SetNumber(1, row, kFindings, r.findings);
+        text(1, row, kStatus, statusText(r.status));
+        text(1, row, kNote, r.reason);
+        text(1, row, kLog, r.log);
+        for (const LogRow& f : r.rows) {
+            if (m_findingRow == kLastRow) { // the last row says what did not fit
+                ++m_omitted;
+                continue;
+            }
+            text(2, m_findingRow, kFindingFile, r.file);
+            text(2, m_findingRow, kFindingSheet, f.sheet);
+            if (const int n = f.row.toInt(); n > 0)
+                m_book->SetNumber(2, m_findingRow, kFindingRow, n);
+            text(2, m_findingRow, kFindingColumn, f.column);
+            text(2, m_findingRow, kFindingMessage, f.message);
+            ++m_findingRow;
+        }
+    }
+
+    void finish(const QList<BatchReport>& reports, const QString& info)
+    {
+        for (int i = 0; i < reports.size(); ++i)
+            text(1, m_firstReportRow + i, kFlags, reports[i].flags.join(QLatin1Char('\n')));
+        text(1, kInfoRow, 1, info);
+        if (m_omitted > 0)
+            text(2, kLastRow, kFindingMessage,
+                 QStringLiteral("Аркуш вміщує не всі помилки: ще %1 не показано. Усі помилки кожного звіту є в "
+                                "його протоколі.")
+                     .arg(m_omitted));
+        m_book->Save();
+    }
+
+private:
+    void text(int sheet, int row, int col, const QString& value)
+    {
+        if (!value.isEmpty())
+            m_book->SetValue(sheet, row, col, value);
+    }
+
+    std::shared_ptr<sheet::Book> m_book;
+    int m_firstReportRow = 0, m_findingRow = 0, m_omitted = 0;
+};
+
+} // namespace
+
+BatchRun::BatchRun(BatchOptions options, check::Environment env) : m_options(std::move(options)), m_env(std::move(env))
+{
+    m_env.listDir = m_options.dir; // the lists lie beside the templates
+}
+
+BatchResult BatchRun::run()
+{
+    BatchResult result;
+    const QDir dir(m_options.dir);
+    const QString logTemplate = dir.absoluteFilePath(QStringLiteral("elog.xls"));
+    const QString summaryTemplate = dir.absoluteFilePath(QStringLiteral("zvedennya.xls"));
+    QStringList files;
+    sheet::MSExcel Excel; // the summary's link
+    std::optional<Summary> summary;
+    try {
+        if (!QFileInfo(m_options.folder).isDir())
+            throw BatchFailure(QStringLiteral("Теку зі звітами «%1» не знайдено").arg(native(m_options.folder)));
+        requireTemplate(logTemplate, QStringLiteral("протоколу"));
+        requireTemplate(summaryTemplate, QStringLiteral("зведення"));
+        requireLists(m_options.dir);
+        files = reportFiles(m_options.folder);
+        if (files.isEmpty())
+            throw BatchFailure(QStringLiteral("У теці «%1» немає файлів .xls").arg(native(m_options.folder)));
+        result.outDir = prepareOutDir(m_options, m_env.clock().date());
+        result.summary = QDir(result.outDir).filePath(QStringLiteral("зведення.xls"));
+        summary.emplace(Excel, summaryTemplate, result.summary);
+        if (files.size() > summary->reportRoom())
+            throw BatchFailure(QStringLiteral("У теці «%1» %2 файлів .xls, а зведення вміщує не більше %3")
+                                   .arg(native(m_options.folder))
+                                   .arg(files.size())
+                                   .arg(summary->reportRoom()));
+    } catch (const std::exception& e) {
+        result.error = withFullStop(failureText(e));
+        return result;
+    }
+
+    const QStringList logs = logNames(files);
+    std::vector<Job> jobs;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString path = QDir(m_options.folder).absoluteFilePath(files[i]);
+        jobs.push_back({files[i], path, QDir(result.outDir).filePath(logs[i]), QFileInfo(path).size() > kLargeReport});
+    }
+    const int total = int(jobs.size());
+    result.total = total;
+    const int workers =
+        std::clamp(m_options.jobs > 0 ? m_options.jobs : QThread::idealThreadCount(), 1, std::max(1, total));
+    // Reports done ahead of the first one not yet passed on wait in memory: at most this many.
+    const int window = 2 * workers;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    int next = 0, passed = 0, done = 0;
+    bool stop = false;
+    std::vector<std::optional<BatchReport>> finished(static_cast<size_t>(total));
+    MemoryGate gate;
+    const check::Environment env = m_env;
+
+    auto work = [&] {
+        for (;;) {
+            int i;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stop || next >= total || next < passed + window; });
+                if (stop || next >= total)
+                    return;
+                i = next++;
+            }
+            const Job& job = jobs[size_t(i)];
+            gate.enter(job.large);
+            BatchReport report = checkOne(job, env, logTemplate);
+            gate.leave(job.large);
+            {
+                std::lock_guard lock(mutex);
+                finished[size_t(i)] = std::move(report);
+                ++done;
+            }
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    struct Joiner {
+        std::vector<std::thread>& threads;
+        std::mutex& mutex;
+        std::condition_variable& changed;
+        bool& stop;
+        ~Joiner()
+        {
+            {
+                std::lock_guard lock(mutex);
+                stop = true;
+            }
+            changed.notify_all();
+            for (std::thread& t : threads)
+                t.join();
+        }
+    } joiner{threads, mutex, changed, stop};
+    for (int k = 0; k < workers; ++k)
+        threads.emplace_back(work);
+
+    QList<BatchReport> reports; // in name order, each without its findings once the summary has them
+    try {
+        int shown = 0;
+        while (passed < total) {
+            std::optional<BatchReport> ready;
+            int nowDone;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return finished[size_t(passed)].has_value() || done != shown; });
+                nowDone = done;
+                ready.swap(finished[size_t(passed)]);
+            }
+            if (nowDone != shown) {
+                shown = nowDone;
+                if (onProgress)
+                    onProgress(shown, total);
+            }
+            if (!ready)
+                continue;
+            BatchReport& report = *ready;
+            summary->add(passed, report);
+            if (onReport)
+                onReport(report);
+            report.rows.clear();
+            switch (report.status) {
+            case BatchReport::Clean:
+                ++result.clean;
+                break;
+            case BatchReport::Findings:
+                ++result.withFindings;
+                break;
+            case BatchReport::NotChecked:
+                ++result.notChecked;
+                break;
+            }
+            reports << report;
+            {
+                std::lock_guard lock(mutex);
+                ++passed;
+            }
+            changed.notify_all();
+        }
+        flag(reports);
+        for (const BatchReport& r : reports)
+            if (!r.flags.isEmpty())
+                result.flagged << r;
+        summary->finish(
+            reports,
+            QStringLiteral("Тека: %1. Перевірено: %2. Звітів: %3; без помилок: %4, з помилками: %5, не "
+                           "перевірено: %6, з позначками: %7.")
+                .arg(native(QFileInfo(m_options.folder).absoluteFilePath()), m_env.locale.dateTimeText(m_env.clock()))
+                .arg(total)
+                .arg(result.clean)
+                .arg(result.withFindings)
+                .arg(result.notChecked)
+                .arg(result.flagged.size()));
+    } catch (const std::exception& e) {
+        result.error = withFullStop(failureText(e));
+    }
+    return result;
+}
+
+} // namespace app

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "check/heading.h"
+#include "check/provobj.h"
+#include "controlrun.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace app {
+
+// One report of a folder check, as the summary and the command line show it.
+struct BatchReport {
+    enum Status { Clean, Findings, NotChecked };
+    QString file; // the file name in the folder
+    Status status = NotChecked;
+    QString reason;         // why it was not checked, or why its log could not be written
+    check::Heading heading; // the balance holder and the period, as the report gives them
+    int findings = 0;
+    QList<LogRow> rows; // the findings, as its log holds them
+    QString log;        // the log's file name in the output folder, when one was written
+    QStringList flags;  // what only the folder shows: a code that another report has too, an odd period
+};
+
+// "без помилок", "є помилки", "не перевірено".
+QString statusText(BatchReport::Status status);
+
+struct BatchOptions {
+    QString folder; // the reports: every .xls file in it (not in its subfolders)
+    QString outDir; // the logs and the summary; empty: a new folder FOLDER/перевірка-<date>
+    QString dir;    // the log template elog.xls, the summary template zvedennya.xls and the six lists
+    int jobs = 0;   // reports checked at the same time; 0: one per processor core
+};
+
+struct BatchResult {
+    // Set when the folder could not be checked, or its summary not written; nothing else is then
+    // to be trusted. One report that cannot be read never sets it: it is "не перевірено".
+    QString error;
+    QString outDir;  // where the logs and the summary were written
+    QString summary; // the summary workbook
+    int total = 0, clean = 0, withFindings = 0, notChecked = 0;
+    QList<BatchReport> flagged; // the reports with flags, in name order (without their findings)
+};
+
+// Checks every report of a folder as "Контроль звіту" checks zvit.xls (the same rules, lists and log
+// template) without changing any of them: a report is only read, never stamped or saved, and no log
+// is put beside it. A report with findings gets its log `<name>_log.xls` in the output folder; the
+// summary workbook "зведення.xls" there lists every report and every finding. Reports are checked in
+// parallel, each with its own per-run state; only a few are in memory at a time, and a report that
+// is large is checked alone.
+class BatchRun {
+public:
+    BatchRun(BatchOptions options, check::Environment env);
+
+    // Called on the thread that calls run(): once per report, in name order, as soon as that report
+    // and every report before it are done (its findings included) ...
+    std::function<void(const BatchReport&)> onReport;
+    // ... and each time a report is done, with the number done so far.
+    std::function<void(int done, int total)> onProgress;
+
+    BatchResult run();
+
+private:
+    BatchOptions m_options;
+    check::Environment m_env;
+};
+
+} // namespace app
