@@ -5,6 +5,7 @@
 #include "xls/workbook.h"
 
 #include <QDate>
+#include <QDir>
 #include <cstdio>
 
 namespace bench {
@@ -20,7 +21,8 @@ QString code(int n)
 
 } // namespace
 
-void generateReport(const QString& templatePath, const QString& outPath, int rows, const QDate& asOf)
+void generateReport(const QString& templatePath, const QString& outPath, int rows, const QDate& asOf,
+                    const ReportOptions& options)
 {
     xls::Workbook wb = xls::Workbook::open(templatePath);
     double charged = 0, received = 0, paid = 0, area = 0, debt = 0, debtPeriod = 0, debtBudget = 0;
@@ -52,7 +54,8 @@ void generateReport(const QString& templatePath, const QString& outPath, int row
     for (int sheet : {2, 5}) { // Таблиця 3 and Таблиця 6
         for (int i = 0; i < rows; ++i) {
             const int r = 7 + i;
-            const double total = 100 + (i % 50);
+            // Balanced: the two debt tables together owe what the two tenant tables charged and did not get paid.
+            const double total = options.balancedDebts ? 1000 + (i % 97) : 100 + (i % 50);
             wb.setNumber(sheet, r, 1, i + 1);
             wb.setText(sheet, r, 2, i % 700 == 699 ? code(rows + i) : code(i)); // a debtor that is no tenant
             wb.setText(sheet, r, 3, QStringLiteral("ТОВ «Орендар %1»").arg(i));
@@ -98,8 +101,8 @@ void generateReport(const QString& templatePath, const QString& outPath, int row
     const QList<std::pair<int, QString>> general = {{4, QString::number(check::requiredMonths(today))},
                                                     {5, QString::number(check::reportingYear(today))},
                                                     {6, today.toString(QStringLiteral("dd.MM.yyyy"))},
-                                                    {7, QStringLiteral("23456719")},
-                                                    {8, QStringLiteral("Державне підприємство")},
+                                                    {7, options.code},
+                                                    {8, options.name},
                                                     {10, num(area * 2)},
                                                     {11, num(area)},
                                                     {12, num(charged)},
@@ -117,6 +120,30 @@ void generateReport(const QString& templatePath, const QString& outPath, int row
     for (const auto& [row, text] : general)
         wb.setText(0, row, 2, text);
     wb.save(outPath);
+}
+
+void generateFolder(const QString& templatePath, const QString& folder, int count, const QDate& asOf)
+{
+    QDir().mkpath(folder);
+    uint32_t state = 12345;
+    auto next = [&state](uint32_t below) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 8) % below;
+    };
+    for (int i = 0, written = 0; written < count; ++i) {
+        const uint32_t kind = next(100);
+        const int rows = kind < 70 ? 5 + int(next(46)) : kind < 95 ? 50 + int(next(251)) : 1000 + int(next(1001));
+        const int32_t first7 = 2000000 + (i * 4099) % 7999999;
+        const ReportOptions holder{QString::number(first7) + QString::number(ValidID::GetControlDigit(first7)),
+                                   QStringLiteral("Балансоутримувач № %1").arg(i + 1), true};
+        const bool twice = i % 100 == 42, late = i % 50 == 17;
+        const QDate period = late ? asOf.addMonths(-3) : asOf;
+        generateReport(templatePath, QDir(folder).filePath(holder.code + QStringLiteral(".xls")), rows, period, holder);
+        ++written;
+        if (twice && written++ < count)
+            generateReport(templatePath, QDir(folder).filePath(holder.code + QStringLiteral("_2.xls")), rows, period,
+                           holder);
+    }
 }
 
 } // namespace bench
