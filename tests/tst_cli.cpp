@@ -269,7 +269,8 @@ private slots:
         QVERIFY(QDir().mkpath(dir));
         fixtures::Workspace ws;
         QFile::remove(ws.path(QStringLiteral("zvit.xls")));
-        QVERIFY(QFile::copy(QStringLiteral(BRANTOVEL_DATA_DIR "/sample/zvit.xls"), ws.path(QStringLiteral("zvit.xls"))));
+        QVERIFY(
+            QFile::copy(QStringLiteral(BRANTOVEL_DATA_DIR "/sample/zvit.xls"), ws.path(QStringLiteral("zvit.xls"))));
         for (const QString& f : QDir(ws.dir()).entryList(QDir::Files))
             QVERIFY(QFile::copy(ws.path(f), QDir(dir).filePath(f)));
         QFile(QDir(dir).filePath(QStringLiteral("zvit.xls")))
@@ -406,9 +407,11 @@ private slots:
                  QList<fixtures::Row>({{QStringLiteral("Загальні дані"), 33, QStringLiteral("B"),
                                         QStringLiteral("Не заповнено: Контактний телефон.")}}));
 
+#ifndef Q_OS_WIN // python3-xlrd is Linux's: the Windows build, run under wine, cannot hand it its paths
         // The summary as another reader sees it.
         const QMap<QString, QString> cells = xlrdCells(summary);
-        QVERIFY(cells.value(QStringLiteral("0:2:1")).startsWith(QStringLiteral("Тека: %1.").arg(b.folder.path())));
+        QVERIFY(cells.value(QStringLiteral("0:2:1"))
+                    .startsWith(QStringLiteral("Тека: %1.").arg(QDir::toNativeSeparators(b.folder.path()))));
         const QStringList want = {
             // sheet "Звіти": file, code, name, months, year, findings, status, reason, flags, log
             QStringLiteral("0:4:1=1-clean.xls"), QStringLiteral("0:4:2=23456719"), QStringLiteral("0:4:3=ДП «Тест»"),
@@ -429,6 +432,7 @@ private slots:
         }
         QVERIFY(!cells.contains(QStringLiteral("0:10:1")) && !cells.contains(QStringLiteral("1:4:1")));
         QVERIFY(cells.value(QStringLiteral("0:8:8")).startsWith(QStringLiteral("Файл «")));
+#endif
     }
 
     void batchStatus_data()
@@ -465,7 +469,8 @@ private slots:
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("words");
         QTest::newRow("folder missing") << "no-folder"
-                                        << "Теку зі звітами «/nonexistent/reports» не знайдено.";
+                                        << QStringLiteral("Теку зі звітами «%1» не знайдено.")
+                                               .arg(QDir::toNativeSeparators(QStringLiteral("/nonexistent/reports")));
         QTest::newRow("log template missing") << "elog.xls"
                                               << "Не знайдено шаблон протоколу «";
         QTest::newRow("summary template missing") << "zvedennya.xls"
@@ -527,6 +532,9 @@ private slots:
 
     void batchProgressOnATerminal()
     {
+#ifdef Q_OS_WIN
+        QSKIP("a pseudo-terminal needs util-linux's script, which Windows has not");
+#endif
         const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
         if (script.isEmpty())
             QSKIP("util-linux's script (a pseudo-terminal) is not installed");

@@ -9,7 +9,7 @@
 #include <optional>
 
 #ifdef Q_OS_WIN
-#include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -163,7 +163,10 @@ int runBatch(const app::BatchOptions& options, const check::Environment& env, QT
 bool isTerminal(FILE* stream)
 {
 #ifdef Q_OS_WIN
-    return _isatty(_fileno(stream)) != 0;
+    // A console, not merely a character device: _isatty() also says yes for NUL.
+    DWORD mode = 0;
+    const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode);
 #else
     return isatty(fileno(stream)) != 0;
 #endif

@@ -17,7 +17,7 @@ namespace cli {
 int run(const QStringList& arguments, const QString& defaultDir, const check::Environment& env, QTextStream& out,
         QTextStream& err, QTextStream* progress = nullptr);
 
-// Whether the stream is a terminal (not a file or a pipe).
+// Whether stdout or stderr is a terminal (not a file, a pipe or a null device).
 bool isTerminal(FILE* stream);
 
 } // namespace cli
