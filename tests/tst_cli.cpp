@@ -437,31 +437,39 @@ private slots:
 
     void batchStatus_data()
     {
-        QTest::addColumn<QStringList>("reports"); // clean, other (clean, another code), damaged
+        // clean; other: clean, another code; late: another code, the year before; damaged
+        QTest::addColumn<QStringList>("reports");
         QTest::addColumn<int>("status");
-        QTest::newRow("all clean") << words({u"clean", u"other"}) << 0;
-        QTest::newRow("one unreadable") << words({u"clean", u"damaged"}) << 1;
-        QTest::newRow("one code twice") << words({u"clean", u"clean"}) << 1;
+        QTest::addColumn<int>("flags");
+        QTest::newRow("all clean") << words({u"clean", u"other"}) << 0 << 0;
+        QTest::newRow("one unreadable") << words({u"clean", u"damaged"}) << 1 << 0;
+        QTest::newRow("one code twice") << words({u"clean", u"clean"}) << 1 << 2;
+        QTest::newRow("two periods, neither most common") << words({u"clean", u"late"}) << 1 << 0;
+        QTest::newRow("one period unlike two") << words({u"clean", u"other", u"late"}) << 1 << 1;
     }
     void batchStatus()
     {
         QFETCH(QStringList, reports);
         QFETCH(int, status);
+        QFETCH(int, flags);
         Batch b;
+        const int year = check::reportingYear(QDate::currentDate());
         for (int i = 0; i < reports.size(); ++i) {
             const QString name = QStringLiteral("%1.xls").arg(i);
-            if (reports[i] == QStringLiteral("damaged"))
+            const QString& kind = reports[i];
+            if (kind == QStringLiteral("damaged"))
                 b.file(name, "\xD0\xCF\x11\xE0 damaged");
+            else if (kind == QStringLiteral("clean"))
+                b.report(name, cleanToday());
             else
-                b.report(name, cleanToday() << fixtures::Cell{1, 7, 2,
-                                                              reports[i] == QStringLiteral("other")
-                                                                  ? otherCode(3300789)
-                                                                  : QStringLiteral("23456719")});
+                b.report(name, cleanToday()
+                                   << fixtures::Cell{1, 7, 2, otherCode(kind.size() * 1000003)}
+                                   << fixtures::Cell{1, 5, 2, QString::number(kind == u"late" ? year - 1 : year)});
         }
         const Run r = b.run({QStringLiteral("--jobs"), QStringLiteral("2")});
         QCOMPARE(r.status, status);
+        QCOMPARE(r.out.count(QStringLiteral("\tпозначка\t")), flags);
         QVERIFY(QFile::exists(QDir(todaysOutDir(b.folder.path())).filePath(QStringLiteral("зведення.xls"))));
-        QVERIFY(QDir(todaysOutDir(b.folder.path())).entryList({QStringLiteral("*_log.xls")}).isEmpty());
     }
 
     void batchCannotRun_data()
