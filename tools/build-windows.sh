@@ -53,7 +53,7 @@ if in_zip != on_disk:
     sys.exit(f"build-windows: {zip_path} and {folder} differ: {sorted(set(in_zip) ^ set(on_disk))}")
 required = ['Brantovel.exe', 'brantovel-check.exe', 'Qt6Core.dll', 'Qt6Gui.dll', 'Qt6Widgets.dll',
             'libstdc++-6.dll', 'libgcc_s_seh-1.dll', 'libwinpthread-1.dll', 'platforms/qwindows.dll',
-            'styles/qwindowsvistastyle.dll', 'translations/qtbase_uk.qm', 'zvit.xls', 'elog.xls', 'readme.doc',
+            'styles/qwindowsvistastyle.dll', 'translations/qtbase_uk.qm', 'zvit.xls', 'elog.xls', 'zvedennya.xls', 'readme.doc',
             'GUOZ.bin', 'CMK.bin', 'KYIV.bin', 'ZFB.bin', 'MAYNO.bin', 'SR.bin']
 if os.path.exists('data/readme.html'):  # the instruction's HTML twin, where data/ ships it
     required.append('readme.html')
