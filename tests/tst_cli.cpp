@@ -477,8 +477,9 @@ private slots:
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("words");
         QTest::newRow("folder missing") << "no-folder"
-                                        << QStringLiteral("Теку зі звітами «%1» не знайдено.")
-                                               .arg(QDir::toNativeSeparators(QStringLiteral("/nonexistent/reports")));
+                                        // Windows makes the path absolute with its drive letter: "Z:\nonexistent\reports".
+                                        << QStringLiteral("%1» не знайдено.")
+                                               .arg(QDir::toNativeSeparators(QStringLiteral("nonexistent/reports")));
         QTest::newRow("log template missing") << "elog.xls"
                                               << "Не знайдено шаблон протоколу «";
         QTest::newRow("summary template missing") << "zvedennya.xls"
