@@ -64,6 +64,20 @@ QString cellLine(const Edit& e)
     return QStringLiteral("%1\t%2\t%3\t1\t%4").arg(e.sheet).arg(e.row).arg(e.col).arg(v);
 }
 
+// The lines of read_layout.py's output that start with `kind`, without it, sorted.
+QStringList layoutLines(const QString& file, const QString& kind)
+{
+    bool ok = false;
+    QStringList out;
+    for (const QString& l : lines(fixtures::runPython(QStringLiteral("read_layout.py"), {file}, &ok)))
+        if (l.startsWith(kind + u'\t'))
+            out << l.mid(kind.size() + 1);
+    if (!ok)
+        out << QStringLiteral("read_layout.py failed");
+    out.sort();
+    return out;
+}
+
 } // namespace
 
 class TestInterop : public QObject {
@@ -172,6 +186,59 @@ private slots:
                     QVERIFY2(expected.contains(d), qPrintable(c.name + QStringLiteral(": ") + d));
             }
         }
+    }
+
+    // A new cell takes the format of its row, else of its column (as typed into a spreadsheet).
+    void newCellsTakeRowElseColumnFormat()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("formats.xls"));
+        xls::Workbook wb = xls::Workbook::open(QStringLiteral(BRANTOVEL_FIXTURES_DIR "/row-column-format.xls"));
+        for (const auto& [row, col] : {std::pair{2, 4}, {3, 4}, {3, 2}})
+            wb.setText(0, row, col, QStringLiteral("нове"));
+        wb.save(out);
+        int ownRow = 0, ownColumn = 0;
+        for (const QString& l : layoutLines(out, QStringLiteral("xf"))) {
+            const QStringList f = l.split(u'\t'); // row, col, cell XF, row XF, column XF
+            if (f[0] == QStringLiteral("1"))
+                continue; // the fixture's own title
+            const int rowXf = f[3].toInt(), colXf = f[4].toInt();
+            ownRow += rowXf >= 0;
+            ownColumn += rowXf < 0 && colXf >= 0;
+            QCOMPARE(f[2].toInt(), rowXf >= 0 ? rowXf : colXf);
+        }
+        QCOMPARE(ownRow, 2);    // the formatted row wins over the formatted column in D3
+        QCOMPARE(ownColumn, 1); // D2
+    }
+
+    // A row the engine adds is as high as its wrapped text needs and its height is not marked as
+    // set by hand; texts that fit or do not wrap leave the template's height.
+    void newRowsFitWrappedTexts()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("heights.xls"));
+        xls::Workbook wb = xls::Workbook::open(QStringLiteral(BRANTOVEL_DATA_DIR "/elog.xls"));
+        const QString words = QStringLiteral("Невірно заповнено поле звіту про оренду. ").repeated(40);
+        wb.setText(0, 2, 4, QStringLiteral("Не заповнено: Контактний телефон."));
+        wb.setText(0, 3, 4, words.left(400));
+        wb.setText(0, 4, 4, words.left(1600));
+        wb.setText(0, 5, 5, words.left(400)); // the date column does not wrap
+        wb.setText(0, 6, 4, QStringLiteral("перший\nдругий\nтретій"));
+        wb.save(out);
+        QMap<int, int> height;
+        for (const QString& l : layoutLines(out, QStringLiteral("height"))) {
+            const QStringList f = l.split(u'\t'); // row, twips, set by hand
+            height[f[0].toInt()] = f[1].toInt();
+            if (f[0] != QStringLiteral("1"))
+                QCOMPARE(f[2], QStringLiteral("0"));
+        }
+        const int line = height[2];
+        QVERIFY2(line >= 255 && line <= 300, qPrintable(QString::number(line)));
+        QCOMPARE(height[5], line);
+        QCOMPARE(height[6], 3 * 255);
+        // 400 characters take 4 lines of the 21 cm column (LibreOffice fits them in 4), 1600 about 14.
+        QVERIFY2(height[3] >= 4 * 255 && height[3] <= 5 * 255, qPrintable(QString::number(height[3])));
+        QVERIFY2(height[4] >= 13 * 255 && height[4] <= 17 * 255, qPrintable(QString::number(height[4])));
     }
 };
 

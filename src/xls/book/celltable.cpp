@@ -1,9 +1,11 @@
 #include "celltable.h"
 
+#include "xls/book/rowheight.h"
 #include "xls/error.h"
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace xls::book {
 
@@ -119,6 +121,7 @@ private:
     uint16_t removeCovering(RowData& rd, uint16_t row, uint16_t col, uint16_t ixfe, std::vector<Unit>* replacement,
                             int64_t* refDelta) const;
     void fitRowRecords();
+    uint16_t newRowHeight(uint16_t row, const RowData& rd);
     void writePrefix(BuiltSheet& b, size_t blocks) const;
     void writeDimensions(QByteArray& out, const Record& r) const;
     void writeBlocks(BuiltSheet& b, const std::vector<uint16_t>& rowOrder) const;
@@ -133,6 +136,7 @@ private:
     std::map<uint16_t, RowData> m_rows;
     std::vector<const Record*> m_moved; // other records inside the table: they go after it
     Extent m_edited;
+    std::optional<RowFitter> m_fitter; // made for the first new row
 };
 
 // The cell table runs from the first ROW, cell or DBCELL record of the sheet's own to the last,
@@ -321,7 +325,7 @@ void CellTableWriter::fitRowRecords()
             put16(rec.data(), ROW);
             put16(rec.data() + 2, 16);
             put16(rec.data() + 4, rw);
-            put16(rec.data() + 10, m_sheet.defaultRowHeight);
+            put16(rec.data() + 10, newRowHeight(rw, rd));
             put16(rec.data() + 16, kRowFlagsDefault);
             put16(rec.data() + 18, kDefaultCellXf);
         }
@@ -334,6 +338,25 @@ void CellTableWriter::fitRowRecords()
         rd.ownRow = rec;
         rd.rowRec = nullptr;
     }
+}
+
+// A row the engine adds is as high as its wrapped texts need. Its height is not marked as set by
+// hand, so a spreadsheet program fits it anew when a cell of it changes.
+uint16_t CellTableWriter::newRowHeight(uint16_t row, const RowData& rd)
+{
+    std::vector<RowText> texts;
+    for (auto it = m_sheet.edits.lower_bound(editKey(row, 0)); it != m_sheet.edits.end() && editRow(it->first) == row;
+         ++it) {
+        const uint16_t col = editCol(it->first);
+        const auto unit = std::find_if(rd.units.begin(), rd.units.end(), [col](const Unit& u) { return u.col == col; });
+        if (it->second.text && !it->second.s.isEmpty() && unit != rd.units.end())
+            texts.push_back({col, u16(unit->body() + 4), &it->second.s});
+    }
+    if (texts.empty())
+        return m_sheet.defaultRowHeight;
+    if (!m_fitter)
+        m_fitter.emplace(m_book, m_recs);
+    return m_fitter->height(texts, m_sheet.defaultRowHeight);
 }
 
 void CellTableWriter::writeDimensions(QByteArray& out, const Record& r) const
