@@ -429,7 +429,10 @@ private slots:
             QCOMPARE(e.code(), ErrorCode::CellOutOfRange);
             QVERIFY2(e.message().contains(QStringLiteral("стовпець 300")), qPrintable(e.message()));
         }
+        QVERIFY_THROWS_EXCEPTION(xls::Error, wb.setHyperlink(0, 1, 257, QStringLiteral("zvit.xls")));
+        QVERIFY_THROWS_EXCEPTION(xls::Error, wb.setHyperlink(0, 1, 1, QString(1500, u'ж'), QString(501, u'я')));
         wb.setText(0, 1, 1, QString(32767, u'я'));
+        wb.setHyperlink(0, 1, 1, QString(2000, u'ж')); // the longest link still fits its record
         const QString out = tmp.filePath(QStringLiteral("limits.xls"));
         wb.save(out);
         QCOMPARE(structureFaults(out), QString());

@@ -41,6 +41,12 @@ void Book::SetNumber(int sheet, int row, int col, double value)
     m_book.setNumber(sheet - 1, row, col, value);
 }
 
+void Book::AddHyperlink(int sheet, int row, int col, const QString& address, const QString& subAddress)
+{
+    checkSheet(sheet);
+    m_book.setHyperlink(sheet - 1, row, col, address, subAddress);
+}
+
 int Book::lastCellRow(int sheet) const
 {
     checkSheet(sheet);

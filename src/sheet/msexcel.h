@@ -22,6 +22,10 @@ public:
     xls::CellValue Value(int sheet, int row, int col) const;
     void SetValue(int sheet, int row, int col, const QString& text);
     void SetNumber(int sheet, int row, int col, double value);
+    // Hyperlinks.Add: makes the cell a link to `address` (a file, relative to this workbook's folder,
+    // or empty for this workbook) at `subAddress` (e.g. "'Таблиця 2'!C7"); see
+    // xls::Workbook::setHyperlink.
+    void AddHyperlink(int sheet, int row, int col, const QString& address, const QString& subAddress);
     // SpecialCells(xlCellTypeLastCell).Row: the last row of the sheet holding a value or
     // formatting (1 for an empty sheet).
     int lastCellRow(int sheet) const;

@@ -1,6 +1,7 @@
 #include "workbook.h"
 
 #include "xls/book/book.h"
+#include "xls/book/hyperlinks.h"
 #include "xls/book/layout.h"
 #include "xls/book/readback.h"
 #include "xls/error.h"
@@ -201,6 +202,16 @@ void Workbook::setNumber(int sheet, int row, int col, double value)
 {
     d->checkCellForEdit(sheet, row, col);
     d->book.sheets[size_t(sheet)].edits[editKey(row - 1, col - 1)] = Edit{false, {}, value};
+    d->modified = true;
+}
+
+void Workbook::setHyperlink(int sheet, int row, int col, const QString& target, const QString& location)
+{
+    d->checkCellForEdit(sheet, row, col);
+    if (target.size() + location.size() > kMaxLinkChars || target.contains(QChar(0)) || location.contains(QChar(0)))
+        throw makeError(ErrorCode::Unsupported, d->book.path,
+                        QStringLiteral("Посилання довше за %1 символів.").arg(kMaxLinkChars));
+    d->book.sheets[size_t(sheet)].links[editKey(row - 1, col - 1)] = Link{target, location};
     d->modified = true;
 }
 

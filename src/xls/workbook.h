@@ -51,6 +51,17 @@ public:
     // Replace whatever the cell holds by a text (or a number), keeping the cell's format.
     void setText(int sheet, int row, int col, const QString& text);
     void setNumber(int sheet, int row, int col, double value);
+    // Makes the cell a hyperlink; the cell keeps its value and format. `target` is the file the
+    // link opens: a path relative to this workbook's folder ("zvit.xls", "../zvit.xls"), so that the
+    // link still works when the folder is moved, or an absolute path; empty for a place in this
+    // workbook. Folders are written with '\' as on Windows, whichever separator the path uses.
+    // `location` is the place in the target in Excel's form, e.g. "'Таблиця 2'!C7" (a sheet name in
+    // single quotes, a quote inside it doubled); empty for the file as such. Excel and LibreOffice
+    // open the target at the location on a click (a link on a cell with no value LibreOffice drops).
+    // The link replaces one the cell had, from the file or from an earlier call. Throws xls::Error
+    // when the cell is outside the sheet or target and location have together more than 2000
+    // characters.
+    void setHyperlink(int sheet, int row, int col, const QString& target, const QString& location = {});
     bool isModified() const;
 
     // The whole file with the edits applied. Throws xls::Error when the workbook cannot be written safely.

@@ -35,6 +35,13 @@ struct Edit {
     double num;
 };
 
+// A hyperlink to set on a cell: a file (relative to the workbook's folder, or absolute; empty for
+// this workbook) and a place in it, such as 'Sheet'!C7.
+struct Link {
+    QString target;
+    QString location;
+};
+
 struct ColInfo {
     uint16_t first, last, ixfe;
 };
@@ -52,6 +59,10 @@ struct Sheet {
     std::vector<ColInfo> colInfo;
     uint16_t defaultRowHeight = 0x00FF;
     std::map<uint32_t, Edit> edits; // key: editKey(row0, col0)
+    std::map<uint32_t, Link> links; // hyperlinks to set, by the same key
+
+    // Whether saving writes the sheet anew.
+    bool changed() const { return !edits.empty() || !links.empty(); }
 
     // The cell read at 0-based (row, col), or null.
     const CellRec* find(size_t row0, uint16_t col0) const;

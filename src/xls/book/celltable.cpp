@@ -1,5 +1,6 @@
 #include "celltable.h"
 
+#include "xls/book/hyperlinks.h"
 #include "xls/book/rowheight.h"
 #include "xls/error.h"
 
@@ -125,6 +126,7 @@ private:
     void writePrefix(BuiltSheet& b, size_t blocks) const;
     void writeDimensions(QByteArray& out, const Record& r) const;
     void writeBlocks(BuiltSheet& b, const std::vector<uint16_t>& rowOrder) const;
+    void writeTail(BuiltSheet& b) const;
 
     const Book& m_book;
     const Sheet& m_sheet;
@@ -361,6 +363,10 @@ uint16_t CellTableWriter::newRowHeight(uint16_t row, const RowData& rd)
 
 void CellTableWriter::writeDimensions(QByteArray& out, const Record& r) const
 {
+    if (m_edited.rwMac == 0) { // no cell edited: the used range stays
+        appendRecord(out, r);
+        return;
+    }
     QByteArray body(r.data, r.len);
     uint32_t mic = u32(r.data), mac = u32(r.data + 4);
     uint16_t cmic = u16(r.data + 8), cmac = u16(r.data + 10);
@@ -443,6 +449,24 @@ void CellTableWriter::writeBlocks(BuiltSheet& b, const std::vector<uint16_t>& ro
     }
 }
 
+// The records after the cell table, with the new hyperlinks in their place; a link the sheet had on
+// a cell that gets a new one is dropped.
+void CellTableWriter::writeTail(BuiltSheet& b) const
+{
+    const size_t place = m_sheet.links.empty() ? m_recs.size() : hlinkPlace(m_recs, m_tEnd);
+    for (size_t k = m_tEnd; k < m_recs.size(); ++k) {
+        if (k == place)
+            for (const auto& [key, link] : m_sheet.links)
+                b.bytes.append(hlinkRecord(uint16_t(editRow(key)), editCol(key), link));
+        if (linkReplaced(m_recs[k], m_sheet)) {
+            if (k + 1 < m_recs.size() && isLinkTooltip(m_recs[k + 1]))
+                ++k;
+            continue;
+        }
+        appendRecord(b.bytes, m_recs[k]);
+    }
+}
+
 BuiltSheet CellTableWriter::write(int64_t* refDelta)
 {
     findTable();
@@ -462,8 +486,7 @@ BuiltSheet CellTableWriter::write(int64_t* refDelta)
     writeBlocks(b, rowOrder);
     for (const Record* r : m_moved)
         appendRecord(b.bytes, *r);
-    for (size_t k = m_tEnd; k < m_recs.size(); ++k)
-        appendRecord(b.bytes, m_recs[k]);
+    writeTail(b);
     if (b.indexData >= 0) {
         char* p = b.bytes.data() + b.indexData;
         put32(p + 4, rowOrder.empty() ? 0 : rowOrder.front());

@@ -114,8 +114,8 @@ QByteArray buildStream(const Book& book)
     std::vector<BuiltSheet> built;
     built.reserve(book.sheets.size());
     for (size_t si = 0; si < book.sheets.size(); ++si)
-        built.push_back(book.sheets[si].edits.empty() ? copySheet(book, book.sheets[si])
-                                                      : rebuildSheet(book, si, strings, &refDelta));
+        built.push_back(book.sheets[si].changed() ? rebuildSheet(book, si, strings, &refDelta)
+                                                  : copySheet(book, book.sheets[si]));
 
     QByteArray out;
     out.reserve(book.stream.size() + 64 * qsizetype(strings.added.size()) + 4096);

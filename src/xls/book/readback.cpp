@@ -52,10 +52,10 @@ void compareSheet(const Book& book, const Sheet& sh, const Book& back, const She
 
 void checkReadBack(const Book& book, const QByteArray& file)
 {
-    // Only the edited sheets are read again: the others were copied byte for byte.
+    // Only the sheets written anew are read again: the others were copied byte for byte.
     std::vector<bool> edited;
     for (const Sheet& sh : book.sheets)
-        edited.push_back(!sh.edits.empty());
+        edited.push_back(sh.changed());
     Book back;
     try {
         back = readBook(CompoundFile::parse(file, book.path), book.path, edited);
@@ -68,7 +68,7 @@ void checkReadBack(const Book& book, const QByteArray& file)
         const Sheet& sh = book.sheets[si];
         if (back.sheets[si].name != sh.name)
             throw failure(book, QStringLiteral("назва аркуша"));
-        if (!sh.edits.empty())
+        if (sh.changed())
             compareSheet(book, sh, back, back.sheets[si]);
     }
 }
