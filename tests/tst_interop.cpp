@@ -1,6 +1,7 @@
 // What the engine writes, read back by two independent readers: python3-xlrd and LibreOffice.
 #include "fixtures.h"
 #include "childprocess.h"
+#include "log/log.h"
 #include "structure.h"
 #include "xls/workbook.h"
 
@@ -76,6 +77,12 @@ QStringList layoutLines(const QString& file, const QString& kind)
         out << QStringLiteral("read_layout.py failed");
     out.sort();
     return out;
+}
+
+// A log column text ("C", "27") as the column number.
+int columnNumber(const QString& text)
+{
+    return text.size() == 1 && text.at(0) >= u'A' && text.at(0) <= u'Z' ? text.at(0).unicode() - u'A' + 1 : text.toInt();
 }
 
 } // namespace
@@ -186,6 +193,64 @@ private slots:
                     QVERIFY2(expected.contains(d), qPrintable(c.name + QStringLiteral(": ") + d));
             }
         }
+    }
+
+    // The hyperlinks the engine writes, as xlrd and LibreOffice (its flat ODF export) resolve them:
+    // "row\tcolumn\tfile#location". The log of a check links every finding's sheet name to its cell
+    // in the report beside it; a link set again replaces the old one, also on a cell not edited.
+    void hyperlinksReadBack_data()
+    {
+        QTest::addColumn<bool>("check");
+        QTest::newRow("findings of a check") << true;
+        QTest::newRow("links replaced, set on unedited cells") << false;
+    }
+    void hyperlinksReadBack()
+    {
+        QFETCH(bool, check);
+        fixtures::Workspace ws;
+        QString file = ws.path(QStringLiteral("zvit_log.xls"));
+        QStringList expected, inLibreOffice; // LibreOffice writes a link inside the workbook its own way
+        if (check) {
+            ws.makeReport({}, QStringLiteral(BRANTOVEL_DATA_DIR "/sample/zvit.xls"));
+            QVERIFY(!ws.check().isEmpty());
+            const xls::Workbook log = xls::Workbook::open(file);
+            for (int r = 2; r <= log.lastUsedRow(0); ++r)
+                expected << QStringLiteral("%1\t1\t%2#%3")
+                                .arg(r)
+                                .arg(ws.path(QStringLiteral("zvit.xls")),
+                                     findings::findingLocation(log.cell(0, r, 1).text, log.cell(0, r, 2).text.toInt(),
+                                                               columnNumber(log.cell(0, r, 3).text)));
+        } else {
+            file = ws.path(QStringLiteral("links.xls"));
+            xls::Workbook first = xls::Workbook::open(ws.path(QStringLiteral("elog.xls")));
+            first.setText(0, 2, 1, QStringLiteral("Таблиця 2"));
+            first.setHyperlink(0, 2, 1, QStringLiteral("zvit.xls"), QStringLiteral("'Таблиця 2'!C7"));
+            first.setText(0, 3, 4, QStringLiteral("повідомлення"));
+            first.setHyperlink(0, 3, 4, QStringLiteral("zvit.xls"));
+            first.save(file);
+            xls::Workbook again = xls::Workbook::open(file);
+            again.setHyperlink(0, 2, 1, QStringLiteral("../zvit.xls"), QStringLiteral("'Таблиця 3'!D9"));
+            again.setHyperlink(0, 1, 2, QString(), QStringLiteral("'Протокол'!E1"));
+            again.setHyperlink(0, 3, 4, QStringLiteral("звіт ґ.xls"), QString());
+            again.save();
+            const QString up = QFileInfo(ws.dir()).absolutePath();
+            expected << QStringLiteral("2\t1\t%1/zvit.xls#'Таблиця 3'!D9").arg(up)
+                     << QStringLiteral("3\t4\t%1#").arg(ws.path(QStringLiteral("звіт ґ.xls")));
+            inLibreOffice = expected;
+            expected << QStringLiteral("1\t2\t#'Протокол'!E1");
+            inLibreOffice << QStringLiteral("1\t2\t#Протокол.E1");
+        }
+        if (check)
+            inLibreOffice = expected;
+        expected.sort();
+        inLibreOffice.sort();
+        QCOMPARE(fixtures::structureProblems(file).join(u'\n'), QString());
+        QCOMPARE(layoutLines(file, QStringLiteral("link")), expected);
+        const QString fods = QDir(ws.dir()).filePath(QStringLiteral("fods"));
+        QVERIFY(fixtures::convertWithLibreOffice({file}, fods, QStringLiteral("fods")));
+        QCOMPARE(layoutLines(QDir(fods).filePath(QFileInfo(file).completeBaseName() + QStringLiteral(".fods")),
+                             QStringLiteral("link")),
+                 inLibreOffice);
     }
 
     // A new cell takes the format of its row, else of its column (as typed into a spreadsheet).

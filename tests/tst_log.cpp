@@ -24,6 +24,29 @@ private slots:
         QCOMPARE(findings::columnText(col), text);
     }
 
+    void findingLocation_data()
+    {
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("location");
+        QTest::newRow("cell") << "Таблиця 2" << 7 << 3 << "'Таблиця 2'!C7";
+        QTest::newRow("whole sheet") << "Загальні дані" << 0 << 0 << "'Загальні дані'!A1";
+        QTest::newRow("whole row") << "Таблиця 3" << 12 << 0 << "'Таблиця 3'!A12";
+        QTest::newRow("past Z") << "T" << 2 << 27 << "'T'!AA2";
+        QTest::newRow("last column") << "T" << 65536 << 256 << "'T'!IV65536";
+        QTest::newRow("outside the sheet") << "T" << 70000 << -3 << "'T'!A1";
+        QTest::newRow("quote and blanks kept") << " Ба'за " << 5 << 1 << "' Ба''за '!A5";
+    }
+    void findingLocation()
+    {
+        QFETCH(QString, sheet);
+        QFETCH(int, row);
+        QFETCH(int, col);
+        QFETCH(QString, location);
+        QCOMPARE(findings::findingLocation(sheet, row, col), location);
+    }
+
     void layout()
     {
         fixtures::Workspace ws;

@@ -122,6 +122,7 @@ QString SheetContext::printed(long double v) const
 void Checker::useLog(std::shared_ptr<sheet::Book> book)
 {
     log.WBLog = std::move(book);
+    log.report = WBNew ? WBNew->FullName() : QString();
     log.rowlog = log.WBLog->lastCellRow(1) + 1;
     firstFindingRow = log.rowlog;
 }

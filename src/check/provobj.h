@@ -157,7 +157,8 @@ public:
     ReferenceLists& lists() { return m_lists; }
 
 private:
-    // Takes the open log and sets the row of the first finding after the template's used range.
+    // Takes the open log, links its findings to WBNew (opened first) and sets the row of the first
+    // finding after the template's used range.
     void useLog(std::shared_ptr<sheet::Book> book);
     // Walks the sheets of WBNew in workbook order, each to the rules of its kind, and reconciles Table 1.
     void walk();

@@ -1,5 +1,8 @@
 #include "log.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace findings {
 
 QString columnText(int col)
@@ -9,6 +12,21 @@ QString columnText(int col)
     if (col >= 1 && col <= 26)
         return QString(QChar(u'A' + (col - 1)));
     return QString::number(col);
+}
+
+QString findingLocation(const QString& sheetName, int row, int col)
+{
+    constexpr int kRows = 65536, kCols = 256;
+    if (row < 1 || row > kRows)
+        row = 1;
+    if (col < 1 || col > kCols)
+        col = 1;
+    QString letters;
+    for (int c = col; c > 0; c = (c - 1) / 26)
+        letters.prepend(QChar(u'A' + (c - 1) % 26));
+    QString quoted = sheetName;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    return QStringLiteral("'%1'!%2%3").arg(quoted, letters).arg(row);
 }
 
 namespace {
@@ -30,6 +48,11 @@ void FindingsLog::Log(const QString& tabsheetname, const QString& comment, int r
                                      "вміщує аркуш Excel. Виправте наведені помилки у звіті та повторіть перевірку")
                           .arg(65536 - 1));
     WBLog->SetValue(1, rowlog, 1, fitCell(tabsheetname));
+    // The sheet name carries the link: it is in every finding (row and column may be empty) and
+    // is the widest of the three cells that name the place.
+    if (!report.isEmpty())
+        WBLog->AddHyperlink(1, rowlog, 1, QFileInfo(WBLog->FullName()).dir().relativeFilePath(report),
+                            findingLocation(tabsheetname, row, col));
     if (row != 0)
         WBLog->SetValue(1, rowlog, 2, QString::number(row));
     if (col != 0)

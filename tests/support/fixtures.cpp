@@ -128,21 +128,24 @@ QByteArray runPython(const QString& script, const QStringList& args, bool* ok)
 
 namespace fixtures {
 
-bool convertToCsv(const QStringList& files, const QString& outDir)
+bool convertWithLibreOffice(const QStringList& files, const QString& outDir, const QString& filter)
 {
     // With no file to convert, soffice would start and wait for one.
     if (files.isEmpty()) {
-        qWarning("convertToCsv: no file to convert");
+        qWarning("convertWithLibreOffice: no file to convert");
         return false;
     }
-    const ProcessResult r = runSoffice(
-        QStringList{QStringLiteral("--convert-to"),
-                    QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1"),
-                    QStringLiteral("--outdir"), outDir} +
-        files);
+    const ProcessResult r =
+        runSoffice(QStringList{QStringLiteral("--convert-to"), filter, QStringLiteral("--outdir"), outDir} + files);
     if (!r.ok)
         qWarning().noquote() << r.failure;
     return r.ok;
+}
+
+bool convertToCsv(const QStringList& files, const QString& outDir)
+{
+    return convertWithLibreOffice(
+        files, outDir, QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1"));
 }
 
 namespace {

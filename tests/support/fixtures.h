@@ -80,6 +80,8 @@ QByteArray runPython(const QString& script, const QStringList& args, bool* ok);
 
 namespace fixtures {
 
+// Converts files with LibreOffice in one call to the format `filter` names ("fods", "pdf", ...).
+bool convertWithLibreOffice(const QStringList& files, const QString& outDir, const QString& filter);
 // Converts workbooks to CSV with LibreOffice in one call (every sheet to NAME-SHEET.csv in outDir).
 bool convertToCsv(const QStringList& files, const QString& outDir);
 // The CSV files LibreOffice wrote for one workbook, by sheet name.
