@@ -277,7 +277,8 @@ private slots:
     }
 
     // A row the engine adds is as high as its wrapped text needs and its height is not marked as
-    // set by hand; texts that fit or do not wrap leave the template's height.
+    // set by hand; texts that fit or do not wrap leave the template's height. A row written again
+    // grows for a longer text, never shrinks, and keeps a height set by hand.
     void newRowsFitWrappedTexts()
     {
         QTemporaryDir dir;
@@ -304,6 +305,18 @@ private slots:
         // 400 characters take 4 lines of the 21 cm column (LibreOffice fits them in 4), 1600 about 14.
         QVERIFY2(height[3] >= 4 * 255 && height[3] <= 5 * 255, qPrintable(QString::number(height[3])));
         QVERIFY2(height[4] >= 13 * 255 && height[4] <= 17 * 255, qPrintable(QString::number(height[4])));
+
+        xls::Workbook again = xls::Workbook::open(out);
+        again.setText(0, 1, 4, words.left(400)); // the header row's height is set by hand
+        again.setText(0, 2, 4, words.left(400));
+        again.setText(0, 6, 4, QStringLiteral("коротко"));
+        again.save();
+        QMap<int, int> before = height;
+        for (const QString& l : layoutLines(out, QStringLiteral("height")))
+            height[l.section(u'\t', 0, 0).toInt()] = l.section(u'\t', 1, 1).toInt();
+        QCOMPARE(height[1], before[1]);
+        QCOMPARE(height[2], before[3]);
+        QCOMPARE(height[6], before[6]);
     }
 };
 

@@ -22,6 +22,8 @@ constexpr uint8_t kPtgExp = 0x01, kPtgTbl = 0x02;
 constexpr size_t kRowsPerBlock = 32;
 constexpr uint16_t kDefaultCellXf = 0x0F;     // the cell format of the Normal style
 constexpr uint16_t kRowFlagsDefault = 0x0100; // ROW flags: bit 8 is always set
+constexpr uint16_t kRowHeightByHand = 0x0060; // ROW flags: hidden, or height set by hand
+constexpr uint16_t kRowHeightMask = 0x7FFF;   // ROW height: twips; bit 15 marks the default height
 
 // A cell record as it goes into the new table: copied from the old stream together with the
 // records that belong to it, or made here.
@@ -122,7 +124,7 @@ private:
     uint16_t removeCovering(RowData& rd, uint16_t row, uint16_t col, uint16_t ixfe, std::vector<Unit>* replacement,
                             int64_t* refDelta) const;
     void fitRowRecords();
-    uint16_t newRowHeight(uint16_t row, const RowData& rd);
+    uint16_t rowHeight(uint16_t row, const RowData& rd, uint16_t minimum);
     void writePrefix(BuiltSheet& b, size_t blocks) const;
     void writeDimensions(QByteArray& out, const Record& r) const;
     void writeBlocks(BuiltSheet& b, const std::vector<uint16_t>& rowOrder) const;
@@ -138,7 +140,7 @@ private:
     std::map<uint16_t, RowData> m_rows;
     std::vector<const Record*> m_moved; // other records inside the table: they go after it
     Extent m_edited;
-    std::optional<RowFitter> m_fitter; // made for the first new row
+    std::optional<RowFitter> m_fitter; // made for the first row with a text
 };
 
 // The cell table runs from the first ROW, cell or DBCELL record of the sheet's own to the last,
@@ -322,12 +324,20 @@ void CellTableWriter::fitRowRecords()
             rec = QByteArray(rd.rowRec, 4 + u16(rd.rowRec + 2));
             mic = u16(rec.constData() + 6);
             mac = u16(rec.constData() + 8);
+            // A row whose height was not set by hand (nor hidden) grows to show a new wrapped text;
+            // it never shrinks, as its other cells may need the height it has.
+            if (rec.size() >= 20 && !(u16(rec.constData() + 16) & kRowHeightByHand)) {
+                const uint16_t had = u16(rec.constData() + 10) & kRowHeightMask;
+                const uint16_t need = rowHeight(rw, rd, had);
+                if (need > had)
+                    put16(rec.data() + 10, need);
+            }
         } else {
             rec = QByteArray(20, '\0');
             put16(rec.data(), ROW);
             put16(rec.data() + 2, 16);
             put16(rec.data() + 4, rw);
-            put16(rec.data() + 10, newRowHeight(rw, rd));
+            put16(rec.data() + 10, rowHeight(rw, rd, m_sheet.defaultRowHeight));
             put16(rec.data() + 16, kRowFlagsDefault);
             put16(rec.data() + 18, kDefaultCellXf);
         }
@@ -342,9 +352,10 @@ void CellTableWriter::fitRowRecords()
     }
 }
 
-// A row the engine adds is as high as its wrapped texts need. Its height is not marked as set by
-// hand, so a spreadsheet program fits it anew when a cell of it changes.
-uint16_t CellTableWriter::newRowHeight(uint16_t row, const RowData& rd)
+// The height a row needs for the wrapped texts written into it, at least `minimum`. A row the
+// engine adds takes it without marking it as set by hand, so a spreadsheet program fits the row
+// anew when a cell of it changes.
+uint16_t CellTableWriter::rowHeight(uint16_t row, const RowData& rd, uint16_t minimum)
 {
     std::vector<RowText> texts;
     for (auto it = m_sheet.edits.lower_bound(editKey(row, 0)); it != m_sheet.edits.end() && editRow(it->first) == row;
@@ -355,10 +366,10 @@ uint16_t CellTableWriter::newRowHeight(uint16_t row, const RowData& rd)
             texts.push_back({col, u16(unit->body() + 4), &it->second.s});
     }
     if (texts.empty())
-        return m_sheet.defaultRowHeight;
+        return minimum;
     if (!m_fitter)
         m_fitter.emplace(m_book, m_recs);
-    return m_fitter->height(texts, m_sheet.defaultRowHeight);
+    return m_fitter->height(texts, minimum);
 }
 
 void CellTableWriter::writeDimensions(QByteArray& out, const Record& r) const
