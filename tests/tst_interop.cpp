@@ -82,7 +82,8 @@ QStringList layoutLines(const QString& file, const QString& kind)
 // A log column text ("C", "27") as the column number.
 int columnNumber(const QString& text)
 {
-    return text.size() == 1 && text.at(0) >= u'A' && text.at(0) <= u'Z' ? text.at(0).unicode() - u'A' + 1 : text.toInt();
+    return text.size() == 1 && text.at(0) >= u'A' && text.at(0) <= u'Z' ? text.at(0).unicode() - u'A' + 1
+                                                                        : text.toInt();
 }
 
 } // namespace

@@ -177,8 +177,7 @@ bool linkReplaced(const Record& r, const Sheet& sh)
     if (r.type != HLINK || r.depth != 1 || r.len < 8 || sh.links.empty())
         return false;
     const uint16_t row = u16(r.data), col = u16(r.data + 4);
-    return row == u16(r.data + 2) && col == u16(r.data + 6) && col < kMaxCols &&
-           sh.links.count(editKey(row, col)) > 0;
+    return row == u16(r.data + 2) && col == u16(r.data + 6) && col < kMaxCols && sh.links.count(editKey(row, col)) > 0;
 }
 
 bool isLinkTooltip(const Record& r)
