@@ -408,6 +408,14 @@ private slots:
                                         QStringLiteral("Не заповнено: Контактний телефон.")}}));
 
 #ifndef Q_OS_WIN // python3-xlrd is Linux's: the Windows build, run under wine, cannot hand it its paths
+        // From the results folder, the log's finding links to its cell in the report.
+        bool ok = false;
+        const QString layout = QString::fromUtf8(fixtures::runPython(
+            QStringLiteral("read_layout.py"), {QDir(outDir).filePath(QStringLiteral("2-findings_log.xls"))}, &ok));
+        QVERIFY2(layout.startsWith(QStringLiteral("link\t2\t1\t%1#'Загальні дані'!B33\n")
+                                       .arg(b.path(QStringLiteral("2-findings.xls")))),
+                 qPrintable(layout.left(300)));
+
         // The summary as another reader sees it.
         const QMap<QString, QString> cells = xlrdCells(summary);
         QVERIFY(cells.value(QStringLiteral("0:2:1"))
