@@ -5,8 +5,9 @@
   xf<TAB>row<TAB>col<TAB>cell<TAB>row<TAB>column   the format (XF) of a cell with a value, of its
                                               row and of its column (-1: none of its own)
   height<TAB>row<TAB>twips<TAB>custom         a row's height and whether it was set by hand
-For an .xls file the reader is xlrd; for a flat ODF file that LibreOffice converted a workbook to,
-it is the text links LibreOffice wrote (links only)."""
+For an .xls file the reader is xlrd (it drops the "..\\" steps of a relative link whose path is
+not plain ASCII, so tests give such links ASCII names); for a flat ODF file that LibreOffice
+converted a workbook to, it is the text links LibreOffice wrote (links only)."""
 import os
 import sys
 import urllib.parse
