@@ -415,6 +415,12 @@ private slots:
         QVERIFY2(layout.startsWith(QStringLiteral("link\t2\t1\t%1#'Загальні дані'!B33\n")
                                        .arg(b.path(QStringLiteral("2-findings.xls")))),
                  qPrintable(layout.left(300)));
+        // So does the summary's, on the sheet of every finding.
+        const QString summaryLinks = QString::fromUtf8(
+            fixtures::runPython(QStringLiteral("read_layout.py"), {summary, QStringLiteral("1")}, &ok));
+        QVERIFY2(summaryLinks.startsWith(QStringLiteral("link\t2\t2\t%1#'Загальні дані'!B33\n")
+                                             .arg(b.path(QStringLiteral("2-findings.xls")))),
+                 qPrintable(summaryLinks.left(300)));
 
         // The summary as another reader sees it.
         const QMap<QString, QString> cells = xlrdCells(summary);

@@ -1,6 +1,7 @@
 #include "batchrun.h"
 
 #include "check/lists.h"
+#include "log/log.h"
 #include "sheet/msexcel.h"
 #include "xls/error.h"
 
@@ -286,11 +287,20 @@ void flag(QList<BatchReport>& reports)
     }
 }
 
+// The log writes a column as its letter up to Z and as its number past it.
+int columnNumber(const QString& text)
+{
+    if (text.size() == 1 && text[0] >= u'A' && text[0] <= u'Z')
+        return text[0].unicode() - u'A' + 1;
+    return text.toInt();
+}
+
 // The summary workbook while the reports come in.
 class Summary {
 public:
-    Summary(sheet::MSExcel& Excel, const QString& templatePath, const QString& path)
+    Summary(sheet::MSExcel& Excel, const QString& templatePath, const QString& path, const QString& reportsFolder)
         : m_book(Excel.AddWorkBook(templatePath, path))
+        , m_reports(QFileInfo(path).dir().relativeFilePath(reportsFolder))
     {
         if (m_book->SheetsCount() < 2)
             throw BatchFailure(QStringLiteral("Шаблон зведення «%1» має менше двох аркушів").arg(native(templatePath)));
@@ -320,6 +330,11 @@ public:
             }
             text(2, m_findingRow, kFindingFile, r.file);
             text(2, m_findingRow, kFindingSheet, f.sheet);
+            // As in the log, the sheet name opens the report at the finding's cell; the link is
+            // relative, so it still works when the folder of reports is moved with its results.
+            if (!f.sheet.isEmpty())
+                m_book->AddHyperlink(2, m_findingRow, kFindingSheet, QDir(m_reports).filePath(r.file),
+                                     findings::findingLocation(f.sheet, f.row.toInt(), columnNumber(f.column)));
             if (const int n = f.row.toInt(); n > 0)
                 m_book->SetNumber(2, m_findingRow, kFindingRow, n);
             text(2, m_findingRow, kFindingColumn, f.column);
@@ -349,6 +364,7 @@ private:
     }
 
     std::shared_ptr<sheet::Book> m_book;
+    QString m_reports; // the folder of reports, relative to the summary's folder
     int m_firstReportRow = 0, m_findingRow = 0, m_omitted = 0;
 };
 
@@ -379,7 +395,7 @@ BatchResult BatchRun::run()
             throw BatchFailure(QStringLiteral("У теці «%1» немає файлів .xls").arg(native(m_options.folder)));
         result.outDir = prepareOutDir(m_options, m_env.clock().date());
         result.summary = QDir(result.outDir).filePath(QStringLiteral("зведення.xls"));
-        summary.emplace(Excel, summaryTemplate, result.summary);
+        summary.emplace(Excel, summaryTemplate, result.summary, QDir(m_options.folder).absolutePath());
         if (files.size() > summary->reportRoom())
             throw BatchFailure(QStringLiteral("У теці «%1» %2 файлів .xls, а зведення вміщує не більше %3")
                                    .arg(native(m_options.folder))

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Prints what another reader sees of a workbook's first sheet besides its values, one item a line
+"""Prints what another reader sees of a workbook's first sheet (of sheet N, 0-based, with a second
+argument N; .xls only) besides its values, one item a line
 (rows and columns 1-based):
   link<TAB>row<TAB>col<TAB>target#location   a hyperlink (a file target as an absolute path)
   xf<TAB>row<TAB>col<TAB>cell<TAB>row<TAB>column   the format (XF) of a cell with a value, of its
@@ -14,9 +15,9 @@ import urllib.parse
 import xml.etree.ElementTree as ET
 
 
-def from_xls(path):
+def from_xls(path, index=0):
     import xlrd
-    sheet = xlrd.open_workbook(path, formatting_info=True).sheet_by_index(0)
+    sheet = xlrd.open_workbook(path, formatting_info=True).sheet_by_index(index)
     for h in sheet.hyperlink_list:
         target = h.url_or_path or ""
         if isinstance(target, bytes):
@@ -57,5 +58,5 @@ def from_fods(path):
         r += int(row.get(table + "number-rows-repeated", "1")) - 1
 
 
-items = from_fods(sys.argv[1]) if sys.argv[1].endswith(".fods") else from_xls(sys.argv[1])
+items = from_fods(sys.argv[1]) if sys.argv[1].endswith(".fods") else from_xls(sys.argv[1], int(sys.argv[2]) if len(sys.argv) > 2 else 0)
 sys.stdout.buffer.write("".join(line + "\n" for line in items).encode("utf-8"))
