@@ -3,6 +3,10 @@
 #include "validate/readings.h"
 
 #include <QTest>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <vector>
 
 using namespace validate;
 
@@ -160,6 +164,52 @@ private slots:
             QVERIFY(*generalRoundTrip(v) == lenientNumber(printedNumber(v, u','), u','));
         }
         QVERIFY(!generalRoundTrip(std::numeric_limits<double>::infinity()));
+    }
+
+    // The general text of doubles, built from their digits without printf, against printf's 15
+    // significant digits laid out by the format's rules, on amounts, halfway cases and random bits.
+    void generalTextAgainstPrintf()
+    {
+        auto reference = [](double v) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%.14e", v);
+            QString s = QString::fromLatin1(buf);
+            const bool negative = s.startsWith(u'-');
+            const qsizetype e = s.indexOf(u'e');
+            const int exponent = s.mid(e + 1).toInt();
+            QString digits = s.mid(negative ? 1 : 0, e - (negative ? 1 : 0)).remove(u'.');
+            while (digits.size() > 1 && digits.endsWith(u'0'))
+                digits.chop(1);
+            QString out;
+            if (exponent >= 15 || exponent < -5)
+                out = digits.left(1) + (digits.size() > 1 ? QStringLiteral(".") + digits.mid(1) : QString()) + u'E' +
+                      (exponent < 0 ? u'-' : u'+') + QStringLiteral("%1").arg(std::abs(exponent), 2, 10, QChar(u'0'));
+            else if (exponent < 0)
+                out = QStringLiteral("0.") + QString(-exponent - 1, u'0') + digits;
+            else
+                out = digits.left(exponent + 1).leftJustified(exponent + 1, u'0') +
+                      (digits.size() > exponent + 1 ? QStringLiteral(".") + digits.mid(exponent + 1) : QString());
+            return negative && v != 0 ? QStringLiteral("-") + out : out;
+        };
+        std::vector<double> values = {123456789012345.5, 123456789012346.5, 1000000000000005.0, 2999999999999995.0,
+                                      0.30000000000000004, 9.999999999999995e-5, 99999999999999.995, 1e15 - 0.5,
+                                      5e-324, 1.7976931348623157e308, -2.5e-6, 1e-5, 1e-6};
+        uint64_t seed = 2024;
+        auto next = [&seed] { return seed = seed * 6364136223846793005ULL + 1442695040888963407ULL; };
+        for (int i = 0; i < 40000; ++i) {
+            const uint64_t r = next();
+            values.push_back(double(int64_t(r >> 16) % 1000000000000LL) / std::pow(10.0, int(r % 16))); // amounts
+            values.push_back(std::bit_cast<double>(next()));                                                // any bits
+            values.push_back(double((next() >> 12) | 1) / 2 + double(r % 3) * 0.25);                        // halves
+        }
+        for (double v : values) {
+            if (!std::isfinite(v))
+                continue;
+            const QString expected = reference(v);
+            QCOMPARE(formatGeneral(v, u'.'), expected);
+            QCOMPARE(double(*generalRoundTrip(v)), double(lenientNumber(expected, u'.')));
+            QVERIFY(*generalRoundTrip(v) == lenientNumber(expected, u'.'));
+        }
     }
 
     void setCorrectFloatStr()
