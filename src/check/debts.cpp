@@ -24,7 +24,7 @@ public:
             sums();
             debtorMatch();
             st.table3 = true;
-            strictWhole(ctx.text(r, col3num)); // read only to fail the row when it is no whole number
+            ctx.strictWhole(r, col3num); // read only to fail the row when it is no whole number
             debtorCode();
         } else {
             debtorMatch();
@@ -41,7 +41,7 @@ public:
         countPairs();
         strictAt(col3pogash); // no rule compares it: read only to fail the row when it is no number
         breakdown();
-        if (rawNumber(ctx.raw(r, col3pogash_zv), ctx.dec()) > rawNumber(ctx.raw(r, col3pogash), ctx.dec()))
+        if (ctx.rawNumber(r, col3pogash_zv) > ctx.rawNumber(r, col3pogash))
             ctx.log(QStringLiteral("Невірно заповнено: Погашено заборгованості.Всього."), r, col3pogash);
     }
 
@@ -56,7 +56,7 @@ private:
 
     void runningNumber()
     {
-        if (lenientWhole(ctx.text(r, col3num)) != r - 6)
+        if (ctx.whole(r, col3num) != r - 6)
             ctx.log(kWrongRunningNumber, r, col3num);
     }
 
@@ -102,7 +102,7 @@ private:
                                    {col3kilk, col3vik, false},           {col3kilk_zv, col3vik_zv, false}};
         for (const Rel& rel : rels) {
             const bool less = rel.amount ? ctx.lenient(r, rel.left) < ctx.lenient(r, rel.right)
-                                         : lenientWhole(ctx.text(r, rel.left)) < lenientWhole(ctx.text(r, rel.right));
+                                         : ctx.whole(r, rel.left) < ctx.whole(r, rel.right);
             if (less)
                 ctx.log(QStringLiteral("Не виконується умова Гр.%1>=Гр.%2.").arg(rel.left).arg(rel.right), r, rel.left);
         }
@@ -118,10 +118,9 @@ private:
 
     int32_t count(int col, bool strictReading) const
     {
-        const QString t = ctx.text(r, col);
         if (!strictReading)
-            return lenientWhole(t);
-        return t.isEmpty() ? 0 : strictWhole(t);
+            return ctx.whole(r, col);
+        return ctx.filled(r, col) ? ctx.strictWhole(r, col) : 0;
     }
 
     void countPairs()

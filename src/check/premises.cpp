@@ -37,11 +37,11 @@ void premisesRow(SheetContext& ctx, int r, const DistrictList& districts)
         for (int col : {col4rayon, col4namestr, col4name_t, col4numbud, col4zagplor, col4MZKplvil, col4poverh, col4stan,
                         col4energ, col4vod})
             complete = complete && ctx.filled(r, col);
-        if (complete && lenientWhole(ctx.raw(r, col4num)) != r - 6)
+        if (complete && ctx.rawWhole(r, col4num) != r - 6)
             ctx.log(kWrongRunningNumber, r, col4num);
     }
     st.table4 = true;
-    strictWhole(ctx.text(r, col4num)); // read only to fail the row when it is no whole number
+    ctx.strictWhole(r, col4num); // read only to fail the row when it is no whole number
     if (ctx.text(r, col4name_t).isEmpty())
         ctx.log(QStringLiteral("Невірно заповнено тип вулиці."), r, col4name_t);
     if (ctx.text(r, col4numbud).isEmpty())
@@ -96,7 +96,7 @@ void checkPremises(SheetContext& ctx)
     }
     for (int r = ctx.st.rowstart4; r <= ctx.rowfinishnew; ++r) {
         const bool filled = ctx.filled(r, col4zagplbal) && ctx.filled(r, col4namestr);
-        if (filled && (ctx.text(r - 1, col4num) == QStringLiteral("1") || ctx.st.table4)) {
+        if (filled && (ctx.textIs(r - 1, col4num, u"1") || ctx.st.table4)) {
             guardedUnit([&] { premisesRow(ctx, r, districts); }, [&] { ctx.log(kRowNotProcessed, r, 0); });
         }
         if (r >= 7 && !filled)

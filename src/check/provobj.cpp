@@ -4,6 +4,10 @@
 #include "validate/numberformat.h"
 #include "validate/readings.h"
 
+#include <cmath>
+#include <limits>
+#include <optional>
+
 namespace check {
 
 TAnyMessages makeMyMessages()
@@ -72,6 +76,26 @@ QString SheetContext::textOf(const xls::CellValue& v) const
     return validate::trimmedText(sheet::valueText(v, checker.env().locale, checker.WBNew->date1904()));
 }
 
+namespace {
+
+bool isNumber(const xls::CellValue& v)
+{
+    return v.type == xls::CellType::Number;
+}
+
+// The whole number that a number cell's text reads as. Its general text is a plain whole number
+// exactly when its 15-digit value is whole and below 10^15 (larger values take the exponent form).
+std::optional<int32_t> wholeOf(double number)
+{
+    const auto v = validate::generalRoundTrip(number);
+    if (!v || *v != std::trunc(*v) || std::fabs(*v) >= 1e15L || *v > std::numeric_limits<int32_t>::max() ||
+        *v < std::numeric_limits<int32_t>::min())
+        return std::nullopt;
+    return int32_t(*v);
+}
+
+} // namespace
+
 QString SheetContext::raw(int row, int col) const
 {
     return sheet::valueText(value(row, col), checker.env().locale, checker.WBNew->date1904());
@@ -82,12 +106,18 @@ QString SheetContext::text(int row, int col) const
     return validate::trimmedText(raw(row, col));
 }
 
-// A number cell reads as its general-format text converted back; that value is computed directly,
-// which spares the text on the hot path and gives the same result.
+bool SheetContext::textIs(int row, int col, QStringView expected) const
+{
+    const xls::CellValue v = value(row, col);
+    if (isNumber(v))
+        return validate::GeneralText(v.number, dec()).view() == expected;
+    return textOf(v) == expected;
+}
+
 bool SheetContext::filled(int row, int col) const
 {
     const xls::CellValue v = value(row, col);
-    if (v.type == xls::CellType::Number)
+    if (isNumber(v))
         return true;
     if (v.type == xls::CellType::Empty)
         return false;
@@ -97,7 +127,7 @@ bool SheetContext::filled(int row, int col) const
 long double SheetContext::lenient(int row, int col) const
 {
     const xls::CellValue v = value(row, col);
-    if (v.type == xls::CellType::Number)
+    if (isNumber(v))
         return validate::generalRoundTrip(v.number).value_or(0.0L);
     return validate::lenientNumber(textOf(v), dec());
 }
@@ -105,13 +135,48 @@ long double SheetContext::lenient(int row, int col) const
 double SheetContext::strict(int row, int col) const
 {
     const xls::CellValue v = value(row, col);
-    if (v.type == xls::CellType::Number) {
+    if (isNumber(v)) {
         const auto n = validate::generalRoundTrip(v.number);
         if (!n)
-            throw validate::ConversionError(validate::printedNumber(v.number, dec()));
+            throw validate::ConversionError(validate::formatGeneral(v.number, dec()));
         return double(validate::roundTo2(*n));
     }
     return validate::strictNumber(textOf(v), dec());
+}
+
+long double SheetContext::rawNumber(int row, int col) const
+{
+    const xls::CellValue v = value(row, col);
+    if (isNumber(v))
+        return validate::generalRoundTrip(v.number).value_or(0.0L);
+    return validate::rawNumber(sheet::valueText(v, checker.env().locale, checker.WBNew->date1904()), dec());
+}
+
+int32_t SheetContext::whole(int row, int col) const
+{
+    const xls::CellValue v = value(row, col);
+    if (isNumber(v))
+        return wholeOf(v.number).value_or(0);
+    return validate::lenientWhole(textOf(v));
+}
+
+int32_t SheetContext::rawWhole(int row, int col) const
+{
+    const xls::CellValue v = value(row, col);
+    if (isNumber(v))
+        return wholeOf(v.number).value_or(0);
+    return validate::lenientWhole(sheet::valueText(v, checker.env().locale, checker.WBNew->date1904()));
+}
+
+int32_t SheetContext::strictWhole(int row, int col) const
+{
+    const xls::CellValue v = value(row, col);
+    if (isNumber(v)) {
+        if (const auto w = wholeOf(v.number))
+            return *w;
+        throw validate::ConversionError(validate::formatGeneral(v.number, dec()));
+    }
+    return validate::strictWhole(textOf(v));
 }
 
 QString SheetContext::printed(long double v) const

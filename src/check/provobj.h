@@ -182,20 +182,30 @@ public:
     QString tabsheetname;
     int rowfinishnew;
 
-    // The cell's value as text (throws sheet::CellReadError for an error value).
+    // The readings of a cell (see validate/readings.h). Each looks the cell up once; a number cell
+    // answers the numeric ones from its value, which gives what converting its general-format
+    // text gives, and builds no text. A cell holding an error value throws sheet::CellReadError.
+    // The cell's value as text.
     QString raw(int row, int col) const;
     // The same, trimmed of leading and trailing characters with codes up to 32.
     QString text(int row, int col) const;
+    // Whether the trimmed text equals `expected`.
+    bool textIs(int row, int col, QStringView expected) const;
     // Whether the trimmed text is not empty (a number cell always is filled).
     bool filled(int row, int col) const;
     long double lenient(int row, int col) const;
     double strict(int row, int col) const;
+    // The raw text converted as it is, 0 when it does not convert.
+    long double rawNumber(int row, int col) const;
+    // Whole numbers: lenient of the trimmed and of the raw text, strict of the trimmed text.
+    int32_t whole(int row, int col) const;
+    int32_t rawWhole(int row, int col) const;
+    int32_t strictWhole(int row, int col) const;
     QChar dec() const { return checker.env().locale.decimal; }
     QString printed(long double v) const;
     void log(const QString& message, int row, int col) const { checker.Log(tabsheetname, message, row, col); }
 
 private:
-    // Each cell is looked up once per reading.
     xls::CellValue value(int row, int col) const;
     QString textOf(const xls::CellValue& v) const;
 };

@@ -30,7 +30,7 @@ void walkTable(SheetContext& ctx, int rowstart, int keyCol, const bool& flag, co
     for (int r = rowstart; r <= ctx.rowfinishnew; ++r) {
         if (r < 7 || !ctx.filled(r, keyCol) || !ctx.filled(r, col2name_or))
             continue;
-        if (ctx.text(r - 1, col2no) != QStringLiteral("1") && !flag) {
+        if (!ctx.textIs(r - 1, col2no, u"1") && !flag) {
             ctx.log(kRowNotProcessed, r, 0);
             continue;
         }

@@ -25,8 +25,8 @@ void tenantRow(SheetContext& ctx, int r, bool five)
 {
     RunState& st = ctx.st;
     // Running number, read with its blanks, when C, E and G are filled.
-    if (ctx.filled(r, col2name_or) && ctx.filled(r, col2name_dav) && !ctx.text(r, col2Pltotal).isEmpty() &&
-        lenientWhole(ctx.raw(r, col2no)) != r - 6)
+    if (ctx.filled(r, col2name_or) && ctx.filled(r, col2name_dav) && ctx.filled(r, col2Pltotal) &&
+        ctx.rawWhole(r, col2no) != r - 6)
         ctx.log(kWrongRunningNumber, r, col2no);
 
     addTo(st.s, ctx.lenient(r, col2nar_tim));
@@ -37,14 +37,15 @@ void tenantRow(SheetContext& ctx, int r, bool five)
 
     st.setTenant(five, r, TOrendar{ctx.text(r, col2name_or), ctx.text(r, col2inn_or), ctx.text(r, col2mayno)});
 
-    const QString m = ctx.text(r, col2otr_tim), n = ctx.text(r, col2nar50);
-    if (lenientNumber(n, ctx.dec()) > lenientNumber(m, ctx.dec()))
+    if (ctx.lenient(r, col2nar50) > ctx.lenient(r, col2otr_tim)) {
+        const QString m = ctx.text(r, col2otr_tim), n = ctx.text(r, col2nar50);
         ctx.log(QStringLiteral("гр.13 таб. %1 < гр.14 таб. %1.(").arg(five ? 5 : 2) + SetCorrectFloatStr(m, ctx.dec()) +
                     QStringLiteral(" < ") + SetCorrectFloatStr(n, ctx.dec()) + QStringLiteral(")"),
                 r, col2otr_tim);
+    }
 
     st.table2 = true;
-    strictWhole(ctx.text(r, col2no)); // read only to fail the row when it is no whole number
+    ctx.strictWhole(r, col2no); // read only to fail the row when it is no whole number
 
     const auto [tenant, tenantValue] = codeOf(ctx, r, col2inn_or);
     codeRule(ctx, r, col2inn_or, QStringLiteral("Невірний код орендаря.("), tenant, tenantValue);
@@ -54,14 +55,13 @@ void tenantRow(SheetContext& ctx, int r, bool five)
     double area[4]; // G, H, I, J
     const int areaCols[4] = {col2Pltotal, col2pl_nar_vid, col2pl_nar_1grn, col2pl_nar_time};
     for (int k = 0; k < 4; ++k) {
-        const QString t = ctx.text(r, areaCols[k]);
-        area[k] = strictNumber(t, ctx.dec());
-        if (five && !t.isEmpty() && area[k] < 0)
+        area[k] = ctx.strict(r, areaCols[k]); // an empty cell reads as 0, never negative
+        if (five && area[k] < 0)
             ctx.log(kNegative[k], r, areaCols[k]);
     }
     // Read only to fail the row when they are no numbers; the totals took their lenient values.
-    strictNumber(ctx.text(r, col2nar_tim), ctx.dec());
-    strictNumber(ctx.text(r, col2otr_tim), ctx.dec());
+    ctx.strict(r, col2nar_tim);
+    ctx.strict(r, col2otr_tim);
 
     const double table1totalplosh = area[0];
     const long double table1sum = roundTo2((long double)area[1] + (long double)area[2]);
