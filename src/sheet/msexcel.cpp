@@ -6,15 +6,14 @@
 namespace sheet {
 
 Book::Book(QString fullName, xls::Workbook book, bool readOnly)
-    : m_fullName(std::move(fullName)), m_book(std::move(book)), m_readOnly(readOnly)
+    : m_fullName(std::move(fullName)), m_book(std::move(book)), m_sheetCount(m_book.sheetCount()), m_readOnly(readOnly)
 {
 }
 
-void Book::checkSheet(int sheet) const
+void Book::noSuchSheet(int sheet) const
 {
-    if (sheet < 1 || sheet > m_book.sheetCount())
-        throw std::runtime_error(
-            QStringLiteral("Книга «%1» не має аркуша з номером %2.").arg(m_fullName).arg(sheet).toStdString());
+    throw std::runtime_error(
+        QStringLiteral("Книга «%1» не має аркуша з номером %2.").arg(m_fullName).arg(sheet).toStdString());
 }
 
 QString Book::SheetName(int sheet) const

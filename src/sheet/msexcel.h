@@ -35,10 +35,17 @@ public:
     void Save() const;
 
 private:
-    void checkSheet(int sheet) const;
+    // Every cell read passes here: the test is inline, the message is not.
+    void checkSheet(int sheet) const
+    {
+        if (sheet < 1 || sheet > m_sheetCount)
+            noSuchSheet(sheet);
+    }
+    [[noreturn]] void noSuchSheet(int sheet) const;
 
     QString m_fullName;
     xls::Workbook m_book;
+    int m_sheetCount; // a workbook's sheets never change
     bool m_readOnly = false;
 };
 

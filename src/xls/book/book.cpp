@@ -13,6 +13,12 @@ const CellRec* Sheet::find(size_t row0, uint16_t col0) const
     if (row0 >= rows.size())
         return nullptr;
     const auto& cells = rows[row0];
+    if (cells.empty())
+        return nullptr;
+    // Most rows hold a cell in every column from their first one on: the cell is then found at once.
+    const size_t at = size_t(col0) - cells.front().col;
+    if (col0 >= cells.front().col && at < cells.size() && cells[at].col == col0)
+        return &cells[at];
     const auto it =
         std::lower_bound(cells.begin(), cells.end(), col0, [](const CellRec& c, uint16_t col) { return c.col < col; });
     return it != cells.end() && it->col == col0 ? &*it : nullptr;
