@@ -292,6 +292,43 @@ private slots:
         }
     }
 
+    // A stream whose sectors are not in file order (as Excel leaves a file it edited) reads as the
+    // same stream laid out in one run: the reader refers to a run in place and copies any other.
+    void outOfOrderSectorsReadTheSame()
+    {
+        Workbook wb = Workbook::open(QDir(QStringLiteral(BRANTOVEL_DATA_DIR)).filePath(QStringLiteral("zvit.xls")));
+        wb.setText(1, 7, 1, QStringLiteral("рядок"));
+        const QByteArray laid = wb.serialize(); // every large stream in one run of sectors
+        QByteArray moved = laid;
+        const char* h = laid.constData();
+        auto sector = [&](uint32_t n) { return 512 + qsizetype(n) * 512; };
+        auto fatSlot = [&](uint32_t n) { // the FAT entry of sector n (the header's FAT sectors suffice)
+            return sector(qFromLittleEndian<quint32>(h + 0x4C + 4 * (n / 128))) + 4 * (n % 128);
+        };
+        const char* dir = h + sector(qFromLittleEndian<quint32>(h + 0x30));
+        int e = 0;
+        while (QString::fromUtf16(reinterpret_cast<const char16_t*>(dir + 128 * e)) != QStringLiteral("Workbook"))
+            ++e;
+        const quint32 first = qFromLittleEndian<quint32>(dir + 128 * e + 116);
+        const quint32 count = (qFromLittleEndian<quint32>(dir + 128 * e + 120) + 511) / 512;
+        QVERIFY(count > 6);
+        // The chain first .. k-1, k+1, k, k+2 .. with sectors k and k+1 swapped in the file.
+        const quint32 k = first + count / 2;
+        qToLittleEndian<quint32>(k + 1, moved.data() + fatSlot(k - 1));
+        qToLittleEndian<quint32>(k, moved.data() + fatSlot(k + 1));
+        qToLittleEndian<quint32>(k + 2, moved.data() + fatSlot(k));
+        moved.replace(sector(k), 512, laid.mid(sector(k + 1), 512));
+        moved.replace(sector(k + 1), 512, laid.mid(sector(k), 512));
+        QVERIFY(moved != laid);
+        const Workbook a = Workbook::fromBytes(laid, QStringLiteral("a.xls"));
+        Workbook b = Workbook::fromBytes(moved, QStringLiteral("b.xls"));
+        compareAllCells(a, b);
+        b.setText(1, 8, 1, QStringLiteral("ще"));
+        const Workbook back = Workbook::fromBytes(b.serialize(), QStringLiteral("c.xls"));
+        QCOMPARE(back.cell(1, 8, 1).text, QStringLiteral("ще"));
+        compareAllCells(a, back, {{1, 8, 1}});
+    }
+
     void failedSaveLeavesFileIntact_data()
     {
         QTest::addColumn<qint64>("after");

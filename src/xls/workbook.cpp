@@ -94,7 +94,15 @@ Workbook Workbook::open(const QString& path)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw makeError(ErrorCode::ReadFailed, path, f.errorString());
-    const QByteArray bytes = f.readAll();
+    // One read into an array of the file's size: readAll() would grow it step by step, and the
+    // workbook keeps these bytes for as long as it is open.
+    QByteArray bytes(qsizetype(std::max<qint64>(f.size(), 0)), Qt::Uninitialized);
+    const qint64 got = bytes.isEmpty() ? 0 : f.read(bytes.data(), bytes.size());
+    if (got < 0)
+        throw makeError(ErrorCode::ReadFailed, path, f.errorString());
+    bytes.truncate(qsizetype(got));
+    if (!f.atEnd())
+        bytes += f.readAll(); // the file grew meanwhile, or reports no size
     if (f.error() != QFileDevice::NoError)
         throw makeError(ErrorCode::ReadFailed, path, f.errorString());
     return fromBytes(bytes, path);
@@ -110,7 +118,7 @@ Workbook Workbook::fromBytes(const QByteArray& bytes, const QString& path)
         rejectNonCompound(bytes, path);
     Workbook wb;
     wb.d->fileBytes = bytes;
-    wb.d->cf = CompoundFile::parse(bytes, path);
+    wb.d->cf = CompoundFile::parse(wb.d->fileBytes, path); // its large streams refer to fileBytes
     wb.d->book = readBook(wb.d->cf, path);
     return wb;
 }
@@ -224,10 +232,11 @@ QByteArray Workbook::serialize() const
 {
     if (!d->modified)
         return d->fileBytes;
-    CompoundFile cf = d->cf;
-    cf.setStreamData(d->book.entry, buildStream(d->book));
-    QByteArray file = cf.serialize(d->book.path);
-    checkReadBack(d->book, file);
+    // The new stream goes straight into its place in the file, which is then read back.
+    const NewStream stream = buildStream(d->book);
+    QByteArray file =
+        d->cf.serialize(d->book.path, d->book.entry, stream.size(), [&](char* dest) { stream.writeTo(dest); });
+    checkReadBack(d->book, file, stream);
     return file;
 }
 

@@ -491,7 +491,6 @@ BuiltSheet CellTableWriter::write(int64_t* refDelta)
             rowOrder.push_back(rw);
 
     BuiltSheet b;
-    b.rebuilt = true;
     b.bytes.reserve(qsizetype(m_sheet.end - m_sheet.bof) + 64 * qsizetype(m_sheet.edits.size()) + 1024);
     writePrefix(b, (rowOrder.size() + kRowsPerBlock - 1) / kRowsPerBlock);
     writeBlocks(b, rowOrder);

@@ -14,7 +14,6 @@ namespace xls::book {
 struct BuiltSheet {
     QByteArray bytes;
     int indexData = -1;            // offset in `bytes` of the INDEX record's body, -1 without one
-    bool rebuilt = false;          // the cell table was written anew (else `bytes` are the old ones)
     uint32_t defColWidth = 0;      // offset of DEFCOLWIDTH in `bytes`, 0 without one
     std::vector<uint32_t> dbcells; // offsets of the DBCELL records in `bytes`
 };

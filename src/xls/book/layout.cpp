@@ -5,6 +5,7 @@
 #include "xls/error.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace xls::book {
 
@@ -34,23 +35,41 @@ std::vector<size_t> sheetOrder(const Book& book)
     return order;
 }
 
-// An unedited sheet goes over as it is; its INDEX, if any, is moved with it.
-BuiltSheet copySheet(const Book& book, const Sheet& sh)
+// Where the body of an unedited sheet's INDEX record starts, and its length; {0, 0} without one.
+std::pair<uint32_t, uint16_t> indexOf(const Book& book, const Sheet& sh)
 {
-    BuiltSheet b;
-    b.bytes = QByteArray(book.stream.constData() + sh.bof, qsizetype(sh.end - sh.bof));
     RecordIterator it(book.stream, sh.bof, sh.end);
     Record r;
     it.next(&r); // the BOF
     for (int k = 1; k < 8 && it.next(&r); ++k) {
-        if (r.type == INDEX) {
-            b.indexData = int(r.pos - sh.bof + 4);
-            break;
-        }
+        if (r.type == INDEX)
+            return {r.pos + 4, r.len};
         if (r.type == ROW || isCellRecord(r.type))
             break;
     }
-    return b;
+    return {0, 0};
+}
+
+// An unedited sheet goes over as it is, but for the positions in its INDEX, which move by as much as
+// the sheet moved.
+void appendUnedited(NewStream& out, const Book& book, const Sheet& sh, uint32_t newBof)
+{
+    const char* base = book.stream.constData();
+    const auto [index, len] = indexOf(book, sh);
+    if (!index) {
+        out.appendCopy(base + sh.bof, qsizetype(sh.end - sh.bof));
+        return;
+    }
+    out.appendCopy(base + sh.bof, qsizetype(index - sh.bof));
+    QByteArray body(base + index, len);
+    const int64_t delta = int64_t(newBof) - int64_t(sh.bof);
+    for (uint32_t off = 12; off + 4 <= len; off += 4) {
+        const uint32_t v = u32(body.constData() + off);
+        if (v)
+            put32(body.data() + off, uint32_t(int64_t(v) + delta));
+    }
+    out.appendOwned(std::move(body));
+    out.appendCopy(base + index + len, qsizetype(sh.end - index - len));
 }
 
 // The globals with the SST grown by the new strings and EXTSST recomputed. Returns the offsets of
@@ -82,60 +101,93 @@ std::vector<uint32_t> writeGlobals(QByteArray& out, const Book& book, const std:
     return boundsheetData;
 }
 
-// The sheet's INDEX for its place at `newBof`: a rebuilt sheet's DEFCOLWIDTH and DBCELL positions,
-// or an unchanged sheet's positions moved by as much as the sheet moved.
-void patchIndex(BuiltSheet& b, uint32_t newBof, uint32_t oldBof)
+// A rebuilt sheet's INDEX for its place at `newBof`: its DEFCOLWIDTH and DBCELL positions.
+void patchIndex(BuiltSheet& b, uint32_t newBof)
 {
     if (b.indexData < 0)
         return;
     char* p = b.bytes.data() + b.indexData;
-    if (b.rebuilt) {
-        put32(p + 12, b.defColWidth ? newBof + b.defColWidth : 0);
-        for (size_t j = 0; j < b.dbcells.size(); ++j)
-            put32(p + 16 + 4 * j, newBof + b.dbcells[j]);
-        return;
-    }
-    const uint32_t len = u16(b.bytes.constData() + b.indexData - 2);
-    const int64_t delta = int64_t(newBof) - int64_t(oldBof);
-    for (uint32_t off = 12; off + 4 <= len; off += 4) {
-        const uint32_t v = u32(p + off);
-        if (v)
-            put32(p + off, uint32_t(int64_t(v) + delta));
-    }
+    put32(p + 12, b.defColWidth ? newBof + b.defColWidth : 0);
+    for (size_t j = 0; j < b.dbcells.size(); ++j)
+        put32(p + 16 + 4 * j, newBof + b.dbcells[j]);
 }
 
 } // namespace
 
-QByteArray buildStream(const Book& book)
+void NewStream::appendCopy(const char* data, qsizetype size)
+{
+    if (size <= 0)
+        return;
+    m_pieces.push_back({data, size});
+    m_size += uint64_t(size);
+}
+
+void NewStream::appendOwned(QByteArray bytes)
+{
+    m_size += uint64_t(bytes.size());
+    m_owned.push_back(std::move(bytes));
+    m_pieces.push_back({m_owned.back().constData(), m_owned.back().size()}); // the array's data never moves
+}
+
+void NewStream::writeTo(char* dest) const
+{
+    for (const Piece& p : m_pieces) {
+        memcpy(dest, p.data, size_t(p.size));
+        dest += p.size;
+    }
+}
+
+bool NewStream::sameAs(const QByteArray& bytes) const
+{
+    if (uint64_t(bytes.size()) != m_size)
+        return false;
+    const char* at = bytes.constData();
+    for (const Piece& p : m_pieces) {
+        if (memcmp(at, p.data, size_t(p.size)) != 0)
+            return false;
+        at += p.size;
+    }
+    return true;
+}
+
+NewStream buildStream(const Book& book)
 {
     const std::vector<size_t> order = sheetOrder(book);
     const NewStrings strings = assignStrings(book);
     int64_t refDelta = 0;
-    std::vector<BuiltSheet> built;
-    built.reserve(book.sheets.size());
+    std::vector<BuiltSheet> built(book.sheets.size());
     for (size_t si = 0; si < book.sheets.size(); ++si)
-        built.push_back(book.sheets[si].changed() ? rebuildSheet(book, si, strings, &refDelta)
-                                                  : copySheet(book, book.sheets[si]));
+        if (book.sheets[si].changed())
+            built[si] = rebuildSheet(book, si, strings, &refDelta);
 
-    QByteArray out;
-    out.reserve(book.stream.size() + 64 * qsizetype(strings.added.size()) + 4096);
-    const std::vector<uint32_t> boundsheetData = writeGlobals(out, book, strings.added, refDelta);
+    QByteArray globals;
+    globals.reserve(qsizetype(book.globalsEnd) + 64 * qsizetype(strings.added.size()) + 4096);
+    const std::vector<uint32_t> boundsheetData = writeGlobals(globals, book, strings.added, refDelta);
 
     // The substreams in their original order, with the bytes between them kept.
+    NewStream out;
+    out.appendOwned(std::move(globals));
+    char* globalsData = out.lastOwned();
     const char* base = book.stream.constData();
     std::vector<uint32_t> newBof(book.sheets.size());
     uint32_t oldPos = book.globalsEnd;
     for (size_t k : order) {
         const Sheet& sh = book.sheets[k];
-        out.append(base + oldPos, qsizetype(sh.bof - oldPos));
+        out.appendCopy(base + oldPos, qsizetype(sh.bof - oldPos));
         newBof[k] = uint32_t(out.size());
-        patchIndex(built[k], newBof[k], sh.bof);
-        out.append(built[k].bytes);
+        if (!sh.changed()) {
+            appendUnedited(out, book, sh, newBof[k]);
+        } else {
+            patchIndex(built[k], newBof[k]);
+            out.appendOwned(std::move(built[k].bytes));
+        }
         oldPos = sh.end;
     }
-    out.append(base + oldPos, qsizetype(book.stream.size()) - qsizetype(oldPos));
+    out.appendCopy(base + oldPos, qsizetype(book.stream.size()) - qsizetype(oldPos));
+    if (out.size() > UINT32_MAX)
+        throw makeError(ErrorCode::Unsupported, book.path, QStringLiteral("Книга завелика."));
     for (size_t k = 0; k < book.sheets.size() && k < boundsheetData.size(); ++k)
-        put32(out.data() + boundsheetData[k], newBof[k]);
+        put32(globalsData + boundsheetData[k], newBof[k]);
     return out;
 }
 

@@ -50,7 +50,7 @@ void compareSheet(const Book& book, const Sheet& sh, const Book& back, const She
 
 } // namespace
 
-void checkReadBack(const Book& book, const QByteArray& file)
+void checkReadBack(const Book& book, const QByteArray& file, const NewStream& built)
 {
     // Only the sheets written anew are read again: the others were copied byte for byte.
     std::vector<bool> edited;
@@ -62,6 +62,8 @@ void checkReadBack(const Book& book, const QByteArray& file)
     } catch (const Error& e) {
         throw failure(book, e.message());
     }
+    if (!built.sameAs(back.stream))
+        throw failure(book, QStringLiteral("потік книги"));
     if (back.sheets.size() != book.sheets.size())
         throw failure(book, QStringLiteral("кількість аркушів"));
     for (size_t si = 0; si < book.sheets.size(); ++si) {

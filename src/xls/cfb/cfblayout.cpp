@@ -3,6 +3,7 @@
 #include "xls/error.h"
 
 #include <cstring>
+#include <functional>
 
 // Writing a compound file: the streams are laid out anew, small ones in the mini stream and the
 // others each in one contiguous run of sectors, after the allocation tables and the directory.
@@ -17,14 +18,25 @@ constexpr uint32_t kEndOfChain = CompoundFile::kEndOfChain;
 constexpr uint32_t kFreeSect = CompoundFile::kFreeSect;
 constexpr int kHeaderFatSlots = 109; // FAT sector numbers the header holds; DIFAT sectors hold the rest
 
-bool isBigStream(const Entry& e)
-{
-    return e.type == CompoundFile::Stream && uint64_t(e.data.size()) >= kMiniCutoff;
-}
-bool isMiniStream(const Entry& e)
-{
-    return e.type == CompoundFile::Stream && !e.data.isEmpty() && uint64_t(e.data.size()) < kMiniCutoff;
-}
+// The streams to write: the entries' data, but for one stream that is given by its size and
+// written in place by `write`.
+struct Streams {
+    const std::vector<Entry>& entries;
+    int replaced = -1;
+    uint64_t replacedSize = 0;
+    const std::function<void(char*)>* write = nullptr;
+
+    uint64_t size(size_t i) const { return int(i) == replaced ? replacedSize : uint64_t(entries[i].data.size()); }
+    bool big(size_t i) const { return entries[i].type == CompoundFile::Stream && size(i) >= kMiniCutoff; }
+    bool mini(size_t i) const { return entries[i].type == CompoundFile::Stream && size(i) && size(i) < kMiniCutoff; }
+    void copy(size_t i, char* dest) const
+    {
+        if (int(i) == replaced)
+            (*write)(dest);
+        else
+            memcpy(dest, entries[i].data.constData(), size_t(entries[i].data.size()));
+    }
+};
 
 // Where everything goes: sector counts, the allocation table and the first sector of each part.
 struct Layout {
@@ -44,8 +56,9 @@ struct Layout {
 
 // How many sectors each part takes; the FAT and DIFAT sizes depend on the total, which includes
 // them, so they are found by iteration.
-Layout plan(const std::vector<Entry>& entries, uint32_t ss, const QString& path)
+Layout plan(const Streams& streams, uint32_t ss, const QString& path)
 {
+    const std::vector<Entry>& entries = streams.entries;
     Layout l;
     l.ss = ss;
     l.perSector = ss / 4;
@@ -53,12 +66,11 @@ Layout plan(const std::vector<Entry>& entries, uint32_t ss, const QString& path)
     l.miniStart.assign(entries.size(), kEndOfChain);
     l.bigStart.assign(entries.size(), kEndOfChain);
     for (size_t i = 0; i < entries.size(); ++i) {
-        const Entry& e = entries[i];
-        if (isMiniStream(e)) {
+        if (streams.mini(i)) {
             l.miniStart[i] = l.miniSectors;
-            l.miniSectors += uint32_t((e.data.size() + kMiniSectorSize - 1) / kMiniSectorSize);
-        } else if (isBigStream(e)) {
-            l.bigSectors += (uint64_t(e.data.size()) + ss - 1) / ss;
+            l.miniSectors += uint32_t((streams.size(i) + kMiniSectorSize - 1) / kMiniSectorSize);
+        } else if (streams.big(i)) {
+            l.bigSectors += (streams.size(i) + ss - 1) / ss;
         }
     }
     l.nDir = uint32_t((entries.size() + l.entriesPerSector - 1) / l.entriesPerSector);
@@ -82,7 +94,7 @@ Layout plan(const std::vector<Entry>& entries, uint32_t ss, const QString& path)
 }
 
 // Fills the allocation table: FAT and DIFAT sectors first, then one chain per part.
-void allocate(Layout& l, const std::vector<Entry>& entries)
+void allocate(Layout& l, const Streams& streams)
 {
     l.fat.assign(size_t(l.nFat * l.perSector), kFreeSect);
     uint32_t next = 0;
@@ -103,9 +115,9 @@ void allocate(Layout& l, const std::vector<Entry>& entries)
     l.dirStart = chain(l.nDir);
     l.miniFatStart = chain(l.nMiniFat);
     l.miniStreamStart = chain(l.nMiniStream);
-    for (size_t i = 0; i < entries.size(); ++i)
-        if (isBigStream(entries[i]))
-            l.bigStart[i] = chain((uint64_t(entries[i].data.size()) + l.ss - 1) / l.ss);
+    for (size_t i = 0; i < streams.entries.size(); ++i)
+        if (streams.big(i))
+            l.bigStart[i] = chain((streams.size(i) + l.ss - 1) / l.ss);
 }
 
 class Writer {
@@ -120,9 +132,9 @@ public:
 
     void header(const QByteArray& original, int major) const;
     void allocationTables() const;
-    void directory(const std::vector<Entry>& entries) const;
-    void miniStream(const std::vector<Entry>& entries) const;
-    void bigStreams(const std::vector<Entry>& entries) const;
+    void directory(const Streams& streams) const;
+    void miniStream(const Streams& streams) const;
+    void bigStreams(const Streams& streams) const;
 
 private:
     char* m_o;
@@ -161,9 +173,10 @@ void Writer::allocationTables() const
 }
 
 // The directory: entries verbatim but for their start and size.
-void Writer::directory(const std::vector<Entry>& entries) const
+void Writer::directory(const Streams& streams) const
 {
     const Layout& l = m_l;
+    const std::vector<Entry>& entries = streams.entries;
     auto slot = [&](size_t i) {
         return sector(l.dirStart + uint32_t(i / l.entriesPerSector)) + 128 * (i % l.entriesPerSector);
     };
@@ -175,8 +188,8 @@ void Writer::directory(const std::vector<Entry>& entries) const
             put32(p + 116, l.miniSectors ? l.miniStreamStart : kEndOfChain);
             put64(p + 120, l.miniStreamSize());
         } else if (e.type == CompoundFile::Stream) {
-            put32(p + 116, e.data.isEmpty() ? kEndOfChain : (isBigStream(e) ? l.bigStart[i] : l.miniStart[i]));
-            put64(p + 120, uint64_t(e.data.size()));
+            put32(p + 116, !streams.size(i) ? kEndOfChain : (streams.big(i) ? l.bigStart[i] : l.miniStart[i]));
+            put64(p + 120, streams.size(i));
         }
     }
     // Unused slots in the last sector are empty entries with no siblings or child.
@@ -189,51 +202,58 @@ void Writer::directory(const std::vector<Entry>& entries) const
 }
 
 // The mini FAT and the mini stream with the small streams.
-void Writer::miniStream(const std::vector<Entry>& entries) const
+void Writer::miniStream(const Streams& streams) const
 {
     const Layout& l = m_l;
     if (!l.miniSectors)
         return;
     std::vector<uint32_t> miniFat(size_t(l.nMiniFat) * l.perSector, kFreeSect);
     char* mini = sector(l.miniStreamStart);
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const Entry& e = entries[i];
-        if (!isMiniStream(e))
+    for (size_t i = 0; i < streams.entries.size(); ++i) {
+        if (!streams.mini(i))
             continue;
-        const uint32_t n = uint32_t((e.data.size() + kMiniSectorSize - 1) / kMiniSectorSize);
+        const uint32_t n = uint32_t((streams.size(i) + kMiniSectorSize - 1) / kMiniSectorSize);
         for (uint32_t k = 0; k < n; ++k)
             miniFat[l.miniStart[i] + k] = k + 1 == n ? kEndOfChain : l.miniStart[i] + k + 1;
-        memcpy(mini + uint64_t(l.miniStart[i]) * kMiniSectorSize, e.data.constData(), size_t(e.data.size()));
+        streams.copy(i, mini + uint64_t(l.miniStart[i]) * kMiniSectorSize);
     }
     for (size_t k = 0; k < miniFat.size(); ++k)
         putEntry(l.miniFatStart, k, miniFat[k]);
 }
 
 // Large streams, each in one contiguous run of sectors.
-void Writer::bigStreams(const std::vector<Entry>& entries) const
+void Writer::bigStreams(const Streams& streams) const
 {
-    for (size_t i = 0; i < entries.size(); ++i)
-        if (isBigStream(entries[i]))
-            memcpy(sector(m_l.bigStart[i]), entries[i].data.constData(), size_t(entries[i].data.size()));
+    for (size_t i = 0; i < streams.entries.size(); ++i)
+        if (streams.big(i))
+            streams.copy(i, sector(m_l.bigStart[i]));
 }
 
 } // namespace
 
 QByteArray CompoundFile::serialize(const QString& path) const
 {
-    for (const Entry& e : m_entries)
-        if (e.type == Stream && !e.readable)
-            throw makeError(ErrorCode::Unsupported, path,
-                            QStringLiteral("Один із потоків складеного файлу пошкоджений («%1»).").arg(e.name));
-    Layout l = plan(m_entries, m_sectorSize, path);
-    allocate(l, m_entries);
+    return serialize(path, -1, 0, {});
+}
+
+QByteArray CompoundFile::serialize(const QString& path, int index, uint64_t size,
+                                   const std::function<void(char*)>& write) const
+{
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        if (m_entries[i].type == Stream && !m_entries[i].readable && int(i) != index)
+            throw makeError(
+                ErrorCode::Unsupported, path,
+                QStringLiteral("Один із потоків складеного файлу пошкоджений («%1»).").arg(m_entries[i].name));
+    const Streams streams{m_entries, index, size, &write};
+    Layout l = plan(streams, m_sectorSize, path);
+    allocate(l, streams);
     QByteArray out(qsizetype((l.total + 1) * l.ss), '\0');
     const Writer w(out, l);
     w.header(m_header, m_major);
     w.allocationTables();
-    w.directory(m_entries);
-    w.miniStream(m_entries);
-    w.bigStreams(m_entries);
+    w.directory(streams);
+    w.miniStream(streams);
+    w.bigStreams(streams);
     return out;
 }
 

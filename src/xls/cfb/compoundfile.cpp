@@ -43,21 +43,32 @@ private:
 };
 
 // Follows a chain through `fat`, collecting up to `want` bytes (all when want is unset).
-// Cycles, out-of-range links and short chains are errors.
+// Cycles, out-of-range links and short chains are errors. With `share`, a chain whose units lie
+// one after the other (as a freshly written file lays out every stream) is not copied: the result
+// refers to the units' bytes, which must outlive it.
 QByteArray readChain(const std::vector<uint32_t>& fat, uint32_t start, std::optional<uint64_t> want, uint32_t unitSize,
                      const std::function<const char*(uint32_t, uint32_t*)>& unit, uint32_t unitCount,
-                     const QString& path)
+                     const QString& path, bool share = false)
 {
     QByteArray out;
     if (want && *want == 0)
         return out;
-    if (want)
-        out.reserve(qsizetype(std::min<uint64_t>(*want, uint64_t(unitCount) * unitSize)));
+    const char* run = nullptr; // the adjacent units read so far, while nothing was copied
+    uint64_t got = 0;
+    auto copyRun = [&] {
+        if (!run)
+            return;
+        if (want)
+            out.reserve(qsizetype(std::min<uint64_t>(*want, uint64_t(unitCount) * unitSize)));
+        out.append(run, qsizetype(got));
+        run = nullptr;
+        share = false;
+    };
     std::vector<bool> seen(unitCount, false);
     uint32_t cur = start;
     while (cur != CompoundFile::kEndOfChain) {
         if (cur >= unitCount || cur >= fat.size()) {
-            if (want && uint64_t(out.size()) >= *want)
+            if (want && got >= *want)
                 break;
             throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(ланцюжок секторів виходить за межі файлу)"));
         }
@@ -68,16 +79,26 @@ QByteArray readChain(const std::vector<uint32_t>& fat, uint32_t start, std::opti
         const char* p = unit(cur, &avail);
         uint64_t take = avail;
         if (want)
-            take = std::min<uint64_t>(take, *want - uint64_t(out.size()));
-        if (avail < unitSize && want && uint64_t(out.size()) + avail < *want)
+            take = std::min<uint64_t>(take, *want - got);
+        if (avail < unitSize && want && got + avail < *want)
             throw makeError(ErrorCode::Truncated, path);
-        out.append(p, qsizetype(take));
-        if (want && uint64_t(out.size()) >= *want)
+        if (share && (!run || p == run + got)) {
+            run = run ? run : p;
+        } else {
+            copyRun();
+            if (got == 0 && want)
+                out.reserve(qsizetype(std::min<uint64_t>(*want, uint64_t(unitCount) * unitSize)));
+            out.append(p, qsizetype(take));
+        }
+        got += take;
+        if (want && got >= *want)
             break;
         cur = fat[cur];
     }
-    if (want && uint64_t(out.size()) < *want)
+    if (want && got < *want)
         throw makeError(ErrorCode::Truncated, path);
+    if (run)
+        return QByteArray::fromRawData(run, qsizetype(got));
     return out;
 }
 
@@ -150,10 +171,11 @@ CompoundFile::Entry readEntry(const char* p, int major)
 class SectorChains {
 public:
     SectorChains(const SectorFile& file, std::vector<uint32_t> fat) : m_file(file), m_fat(std::move(fat)) {}
-    QByteArray read(uint32_t start, std::optional<uint64_t> want) const
+    // With `share`, a chain of adjacent sectors refers to the file's bytes instead of copying them.
+    QByteArray read(uint32_t start, std::optional<uint64_t> want, bool share = false) const
     {
         auto unit = [this](uint32_t n, uint32_t* avail) { return m_file.sector(n, avail); };
-        return readChain(m_fat, start, want, m_file.sectorSize(), unit, m_file.count(), m_file.path());
+        return readChain(m_fat, start, want, m_file.sectorSize(), unit, m_file.count(), m_file.path(), share);
     }
 
 private:
@@ -210,6 +232,7 @@ CompoundFile CompoundFile::parse(const QByteArray& bytes, const QString& path)
                                                                                            : ErrorCode::NotCompoundFile,
                         path);
     CompoundFile cf;
+    cf.m_file = bytes; // the large streams laid out in one piece refer to it
     const char* h = bytes.constData();
     cf.m_header = bytes.left(512);
     cf.m_major = u16(h + 0x1A);
@@ -243,7 +266,7 @@ CompoundFile CompoundFile::parse(const QByteArray& bytes, const QString& path)
             } else {
                 if (e.size > uint64_t(bytes.size()))
                     throw makeError(ErrorCode::Truncated, path);
-                e.data = chains.read(e.start, e.size);
+                e.data = chains.read(e.start, e.size, true);
             }
             e.readable = true;
         } catch (const Error&) {
@@ -279,14 +302,6 @@ std::optional<int> CompoundFile::findRootStream(const QString& name) const
         stack.push_back(e.right);
     }
     return caseless;
-}
-
-void CompoundFile::setStreamData(int index, QByteArray data)
-{
-    Entry& e = m_entries[size_t(index)];
-    e.data = std::move(data);
-    e.size = uint64_t(e.data.size());
-    e.readable = true;
 }
 
 } // namespace xls

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -36,6 +37,9 @@ public:
     };
 
     // Parses the container. Throws xls::Error naming `path` when the bytes are not a sound compound file.
+    // The compound file keeps `bytes`; the data of a large stream stored in adjacent sectors refers to
+    // them rather than being copied, so a copy of that data must not outlive every CompoundFile
+    // parsed from them.
     static CompoundFile parse(const QByteArray& bytes, const QString& path);
 
     // Index of the root storage's child stream called `name` (case-insensitive), if any.
@@ -43,14 +47,17 @@ public:
 
     const std::vector<Entry>& entries() const { return m_entries; }
     const QByteArray& streamData(int index) const { return m_entries[size_t(index)].data; }
-    void setStreamData(int index, QByteArray data);
 
     // Lays the container out anew. Throws xls::Error (Unsupported) if a stream could not be read in full.
     QByteArray serialize(const QString& path) const;
+    // The same with the stream of entry `index` replaced by `size` bytes, which `write` puts straight
+    // into their place in the new file (one run of that many bytes), so they are never copied.
+    QByteArray serialize(const QString& path, int index, uint64_t size, const std::function<void(char*)>& write) const;
 
     int majorVersion() const { return m_major; }
 
 private:
+    QByteArray m_file;   // the file as parsed: a stream stored in adjacent sectors refers to its bytes
     QByteArray m_header; // the first 512 bytes
     int m_major = 3;
     uint32_t m_sectorSize = 512;
