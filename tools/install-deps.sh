@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Brantovel needs that are missing, and says which.
-# Usage: tools/install-deps.sh [build|test|data|fuzz|windows|windows-tests|screenshots]
+# Usage: tools/install-deps.sh [build|test|data|fuzz|bench|windows|windows-tests|screenshots]
 #   build  compiling the program and its tests (tools/run-sample.sh)
 #   test   build, and the independent readers the tests compare with (tools/test.sh; the default)
 #   data   regenerating data/ and tests/fixtures/ (tools/make_data.py, tests/fixtures/make_fixtures.py)
 #   fuzz   the libFuzzer target (tools/fuzz.sh)
+#   bench  the peers bench/run_bench.py times the check against, and valgrind for profiles
 #   windows        the cross-build for Windows (tools/build-windows.sh); windows-tests also runs it under
 #                  wine with a virtual display (tools/test-windows.sh)
 #   screenshots    the README's pictures (tools/screenshots.sh)
@@ -17,6 +18,7 @@ build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-translatio
 test_pkgs=(python3 python3-xlrd libreoffice-calc-nogui)
 data_pkgs=(python3 python3-xlwt libreoffice-calc-nogui libreoffice-writer-nogui fonts-liberation gnumeric)
 fuzz_pkgs=(clang-14 libclang-rt-14-dev pkg-config qt6-base-dev)
+bench_pkgs=(python3 python3-xlrd libreoffice-calc-nogui gnumeric catdoc valgrind)
 windows_pkgs=(cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-translations-l10n wine64 ccache
               python3)
 windows_test_pkgs=(xvfb xauth) # the window on wine's Windows platform
@@ -28,10 +30,11 @@ case "$mode" in
     test) pkgs=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
     data) pkgs=("${data_pkgs[@]}") ;;
     fuzz) pkgs=("${fuzz_pkgs[@]}") ;;
+    bench) pkgs=("${build_pkgs[@]}" "${bench_pkgs[@]}") ;;
     windows) pkgs=("${windows_pkgs[@]}") ;;
     windows-tests) pkgs=("${windows_pkgs[@]}" "${windows_test_pkgs[@]}") ;;
     screenshots) pkgs=("${screenshot_pkgs[@]}") ;;
-    *) echo "usage: $0 [build|test|data|fuzz|windows|windows-tests|screenshots]" >&2; exit 2 ;;
+    *) echo "usage: $0 [build|test|data|fuzz|bench|windows|windows-tests|screenshots]" >&2; exit 2 ;;
 esac
 
 missing=()
