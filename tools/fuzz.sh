@@ -11,7 +11,8 @@ mkdir -p "$out" tests/fuzz/crashes "$out/corpus"
 srcs="src/xls/error.cpp src/xls/savefile.cpp src/xls/workbook.cpp
       src/xls/cfb/compoundfile.cpp src/xls/cfb/cfblayout.cpp src/xls/biff/records.cpp src/xls/biff/strings.cpp
       src/xls/book/book.cpp src/xls/book/globals.cpp src/xls/book/sst.cpp src/xls/book/cellread.cpp
-      src/xls/book/celltable.cpp src/xls/book/layout.cpp src/xls/book/readback.cpp
+      src/xls/book/celltable.cpp src/xls/book/hyperlinks.cpp src/xls/book/rowheight.cpp src/xls/book/layout.cpp
+      src/xls/book/readback.cpp
       src/sheet/locale.cpp src/sheet/valuetext.cpp src/validate/numberformat.cpp tests/fuzz/fuzz_xls.cpp"
 # shellcheck disable=SC2086
 clang++-14 -std=c++20 -O1 -g -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \

@@ -28,9 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 }
         }
         if (wb.sheetCount() > 0) {
-            // Edits as a control run makes them: a text in the first sheet, a number inside and a
-            // text past the last row of a second one, so that two sheets' cell tables are rebuilt.
+            // Edits as a control run makes them: a text with a hyperlink in the first sheet, a number
+            // inside and a text past the last row of a second one, so that two sheets' cell tables
+            // are rebuilt.
             wb.setText(0, 3, 2, QStringLiteral("перевірка"));
+            wb.setHyperlink(0, 3, 2, QStringLiteral("zvit.xls"), QStringLiteral("'Таблиця 2'!A7"));
             const int other = wb.sheetCount() - 1;
             wb.setNumber(other, 2, 3, 1234.5);
             wb.setText(other, std::min(wb.lastUsedRow(other) + 2, 65536), 1, QStringLiteral("кінець"));
