@@ -12,17 +12,25 @@ enum class ErrorCode {
     ReadFailed,
     Empty,
     NotCompoundFile,
-    OoxmlRenamed,
-    TextRenamed,
+    OoxmlRenamed,   // a .xlsx (or another Office Open XML document) named .xls
+    TextRenamed,    // CSV or other plain text named .xls
     Truncated,
     Corrupt,
-    Encrypted,
+    Encrypted, // a password to open that is the user's own
     OldFormat,
     NoWorkbookStream,
     Unsupported,
     CellOutOfRange,
     WriteFailed,
-    InUse, // another program holds the file open, so it cannot be replaced (Windows)
+    InUse,          // another program holds the file open, so it cannot be replaced (Windows)
+    OoxmlEncrypted, // a .xlsx with a password to open: a compound file holding an EncryptedPackage
+    OpenDocument,   // an OpenDocument spreadsheet (.ods, or flat XML .fods)
+    Pdf,
+    HtmlRenamed,    // a web page, as some programs export their "Excel" reports
+    XmlRenamed,     // XML, such as Excel's "XML Spreadsheet 2003"
+    ZipArchive,     // a ZIP archive that is no office document
+    FormulaGroup,   // the cell to write belongs to a shared formula, an array formula or a data table
+    LockedByEditor, // a spreadsheet program's lock file lies beside the file: it is open there
 };
 
 class Error : public std::exception {
@@ -39,7 +47,22 @@ private:
     QByteArray m_utf8;
 };
 
-// Builds the user-facing message for a code: names the file and says what to do.
+// Builds the user-facing message for a code: names the file and says what to do. `detail` follows
+// it; for a damaged file it is the technical reason, shown in brackets after the plain words.
 Error makeError(ErrorCode code, const QString& path, const QString& detail = {});
+
+// The kinds of formula that span several cells.
+enum class FormulaGroupKind { Shared, Array, Table };
+
+// FormulaGroup: the cell (1-based row and column) of sheet `sheet` belongs to a formula of `kind`
+// over `range` (empty when not known), so it cannot be written alone.
+Error formulaGroupError(const QString& path, const QString& sheet, int row, int col, FormulaGroupKind kind,
+                        const QString& range);
+
+// LockedByEditor: the lock file `lockPath` says that another program has `path` open.
+Error editorLockError(const QString& path, const QString& lockPath);
+
+// A cell's address as spreadsheet programs show it: 1-based (13, 19) is "S13".
+QString cellName(int row, int col);
 
 } // namespace xls

@@ -4,10 +4,13 @@
 #include "xls/book/hyperlinks.h"
 #include "xls/book/layout.h"
 #include "xls/book/readback.h"
+#include "xls/crypt/workbookcipher.h"
 #include "xls/error.h"
+#include "xls/filekind.h"
 #include "xls/savefile.h"
 
 #include <QFile>
+#include <cstring>
 #include <QFileInfo>
 #include <algorithm>
 
@@ -49,29 +52,6 @@ struct Workbook::Impl {
 
 namespace {
 
-// Throws the error that says what a file that is no compound file seems to be instead.
-[[noreturn]] void rejectNonCompound(const QByteArray& bytes, const QString& path)
-{
-    // Bare BIFF2-BIFF4 files start with a BOF record and no container.
-    if (bytes.size() >= 4) {
-        const uint16_t t = u16(bytes.constData());
-        if (t == biff::BOF_BIFF2 || t == biff::BOF_BIFF3 || t == biff::BOF_BIFF4 || t == biff::BOF)
-            throw makeError(ErrorCode::OldFormat, path);
-    }
-    QByteArray head = bytes.left(512).trimmed();
-    if (head.startsWith("\xEF\xBB\xBF"))
-        head = head.mid(3).trimmed();
-    if (head.startsWith('<'))
-        throw makeError(ErrorCode::TextRenamed, path);
-    int printable = 0;
-    for (char c : bytes.left(512))
-        if (uint8_t(c) >= 0x20 || c == '\n' || c == '\r' || c == '\t')
-            ++printable;
-    if (printable == std::min<qsizetype>(512, bytes.size()))
-        throw makeError(ErrorCode::TextRenamed, path);
-    throw makeError(ErrorCode::NotCompoundFile, path);
-}
-
 bool insideSheetLimits(int row, int col)
 {
     return row >= 1 && row <= kMaxRows && col >= 1 && col <= kMaxCols;
@@ -112,10 +92,8 @@ Workbook Workbook::fromBytes(const QByteArray& bytes, const QString& path)
 {
     if (bytes.isEmpty())
         throw makeError(ErrorCode::Empty, path);
-    if (bytes.startsWith("PK\x03\x04"))
-        throw makeError(ErrorCode::OoxmlRenamed, path);
     if (!bytes.startsWith("\xD0\xCF\x11\xE0"))
-        rejectNonCompound(bytes, path);
+        rejectForeignFile(bytes, path);
     Workbook wb;
     wb.d->fileBytes = bytes;
     wb.d->cf = CompoundFile::parse(wb.d->fileBytes, path); // its large streams refer to fileBytes
@@ -234,8 +212,19 @@ QByteArray Workbook::serialize() const
         return d->fileBytes;
     // The new stream goes straight into its place in the file, which is then read back.
     const NewStream stream = buildStream(d->book);
-    QByteArray file =
-        d->cf.serialize(d->book.path, d->book.entry, stream.size(), [&](char* dest) { stream.writeTo(dest); });
+    QByteArray encrypted;
+    if (d->book.cipher) {
+        // Encrypted with the key it was read with, so that it opens as before.
+        encrypted.resize(qsizetype(stream.size()));
+        stream.writeTo(encrypted.data());
+        crypt::encryptWorkbookStream(encrypted, *d->book.cipher, d->book.path);
+    }
+    QByteArray file = d->cf.serialize(d->book.path, d->book.entry, stream.size(), [&](char* dest) {
+        if (d->book.cipher)
+            memcpy(dest, encrypted.constData(), size_t(encrypted.size()));
+        else
+            stream.writeTo(dest);
+    });
     checkReadBack(d->book, file, stream);
     return file;
 }

@@ -2,6 +2,7 @@
 
 #include "xls/book/cellread.h"
 #include "xls/book/globals.h"
+#include "xls/crypt/workbookcipher.h"
 #include "xls/error.h"
 
 #include <algorithm>
@@ -43,7 +44,7 @@ Book readBook(const CompoundFile& cf, const QString& path, const std::vector<boo
         entry = cf.findRootStream(QStringLiteral("Book"));
     if (!entry) {
         if (cf.findRootStream(QStringLiteral("EncryptedPackage")))
-            throw makeError(ErrorCode::Encrypted, path);
+            throw makeError(ErrorCode::OoxmlEncrypted, path);
         throw makeError(ErrorCode::NoWorkbookStream, path);
     }
     if (!cf.entries()[size_t(*entry)].readable)
@@ -52,6 +53,7 @@ Book readBook(const CompoundFile& cf, const QString& path, const std::vector<boo
     book.path = path;
     book.entry = *entry;
     book.stream = cf.streamData(*entry);
+    book.cipher = crypt::decryptWorkbookStream(book.stream, path);
     readGlobals(book);
     locateSheets(book);
     for (size_t k = 0; k < book.sheets.size(); ++k)

@@ -2,12 +2,14 @@
 
 #include "xls/biff/records.h"
 #include "xls/cfb/compoundfile.h"
+#include "xls/crypt/filepass.h"
 #include "xls/workbook.h"
 
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -103,7 +105,8 @@ struct StringTable {
 struct Book {
     QString path;
     int entry = -1; // the workbook stream's directory entry
-    QByteArray stream;
+    QByteArray stream;                        // decrypted, when the workbook is encrypted
+    std::optional<crypt::FilePassKey> cipher; // the key it is encrypted with, to encrypt it again
     std::vector<biff::Record> globals; // the globals substream, its EOF last
     uint32_t globalsEnd = 0;
     std::vector<Sheet> sheets;

@@ -101,7 +101,9 @@ void readGlobalRecord(Book& book, const Record& r, RecordIterator& it, Formats& 
         return;
     switch (r.type) {
     case FILEPASS:
-        throw makeError(ErrorCode::Encrypted, book.path);
+        if (!book.cipher)
+            throw makeError(ErrorCode::Encrypted, book.path); // a FILEPASS the decryption did not see
+        break;
     case DATEMODE:
         book.date1904 = u16(r.data) == 1;
         break;
