@@ -106,6 +106,18 @@ QString listWarning(const check::ListProblem& problem)
         .arg(native(problem.path), what);
 }
 
+// The stamp went into a cell that a merged range starting elsewhere hides.
+QString hiddenStampWarning(const xls::CellRange& merge, const QString& sheetName)
+{
+    const QString cell = xls::cellName(check::kStampRow, check::kStampCol);
+    const QString first = xls::cellName(merge.firstRow, merge.firstCol);
+    const QString range = first + QLatin1Char(':') + xls::cellName(merge.lastRow, merge.lastCol);
+    return QStringLiteral("Дату й час перевірки записано до клітинки %1 аркуша «%2», але їх не видно: клітинка %1 входить "
+                          "до об'єднаних клітинок %3, які показують лише вміст клітинки %4. Щоб бачити час перевірки, "
+                          "роз'єднайте клітинки %3 у звіті.")
+        .arg(cell, sheetName, range, first);
+}
+
 } // namespace
 
 QString failureText(const std::exception& e)
@@ -196,6 +208,8 @@ ControlRunResult ControlRun::run()
         INNKOD = checker.INNKOD;
         for (const check::ListProblem& problem : checker.lists().problems())
             result.warnings << listWarning(problem);
+        if (checker.stampHiddenBy)
+            result.warnings << hiddenStampWarning(*checker.stampHiddenBy, checker.stampSheetName);
         result.rows = readFindings(Excel, checker.firstFindingRow);
     } catch (const std::exception& e) {
         // Close what the failed run left open, remove the log it made (an empty or partial log could pass

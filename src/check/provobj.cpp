@@ -230,8 +230,12 @@ void Checker::ProvObj(sheet::MSExcel& Excel, const QString& file1p)
     useLog(Excel.OpenWorkBook(Logfilename));
     walk();
 
-    if (WBNew->SheetsCount() >= 1)
+    stampHiddenBy.reset();
+    if (WBNew->SheetsCount() >= 1) {
         WBNew->SetValue(1, kStampRow, kStampCol, m_env.locale.dateTimeText(m_env.clock()));
+        stampSheetName = WBNew->SheetName(1);
+        stampHiddenBy = WBNew->hidingMerge(1, kStampRow, kStampCol);
+    }
 
     // The log is written first: if either save fails, the report on disk is still untouched.
     Excel.SaveWorkBook(*log.WBLog);

@@ -9,6 +9,7 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -138,6 +139,10 @@ public:
     findings::FindingsLog log;
     // The log row of this run's first finding: the row after the template's used range.
     int firstFindingRow = 0;
+    // The sheet that got the stamp, and the merged range that hides the stamp's cell, when there is
+    // one: then the user does not see the stamp.
+    QString stampSheetName;
+    std::optional<xls::CellRange> stampHiddenBy;
 
     // Checks the report at `file1p` with the workbooks opened through `Excel`, writes the findings
     // into the log at Logfilename, stamps and saves both, and closes them. Errors outside the

@@ -52,6 +52,12 @@ int Book::lastCellRow(int sheet) const
     return std::max(1, m_book.lastUsedRow(sheet - 1));
 }
 
+std::optional<xls::CellRange> Book::hidingMerge(int sheet, int row, int col) const
+{
+    checkSheet(sheet);
+    return m_book.hidingMerge(sheet - 1, row, col);
+}
+
 void Book::Save() const
 {
     // A guard, not a user's situation: the code that opens a book read-only never saves it.

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace sheet {
@@ -29,6 +30,8 @@ public:
     // SpecialCells(xlCellTypeLastCell).Row: the last row of the sheet holding a value or
     // formatting (1 for an empty sheet).
     int lastCellRow(int sheet) const;
+    // The merged range (MergeArea) that hides the cell: it covers the cell and starts elsewhere.
+    std::optional<xls::CellRange> hidingMerge(int sheet, int row, int col) const;
     bool date1904() const { return m_book.dateMode1904(); }
     bool ReadOnly() const { return m_readOnly; }
     // Writes the workbook back to its own file (atomically); refused for a book opened read-only.

@@ -165,6 +165,19 @@ int Workbook::lastUsedRow(int sheet) const
     return last;
 }
 
+std::optional<CellRange> Workbook::hidingMerge(int sheet, int row, int col) const
+{
+    if (sheet < 0 || size_t(sheet) >= d->book.sheets.size())
+        return std::nullopt;
+    for (const Merge& m : d->book.sheets[size_t(sheet)].merges) {
+        const CellRange r{m.firstRow + 1, m.lastRow + 1, m.firstCol + 1, m.lastCol + 1};
+        if (row >= r.firstRow && row <= r.lastRow && col >= r.firstCol && col <= r.lastCol &&
+            (row != r.firstRow || col != r.firstCol))
+            return r;
+    }
+    return std::nullopt;
+}
+
 void Workbook::Impl::checkCellForEdit(int sheet, int row, int col) const
 {
     if (sheet < 0 || size_t(sheet) >= book.sheets.size())

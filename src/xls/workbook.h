@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace xls {
@@ -22,6 +23,11 @@ struct CellValue {
 };
 
 QString errorCodeText(uint8_t code);
+
+// A rectangle of cells, 1-based and inclusive.
+struct CellRange {
+    int firstRow = 0, lastRow = 0, firstCol = 0, lastCol = 0;
+};
 
 // An Excel 97-2003 (BIFF8) workbook held in memory. Cells are read from the parsed records;
 // text and number edits are kept aside and merged into the record stream when the workbook is
@@ -47,6 +53,8 @@ public:
     CellValue cell(int sheet, int row, int col) const;
     // The highest 1-based row holding a value or formatting; 0 for a sheet with none.
     int lastUsedRow(int sheet) const;
+    // The merged range that covers the cell without starting at it, so that its content is hidden.
+    std::optional<CellRange> hidingMerge(int sheet, int row, int col) const;
 
     // Replace whatever the cell holds by a text (or a number), keeping the cell's format.
     void setText(int sheet, int row, int col, const QString& text);

@@ -26,6 +26,7 @@ enum : uint16_t {
     RSTRING = 0x00D6,
     DBCELL = 0x00D7,
     XF = 0x00E0,
+    MERGECELLS = 0x00E5,
     SST = 0x00FC,
     LABELSST = 0x00FD,
     EXTSST = 0x00FF,
@@ -85,6 +86,8 @@ constexpr uint16_t minLength(uint16_t type)
         return kCellHeader;
     case BOOLERR:
         return kCellHeader + 2; // value, fError
+    case MERGECELLS:
+        return 2; // the count of ranges
     case RK:
     case LABELSST:
         return kCellHeader + 4; // RK value, string index

@@ -48,6 +48,11 @@ struct ColInfo {
     uint16_t first, last, ixfe;
 };
 
+// A merged range, 0-based and inclusive.
+struct Merge {
+    uint16_t firstRow, lastRow, firstCol, lastCol;
+};
+
 struct Sheet {
     QString name;
     uint8_t dt = 0; // BOUNDSHEET kind: 0 worksheet or dialog, 1 macro sheet, 2 chart
@@ -59,6 +64,7 @@ struct Sheet {
     std::vector<uint16_t> rowXf;            // per row: ixfe + 1 when the row carries its own format, else 0
     int lastRow = 0;
     std::vector<ColInfo> colInfo;
+    std::vector<Merge> merges;
     uint16_t defaultRowHeight = 0x00FF;
     std::map<uint32_t, Edit> edits; // key: editKey(row0, col0)
     std::map<uint32_t, Link> links; // hyperlinks to set, by the same key

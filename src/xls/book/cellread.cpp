@@ -130,6 +130,12 @@ void CellReader::read(const Record& r, const RecordIterator& after)
     case DEFAULTROWHEIGHT:
         m_sheet.defaultRowHeight = u16(r.data + 2);
         break;
+    case MERGECELLS:
+        for (uint32_t k = 0, n = u16(r.data); k < n && 2 + 8 * (k + 1) <= r.len; ++k) {
+            const char* m = r.data + 2 + 8 * k;
+            m_sheet.merges.push_back({u16(m), u16(m + 2), u16(m + 4), u16(m + 6)});
+        }
+        break;
     case ROW:
         readRow(r);
         break;

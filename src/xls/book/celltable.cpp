@@ -17,6 +17,8 @@ namespace {
 // A formula's first token follows the cell header, cached value, flags, chn and cce; a formula that
 // is part of a shared formula, an array or a data table consists of one ptgExp or ptgTbl token.
 constexpr uint32_t kFormulaFirstToken = kCellHeader + 16;
+constexpr uint32_t kFormulaFlags = kCellHeader + 8;
+constexpr uint16_t kFormulaShared = 0x0008; // fShrFmla: the formula is part of a shared formula
 constexpr uint8_t kPtgExp = 0x01, kPtgTbl = 0x02;
 
 constexpr size_t kRowsPerBlock = 32;
@@ -33,7 +35,8 @@ struct Unit {
     const char* src = nullptr; // records copied from the source stream
     uint32_t srcLen = 0;
     QByteArray own; // or bytes made here
-    bool sharedHost = false;
+    // The formula spans several cells (the cell holds part of it, or its definition follows).
+    std::optional<FormulaGroupKind> group;
 
     void appendTo(QByteArray& out) const
     {
@@ -105,6 +108,29 @@ Unit runPart(uint16_t type, const char* data, uint16_t row, uint16_t first, uint
     return u;
 }
 
+FormulaGroupKind groupKind(uint16_t definition)
+{
+    return definition == SHRFMLA ? FormulaGroupKind::Shared
+           : definition == ARRAY ? FormulaGroupKind::Array
+                                 : FormulaGroupKind::Table;
+}
+
+// The cells a SHRFMLA, ARRAY or TABLE record among the `len` bytes of records at `p` covers, as
+// "R12:S15"; empty without one.
+QString definitionRange(const char* p, uint32_t len)
+{
+    for (uint32_t at = 0; at + 4 <= len;) {
+        const uint16_t type = u16(p + at), size = u16(p + at + 2);
+        if (isFormulaDefinition(type) && size >= 6 && at + 4 + size <= len) {
+            const char* ref = p + at + 4; // rwFirst, rwLast, colFirst, colLast
+            return cellName(u16(ref) + 1, uint8_t(ref[4]) + 1) + QLatin1Char(':') +
+                   cellName(u16(ref + 2) + 1, uint8_t(ref[5]) + 1);
+        }
+        at += 4 + size;
+    }
+    return {};
+}
+
 class CellTableWriter {
 public:
     CellTableWriter(const Book& book, size_t sheet, const NewStrings& strings)
@@ -121,6 +147,7 @@ private:
     size_t collectCell(size_t k);
     void applyEdit(uint32_t key, const Edit& e, int64_t* refDelta);
     uint16_t defaultFormat(uint16_t row, uint16_t col) const;
+    QString groupRange(const Unit& u) const;
     uint16_t removeCovering(RowData& rd, uint16_t row, uint16_t col, uint16_t ixfe, std::vector<Unit>* replacement,
                             int64_t* refDelta) const;
     void fitRowRecords();
@@ -217,16 +244,19 @@ size_t CellTableWriter::collectCell(size_t k)
     size_t j = k + 1;
     while (j < m_tEnd && m_recs[j].depth == 1 && belongsToPreviousCell(m_recs[j].type)) {
         if (isFormulaDefinition(m_recs[j].type))
-            u.sharedHost = true;
+            u.group = groupKind(m_recs[j].type);
         ++j;
     }
     const uint32_t endPos = j < m_recs.size() ? m_recs[j].pos : m_recs[j - 1].end();
     u.src = m_base + r.pos;
     u.srcLen = endPos - r.pos;
-    if (r.type == FORMULA && r.len > kFormulaFirstToken) {
+    if (r.type == FORMULA && r.len > kFormulaFirstToken && !u.group) {
+        // A member of a shared formula or an array formula refers to the cell that holds its definition.
         const uint8_t ptg = uint8_t(r.data[kFormulaFirstToken]);
-        if (ptg == kPtgExp || ptg == kPtgTbl)
-            u.sharedHost = true; // member of a shared or array formula
+        if (ptg == kPtgExp)
+            u.group = (u16(r.data + kFormulaFlags) & kFormulaShared) ? FormulaGroupKind::Shared : FormulaGroupKind::Array;
+        else if (ptg == kPtgTbl)
+            u.group = FormulaGroupKind::Table;
     }
     m_rows[u16(r.data)].units.push_back(std::move(u));
     return j;
@@ -249,6 +279,28 @@ uint16_t CellTableWriter::defaultFormat(uint16_t row, uint16_t col) const
     return cellXf == style.end() ? 0 : uint16_t(cellXf - style.begin());
 }
 
+// The cells of the formula group that `u` belongs to: its own definition, or that of the cell its
+// first token refers to.
+QString CellTableWriter::groupRange(const Unit& u) const
+{
+    const auto ownRange = [](const Unit& x) {
+        return x.src ? definitionRange(x.src, x.srcLen) : definitionRange(x.own.constData(), uint32_t(x.own.size()));
+    };
+    QString range = ownRange(u);
+    const uint32_t len = u.src ? u16(u.src + 2) : 0;
+    if (!range.isEmpty() || u.type != FORMULA || len < kFormulaFirstToken + 5)
+        return range;
+    const char* token = u.body() + kFormulaFirstToken; // ptgExp or ptgTbl: row and column of the definition
+    const auto row = m_rows.find(u16(token + 1));
+    if (row == m_rows.end())
+        return {};
+    const uint16_t col = u16(token + 3);
+    for (const Unit& host : row->second.units)
+        if (host.col == col && host.type == FORMULA)
+            return ownRange(host);
+    return {};
+}
+
 // Removes every record that covers (row, col) (a file may repeat a cell; the last one counts),
 // keeping the other cells of a run in `replacement`. Returns the format of the removed cell, or
 // `ixfe` when there was none.
@@ -262,11 +314,8 @@ uint16_t CellTableWriter::removeCovering(RowData& rd, uint16_t row, uint16_t col
             return ixfe;
         const Unit old = *it;
         const char* data = old.body();
-        if (old.sharedHost)
-            throw makeError(ErrorCode::Unsupported, m_book.path,
-                            QStringLiteral("Клітинка з рядка %1 аркуша «%2» містить спільну формулу.")
-                                .arg(row + 1)
-                                .arg(m_sheet.name));
+        if (old.group)
+            throw formulaGroupError(m_book.path, m_sheet.name, row + 1, col + 1, *old.group, groupRange(old));
         if (old.type == MULRK || old.type == MULBLANK) {
             const uint32_t each = old.type == MULRK ? 6 : 2;
             ixfe = u16(data + 4 + (col - old.col) * each);
