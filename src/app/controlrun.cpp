@@ -82,6 +82,9 @@ void checkBeforeWriting(const QString& dir, const QString& report, const QString
         throw xls::makeError(xls::ErrorCode::NotFound, report);
     if (r.isDir())
         throw xls::makeError(xls::ErrorCode::IsFolder, report);
+    // An editor that has the report open would later save its own copy over the stamped one.
+    if (const QString lock = xls::editorLockFile(report); !lock.isEmpty())
+        throw xls::editorLockError(report, lock);
     if (!writableByBits(r))
         throw RunFailure(QStringLiteral("Звіт «%1» доступний лише для читання, а перевірка записує до нього дату й "
                                         "час перевірки. Зніміть із файлу позначку «Лише читання» та повторіть "

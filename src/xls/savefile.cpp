@@ -2,6 +2,7 @@
 
 #include "error.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -9,7 +10,6 @@
 #include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
-#include <QDir>
 #include <windows.h>
 #endif
 
@@ -51,11 +51,27 @@ ScopedWriteFault::~ScopedWriteFault()
     g_fault = m_previous;
 }
 
+QString editorLockFile(const QString& path)
+{
+    const QFileInfo info(path);
+    const QDir dir = info.dir();
+    const QStringList names{QStringLiteral("~$") + info.fileName(),
+                            QStringLiteral(".~lock.") + info.fileName() + QLatin1Char('#')};
+    for (const QString& name : names) {
+        const QString lock = dir.filePath(name);
+        if (QFileInfo::exists(lock))
+            return lock;
+    }
+    return {};
+}
+
 void writeFileAtomically(const QString& path, const QByteArray& data)
 {
     const QFileInfo info(path);
     if (info.isDir())
         throw makeError(ErrorCode::IsFolder, path);
+    if (const QString lock = editorLockFile(path); !lock.isEmpty())
+        throw editorLockError(path, lock);
     // Judged by the permission bits, so that even an administrator does not replace a file the user
     // marked read-only.
     const QFileDevice::Permissions perms = info.permissions();

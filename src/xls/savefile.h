@@ -7,8 +7,13 @@ namespace xls {
 
 // Writes `data` to `path` atomically: a temporary file beside it is written, flushed to disk and
 // renamed over the target. On any failure the target keeps its old bytes and xls::Error
-// (WriteFailed) names the file.
+// (WriteFailed) names the file; nothing is written while an editor's lock file lies beside it
+// (LockedByEditor).
 void writeFileAtomically(const QString& path, const QByteArray& data);
+
+// The lock file a spreadsheet program keeps beside a workbook it has open ("~$zvit.xls" from
+// Excel, ".~lock.zvit.xls#" from LibreOffice), or an empty text when there is none.
+QString editorLockFile(const QString& path);
 
 // Test seam: while an instance lives, writes on this thread fail after `failAfterBytes` bytes
 // (or at the rename when failAtCommit is set).
