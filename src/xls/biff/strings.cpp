@@ -1,6 +1,7 @@
 #include "strings.h"
 
 #include <cstring>
+#include <utility>
 
 namespace xls::biff {
 
@@ -146,6 +147,35 @@ bool ContinueReader::readString(QString* out, bool sstEntry, bool* isPlain)
     return skip(uint64_t(runs) * 4 + ext);
 }
 
+bool ContinueReader::readRichString(RichString* out)
+{
+    uint16_t cch = 0, runs = 0;
+    uint8_t flags = 0;
+    uint32_t ext = 0;
+    if (!readU16(&cch))
+        return false;
+    if (cch == 0 && atEnd()) {
+        *out = RichString{};
+        return true;
+    }
+    if (!readU8(&flags) || ((flags & 0x08) && !readU16(&runs)) || ((flags & 0x04) && !readU32(&ext)))
+        return false;
+    out->text.clear();
+    out->highByte = (flags & 1) != 0;
+    // The characters may switch width at a record boundary; the entry is written back in one width.
+    if (!readChars(cch, out->highByte, &out->text))
+        return false;
+    if (out->highByte == false)
+        for (QChar c : std::as_const(out->text))
+            if (c.unicode() > 0xFF)
+                out->highByte = true;
+    if (uint64_t(ext) > uint64_t(m_pieces.size()) * kMaxRecordData)
+        return false;
+    out->runs.resize(qsizetype(runs) * 4);
+    out->ext.resize(qsizetype(ext));
+    return readBytes(out->runs.data(), uint32_t(out->runs.size())) && readBytes(out->ext.data(), ext);
+}
+
 std::vector<ContinueReader::Piece> continuedPieces(const Record& r, RecordIterator& it, std::vector<Record>* taken)
 {
     std::vector<ContinueReader::Piece> pieces{{r.data, r.len}};
@@ -175,31 +205,69 @@ void ContinueWriter::finish()
 
 std::pair<uint32_t, uint32_t> ContinueWriter::appendString(const QString& s)
 {
-    const uint32_t need = s.isEmpty() ? 3 : 5; // cch, flags and the first character
-    if (used() + need > kMaxRecordData) {
+    return appendRichString(RichString{s, true, {}, {}});
+}
+
+std::pair<uint32_t, uint32_t> ContinueWriter::appendRichString(const RichString& s)
+{
+    const uint32_t unit = s.highByte ? 2 : 1;
+    const uint32_t headerSize = 3 + (s.runs.isEmpty() ? 0 : 2) + (s.ext.isEmpty() ? 0 : 4);
+    // The header and the first character stay in one record.
+    if (used() + headerSize + (s.text.isEmpty() ? 0 : unit) > kMaxRecordData) {
         finish();
         begin(CONTINUE);
     }
     const std::pair<uint32_t, uint32_t> start{m_header, used()};
-    char head[3];
-    put16(head, uint16_t(s.size()));
-    head[2] = 1;
-    m_out.append(head, 3);
+    char head[9];
+    put16(head, uint16_t(s.text.size()));
+    head[2] = char((s.highByte ? 0x01 : 0) | (s.ext.isEmpty() ? 0 : 0x04) | (s.runs.isEmpty() ? 0 : 0x08));
+    uint32_t at = 3;
+    if (!s.runs.isEmpty()) {
+        put16(head + at, uint16_t(s.runs.size() / 4));
+        at += 2;
+    }
+    if (!s.ext.isEmpty()) {
+        put32(head + at, uint32_t(s.ext.size()));
+        at += 4;
+    }
+    m_out.append(head, at);
     qsizetype i = 0;
-    while (i < s.size()) {
-        const qsizetype room = (qsizetype(kMaxRecordData) - qsizetype(used())) / 2;
+    while (i < s.text.size()) {
+        const qsizetype room = (qsizetype(kMaxRecordData) - qsizetype(used())) / unit;
         if (room <= 0) {
+            // Characters go on in a CONTINUE record that starts with their width.
             finish();
             begin(CONTINUE);
-            m_out.append(char(1));
+            m_out.append(char(s.highByte ? 1 : 0));
             continue;
         }
-        const qsizetype take = std::min(room, s.size() - i);
-        const qsizetype at = m_out.size();
-        m_out.resize(at + 2 * take);
-        for (qsizetype k = 0; k < take; ++k)
-            put16(m_out.data() + at + 2 * k, s.at(i + k).unicode());
+        const qsizetype take = std::min(room, s.text.size() - i);
+        const qsizetype pos = m_out.size();
+        m_out.resize(pos + unit * take);
+        for (qsizetype k = 0; k < take; ++k) {
+            const char16_t c = s.text.at(i + k).unicode();
+            if (s.highByte)
+                put16(m_out.data() + pos + 2 * k, c);
+            else
+                m_out[pos + k] = char(c);
+        }
         i += take;
+    }
+    for (qsizetype r = 0; r + 4 <= s.runs.size(); r += 4) {
+        if (used() + 4 > kMaxRecordData) {
+            finish();
+            begin(CONTINUE);
+        }
+        m_out.append(s.runs.constData() + r, 4);
+    }
+    for (qsizetype e = 0; e < s.ext.size();) {
+        if (used() >= kMaxRecordData) {
+            finish();
+            begin(CONTINUE);
+        }
+        const qsizetype take = std::min<qsizetype>(s.ext.size() - e, kMaxRecordData - used());
+        m_out.append(s.ext.constData() + e, take);
+        e += take;
     }
     return start;
 }

@@ -9,6 +9,15 @@
 
 namespace xls::biff {
 
+// An SST entry in full: its text, whether it was stored with 16-bit characters, and its formatting
+// runs and phonetic data as raw bytes.
+struct RichString {
+    QString text;
+    bool highByte = true;
+    QByteArray runs; // cRun formatting runs of 4 bytes
+    QByteArray ext;  // the ExtRst block
+};
+
 // Reads the pieces of a record and its CONTINUE records as one logical byte sequence, with the
 // special rule for Unicode character data: when characters run on into the next piece, that piece
 // begins with an option byte that tells whether they are 8-bit or 16-bit.
@@ -31,6 +40,8 @@ public:
     bool readChars(uint32_t cch, bool highByte, QString* out);
     // A full XLUnicodeRichExtendedString (SST entry) or XLUnicodeString (rich/ext flags ignored if `plain`).
     bool readString(QString* out, bool sstEntry, bool* isPlain = nullptr);
+    // A full SST entry with its runs and phonetic data.
+    bool readRichString(RichString* out);
 
 private:
     std::vector<Piece> m_pieces;
@@ -62,6 +73,9 @@ public:
     // Appends an XLUnicodeString with 16-bit characters, starting a CONTINUE record where needed.
     // Returns where the string starts: (header position of its record, offset in that body).
     std::pair<uint32_t, uint32_t> appendString(const QString& s);
+    // Appends an SST entry as it was read, in the same character width; a formatting run is never
+    // split between records.
+    std::pair<uint32_t, uint32_t> appendRichString(const RichString& s);
 
 private:
     QByteArray& m_out;

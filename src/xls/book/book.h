@@ -99,6 +99,7 @@ struct StringTable {
     std::vector<bool> plain;      // per SST entry: no formatting runs and no phonetic data
     uint32_t cstTotal = 0;        // the SST's count of references to it
     int64_t maxIsst = -1;         // the highest SST index a cell refers to
+    std::vector<uint32_t> refs;   // per SST entry: how many LABELSST records of any sheet refer to it
     int record = -1;              // index of the SST record in Book::globals, -1 without one
     std::vector<int> pieces;      // indices in Book::globals of the SST and its CONTINUE records
     std::vector<SstPos> at;       // where each entry starts

@@ -221,8 +221,14 @@ void readCells(Book& book, Sheet& sh)
     sh.located = true;
     sh.worksheet = u16(r.data + 2) == DT_WORKSHEET && sh.dt == 0;
     CellReader reader(book, sh);
+    StringTable& sst = book.sst;
+    sst.refs.resize(sst.count);
     bool closed = false;
     while (!closed && it.next(&r)) {
+        // References to the SST from any cell of the substream, a macro sheet's included, tell which
+        // strings only an edited cell uses.
+        if (r.type == LABELSST && r.hasFields() && u32(r.data + 6) < sst.count)
+            ++sst.refs[u32(r.data + 6)];
         if (r.type == EOF_ && r.depth == 1) {
             closed = true;
             sh.end = r.end();

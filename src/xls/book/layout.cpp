@@ -72,13 +72,12 @@ void appendUnedited(NewStream& out, const Book& book, const Sheet& sh, uint32_t 
     out.appendCopy(base + index + len, qsizetype(sh.end - index - len));
 }
 
-// The globals with the SST grown by the new strings and EXTSST recomputed. Returns the offsets of
+// The globals with the SST changed by the new strings and EXTSST recomputed. Returns the offsets of
 // the BOUNDSHEET bodies in `out`, in sheet order, for their stream positions to be patched.
-std::vector<uint32_t> writeGlobals(QByteArray& out, const Book& book, const std::vector<QString>& added,
-                                   int64_t refDelta)
+std::vector<uint32_t> writeGlobals(QByteArray& out, const Book& book, const NewStrings& strings, int64_t refDelta)
 {
     std::vector<uint32_t> boundsheetData;
-    const bool sstChanged = !added.empty() || refDelta != 0;
+    const bool sstChanged = strings.changesTable() || refDelta != 0;
     const int sstRecord = book.sst.record;
     for (size_t k = 0; k < book.globals.size(); ++k) {
         const Record& r = book.globals[k];
@@ -87,12 +86,12 @@ std::vector<uint32_t> writeGlobals(QByteArray& out, const Book& book, const std:
             appendRecord(out, r);
         } else if (sstChanged && int(k) == sstRecord) {
             // The new EXTSST follows the SST directly, wherever the old one stood.
-            writeSst(out, book, added, refDelta, true);
+            writeSst(out, book, strings, refDelta, true);
             k = size_t(book.sst.pieces.back());
         } else if (sstChanged && r.type == EXTSST) {
             continue;
         } else if (r.type == EOF_ && sstChanged && sstRecord < 0) {
-            writeSst(out, book, added, refDelta, false);
+            writeSst(out, book, strings, refDelta, false);
             appendRecord(out, r);
         } else {
             appendRecord(out, r);
@@ -162,7 +161,7 @@ NewStream buildStream(const Book& book)
 
     QByteArray globals;
     globals.reserve(qsizetype(book.globalsEnd) + 64 * qsizetype(strings.added.size()) + 4096);
-    const std::vector<uint32_t> boundsheetData = writeGlobals(globals, book, strings.added, refDelta);
+    const std::vector<uint32_t> boundsheetData = writeGlobals(globals, book, strings, refDelta);
 
     // The substreams in their original order, with the bytes between them kept.
     NewStream out;
