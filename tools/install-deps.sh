@@ -15,8 +15,8 @@ set -euo pipefail
 # One list per purpose: a package goes into the list of what uses it.
 build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
             fonts-dejavu-core fonts-liberation) # the window's fonts, also for the offscreen GUI tests
-test_pkgs=(python3 python3-xlrd libreoffice-calc-nogui)
-data_pkgs=(python3 python3-xlwt libreoffice-calc-nogui libreoffice-writer-nogui fonts-liberation gnumeric)
+test_pkgs=(python3 python3-xlrd python3-msoffcrypto-tool libreoffice-calc-nogui)
+data_pkgs=(python3 python3-xlwt python3-uno libreoffice-calc-nogui libreoffice-writer-nogui fonts-liberation gnumeric)
 fuzz_pkgs=(clang-14 libclang-rt-14-dev pkg-config qt6-base-dev)
 bench_pkgs=(python3 python3-xlrd libreoffice-calc-nogui gnumeric catdoc valgrind)
 windows_pkgs=(cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-translations-l10n wine64 ccache
