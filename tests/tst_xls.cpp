@@ -3,6 +3,8 @@
 #include "sheet/locale.h"
 #include "sheet/valuetext.h"
 #include "structure.h"
+#include "xls/cfb/compoundfile.h"
+#include "xls/crypt/workbookcipher.h"
 #include "xls/error.h"
 #include "xls/savefile.h"
 #include "xls/workbook.h"
@@ -81,6 +83,29 @@ void compareAllCells(const Workbook& a, const Workbook& b, const QList<std::tupl
                     QFAIL(qPrintable(QStringLiteral("sheet %1 cell %2,%3 changed").arg(s).arg(r).arg(c)));
             }
     }
+}
+
+// The workbook stream of a compound file.
+QByteArray workbookStream(const QByteArray& file)
+{
+    const xls::CompoundFile cf = xls::CompoundFile::parse(file, QString());
+    const std::optional<int> entry = cf.findRootStream(QStringLiteral("Workbook"));
+    return entry ? cf.streamData(*entry) : QByteArray();
+}
+
+// The FILEPASS body of a workbook stream (the record follows the globals' BOF), empty without one.
+QByteArray filePass(const QByteArray& stream)
+{
+    for (qsizetype pos = 0; pos + 4 <= stream.size();) {
+        const quint16 type = qFromLittleEndian<quint16>(stream.constData() + pos);
+        const quint16 len = qFromLittleEndian<quint16>(stream.constData() + pos + 2);
+        if (type == 0x002F)
+            return stream.mid(pos + 4, len);
+        if (type == 0x000A) // EOF of the globals
+            break;
+        pos += 4 + len;
+    }
+    return {};
 }
 
 } // namespace
@@ -223,8 +248,18 @@ private slots:
         QTest::newRow("folder") << "folder" << int(ErrorCode::IsFolder);
         QTest::newRow("empty") << "empty" << int(ErrorCode::Empty);
         QTest::newRow("xlsx renamed") << "xlsx" << int(ErrorCode::OoxmlRenamed);
-        QTest::newRow("html renamed") << "html" << int(ErrorCode::TextRenamed);
+        QTest::newRow("other ZIP archive") << "zip" << int(ErrorCode::ZipArchive);
+        QTest::newRow("html renamed") << "html" << int(ErrorCode::HtmlRenamed);
         QTest::newRow("csv renamed") << "csv" << int(ErrorCode::TextRenamed);
+        QTest::newRow("XML Spreadsheet 2003") << "xml" << int(ErrorCode::XmlRenamed);
+        // Saved by LibreOffice in other formats, each named .xls.
+        QTest::newRow("LibreOffice .ods") << "kind-ods.xls" << int(ErrorCode::OpenDocument);
+        QTest::newRow("LibreOffice .fods") << "kind-fods.xls" << int(ErrorCode::OpenDocument);
+        QTest::newRow("LibreOffice PDF") << "kind-pdf.xls" << int(ErrorCode::Pdf);
+        QTest::newRow("LibreOffice HTML") << "kind-html.xls" << int(ErrorCode::HtmlRenamed);
+        QTest::newRow("LibreOffice CSV") << "kind-csv.xls" << int(ErrorCode::TextRenamed);
+        QTest::newRow("LibreOffice .xlsx") << "kind-xlsx.xls" << int(ErrorCode::OoxmlRenamed);
+        QTest::newRow(".xlsx with a password") << "encrypted-xlsx" << int(ErrorCode::OoxmlEncrypted);
         QTest::newRow("truncated header") << "truncated-header" << int(ErrorCode::Truncated);
         QTest::newRow("truncated body") << "truncated-body" << -1;
         QTest::newRow("random bytes") << "random" << int(ErrorCode::NotCompoundFile);
@@ -245,7 +280,29 @@ private slots:
         else if (setup == QStringLiteral("empty"))
             writeAll(path, {});
         else if (setup == QStringLiteral("xlsx"))
-            writeAll(path, QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + QByteArray(200, 'x'));
+            writeAll(path, QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + "[Content_Types].xml" + QByteArray(200, 'x'));
+        else if (setup == QStringLiteral("zip"))
+            writeAll(path, QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + "photo.jpg" + QByteArray(200, 'x'));
+        else if (setup == QStringLiteral("xml"))
+            writeAll(path, "<?xml version=\"1.0\"?>\n<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\">");
+        else if (setup.startsWith(QStringLiteral("kind-")))
+            QFile::copy(fixture(qPrintable(setup)), path);
+        else if (setup == QStringLiteral("encrypted-xlsx")) {
+            // A .xlsx with a password to open is a compound file whose package is the stream
+            // "EncryptedPackage": rename the workbook stream's directory entry.
+            QByteArray b = good;
+            const QByteArray from = QStringLiteral("Workbook").toUtf8(), to = QStringLiteral("EncryptedPackage").toUtf8();
+            QByteArray wide, wideTo;
+            for (char c : from)
+                wide += c, wide += '\0';
+            for (char c : to)
+                wideTo += c, wideTo += '\0';
+            const qsizetype at = b.indexOf(wide);
+            QVERIFY(at > 0);
+            b.replace(at, wideTo.size(), wideTo);
+            qToLittleEndian<quint16>(quint16(wideTo.size() + 2), b.data() + at + 64);
+            writeAll(path, b);
+        }
         else if (setup == QStringLiteral("html"))
             writeAll(path, "\xEF\xBB\xBF<html><body><table><tr><td>1</td></tr></table></body></html>");
         else if (setup == QStringLiteral("csv"))
@@ -289,6 +346,10 @@ private slots:
             if (code >= 0)
                 QCOMPARE(int(e.code()), code);
             QVERIFY2(e.message().contains(QDir::toNativeSeparators(path)), qPrintable(e.message()));
+            // A damaged file is described in plain words; the technical reason only follows in brackets.
+            const QString plain = e.message().section(QStringLiteral("(Подробиці:"), 0, 0);
+            QVERIFY2(!plain.contains(QStringLiteral("сектор")) && !plain.contains(QStringLiteral("ланцюж")),
+                     qPrintable(e.message()));
         }
     }
 
@@ -329,6 +390,101 @@ private slots:
         compareAllCells(a, back, {{1, 8, 1}});
     }
 
+    // Protected workbooks as LibreOffice saves them: encrypted with the default password. They are
+    // read, and saved encrypted again with the same key, so they open as before.
+    void encryptedWorkbookStaysEncrypted_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("sheet");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("before");
+        QTest::newRow("structure") << "protected-structure.xls" << 0 << 1 << 1 << "Привіт";
+        QTest::newRow("structure with a password") << "protected-structure-password.xls" << 0 << 1 << 1 << "Привіт";
+        QTest::newRow("structure and every sheet") << "protected-all.xls" << 1 << 1 << 1 << "";
+        QTest::newRow("report") << "zvit-protected.xls" << 0 << 13 << 19 << "";
+        QTest::newRow("CryptoAPI, 128-bit key") << "cryptoapi-128.xls" << 0 << 2 << 1 << "Привіт";
+        QTest::newRow("CryptoAPI, 40-bit key") << "cryptoapi-40.xls" << 0 << 2 << 1 << "Привіт";
+    }
+    void encryptedWorkbookStaysEncrypted()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, sheet);
+        QFETCH(int, row);
+        QFETCH(int, col);
+        QFETCH(QString, before);
+        const QString source = fixture(qPrintable(name));
+        const QByteArray original = readAll(source);
+        const QByteArray pass = filePass(workbookStream(original));
+        QVERIFY(!pass.isEmpty());
+        Workbook wb = Workbook::open(source);
+        QCOMPARE(wb.cell(sheet, row, col).text, before);
+        QCOMPARE(wb.serialize(), original); // unchanged: the same bytes
+        wb.setText(sheet, row, col, QStringLiteral("09.12.2026 10:30:15"));
+        const QString out = tmp.filePath(QStringLiteral("enc-") + name);
+        wb.save(out);
+        const QByteArray saved = readAll(out);
+        // The same FILEPASS (scheme, salt and verifier), so the default password still opens it, and
+        // no plain record body after it.
+        const QByteArray stream = workbookStream(saved);
+        QCOMPARE(filePass(stream), pass);
+        QVERIFY(!stream.contains(QStringLiteral("Привіт").toUtf8()));
+        const Workbook back = Workbook::open(out);
+        QCOMPARE(back.cell(sheet, row, col).text, QStringLiteral("09.12.2026 10:30:15"));
+        compareAllCells(Workbook::open(source), back, {{sheet, row, col}});
+    }
+
+    // The key derivation checked against workbooks Excel encrypted with a password of their own
+    // ("password"): CryptoAPI RC4 with a 40-bit and a 128-bit key. Without it the workbook is refused.
+    void decryptsCryptoApiWorkbooksOfExcel_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("40-bit key") << "edr-Test_git_issue_477_crypto_keylength40.xls";
+        QTest::newRow("128-bit key") << "edr-Test_git_issue_242_std_rc4_pwd_password.xls";
+    }
+    void decryptsCryptoApiWorkbooksOfExcel()
+    {
+        QFETCH(QString, name);
+        const QString path = corpus(qPrintable(name));
+        if (!QFile::exists(path))
+            QSKIP("the shared corpus (../shared/corpus/xls) is absent");
+        QByteArray stream = workbookStream(readAll(path));
+        const QByteArray pass = filePass(stream);
+        xls::crypt::FilePassKey key;
+        QCOMPARE(xls::crypt::FilePassKey::open(pass.constData(), uint32_t(pass.size()), QStringLiteral("password"), &key),
+                 xls::crypt::FilePassKey::Result::Opened);
+        QCOMPARE(key.scheme(), xls::crypt::Scheme::CryptoApiRc4);
+        QVERIFY(!stream.contains("Sheet1"));
+        xls::crypt::encryptWorkbookStream(stream, key, path); // the same key stream decrypts
+        QVERIFY(stream.contains("Sheet1")); // a sheet name in BOUNDSHEET
+        try {
+            Workbook::open(path);
+            QFAIL("a workbook with a password of its own was opened");
+        } catch (const xls::Error& e) {
+            QCOMPARE(e.code(), ErrorCode::Encrypted);
+        }
+    }
+
+    // A stamp written again takes the place of the old one in the string table, which only S13 used.
+    void restampKeepsTheStringTable()
+    {
+        const QString out = tmp.filePath(QStringLiteral("restamp.xls"));
+        QVERIFY(QFile::copy(QStringLiteral(BRANTOVEL_DATA_DIR "/zvit.xls"), out));
+        QVERIFY(QFile::setPermissions(out, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        qsizetype size = 0;
+        for (int k = 0; k < 3; ++k) {
+            Workbook wb = Workbook::open(out);
+            wb.setText(0, 13, 19, QStringLiteral("09.12.2026 10:30:1%1").arg(k));
+            wb.save(out);
+            const qsizetype now = workbookStream(readAll(out)).size();
+            if (k > 0)
+                QCOMPARE(now, size);
+            size = now;
+            QCOMPARE(structureFaults(out), QString());
+        }
+        QCOMPARE(Workbook::open(out).cell(0, 13, 19).text, QStringLiteral("09.12.2026 10:30:12"));
+    }
+
     void failedSaveLeavesFileIntact_data()
     {
         QTest::addColumn<qint64>("after");
@@ -360,6 +516,33 @@ private slots:
         }
         QCOMPARE(readAll(path), before);
         QCOMPARE(QDir(tmp.path()).entryList(QDir::Files).filter(QStringLiteral("intact")).size(), 1);
+    }
+
+    void editorLockFileStopsTheSave_data()
+    {
+        QTest::addColumn<QString>("lock");
+        QTest::newRow("Excel") << "~$book.xls";
+        QTest::newRow("LibreOffice") << ".~lock.book.xls#";
+    }
+    void editorLockFileStopsTheSave()
+    {
+        QFETCH(QString, lock);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("book.xls"));
+        QVERIFY(QFile::copy(fixture("lo-values.xls"), path));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        writeAll(dir.filePath(lock), "x");
+        Workbook wb = Workbook::open(path);
+        wb.setText(0, 1, 1, QStringLiteral("змінено"));
+        try {
+            wb.save(path);
+            QFAIL("saved beside a lock file");
+        } catch (const xls::Error& e) {
+            QCOMPARE(e.code(), ErrorCode::LockedByEditor);
+            QVERIFY2(e.message().contains(QDir::toNativeSeparators(dir.filePath(lock))), qPrintable(e.message()));
+        }
+        QCOMPARE(readAll(path), readAll(fixture("lo-values.xls")));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
 
     void readOnlyFileIsNotReplaced()
