@@ -47,6 +47,11 @@ Run runCheck(const QString& dir)
 }
 
 // A clean general data sheet for the period the program derives from today's date.
+QString fixture(const QString& name)
+{
+    return QDir(QStringLiteral(BRANTOVEL_FIXTURES_DIR)).filePath(name);
+}
+
 QList<fixtures::Cell> cleanToday()
 {
     const QDate today = QDate::currentDate();
@@ -205,6 +210,18 @@ private slots:
                             .arg(QDir::toNativeSeparators(ws.path(QStringLiteral("KYIV.bin")))));
     }
 
+    void hiddenStampWarnsOnStandardError()
+    {
+        fixtures::Workspace ws;
+        ws.makeReport(cleanToday(), fixture(QStringLiteral("zvit-s13-merged.xls")));
+        const Run r = runCheck(ws.dir());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.err, QStringLiteral("Дату й час перевірки записано до клітинки S13 аркуша «Загальні дані», але їх не "
+                                       "видно: клітинка S13 входить до об'єднаних клітинок R13:S13, які показують лише "
+                                       "вміст клітинки R13. Щоб бачити час перевірки, роз'єднайте клітинки R13:S13 у "
+                                       "звіті.\n"));
+    }
+
     void failedRunLeavesReportIdentical_data()
     {
         QTest::addColumn<QString>("damage");
@@ -223,15 +240,22 @@ private slots:
                                           << "zvit.xls» доступний лише для читання";
         QTest::newRow("report held open by another program") << "held-open"
                                                              << "zvit.xls» відкрито в іншій програмі";
+        QTest::newRow("report open in Excel") << "excel-lock"
+                                              << "zvit.xls» зараз відкрито в іншій програмі: поруч із ним лежить "
+                                                 "файл блокування";
+        QTest::newRow("S13 in a shared formula") << "zvit-s13-shared-formula.xls"
+                                                 << "клітинка S13 аркуша «Загальні дані» входить до спільної формули";
     }
     void failedRunLeavesReportIdentical()
     {
         QFETCH(QString, damage);
         QFETCH(QString, words);
         fixtures::Workspace ws;
-        ws.makeReport(fixtures::cleanGeneral());
+        ws.makeReport(fixtures::cleanGeneral(), damage.endsWith(QStringLiteral(".xls")) ? fixture(damage) : QString());
         const QString report = ws.path(QStringLiteral("zvit.xls"));
-        if (damage == QStringLiteral("no-template"))
+        if (damage == QStringLiteral("excel-lock"))
+            ws.writeList(QStringLiteral("~$zvit.xls"), "lock");
+        else if (damage == QStringLiteral("no-template"))
             ws.removeFile(QStringLiteral("elog.xls"));
         else if (damage == QStringLiteral("no-report"))
             ws.removeFile(QStringLiteral("zvit.xls"));

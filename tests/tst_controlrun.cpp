@@ -1,6 +1,7 @@
 // The control run through a scripted desktop: verdicts, the copy, and the error path.
 #include "app/controlrun.h"
 #include "fixtures.h"
+#include "xls/workbook.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,6 +46,11 @@ public:
     void openform(const QString&, const QString&) override { statusShown = true; }
     void closeform() override { statusShown = false; }
 };
+
+QString fixture(const QString& name)
+{
+    return QDir(QStringLiteral(BRANTOVEL_FIXTURES_DIR)).filePath(name);
+}
 
 } // namespace
 
@@ -152,24 +158,48 @@ private slots:
     {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("words"); // %1: the folder; compared with native separators
+        QTest::addColumn<QString>("from");  // the fixture the report starts from; empty: the template
         QTest::newRow("log template missing")
             << "no-template"
-            << "Не знайдено шаблон протоколу «%1/elog.xls». Поверніть файл elog.xls до теки";
+            << "Не знайдено шаблон протоколу «%1/elog.xls». Поверніть файл elog.xls до теки" << "";
         QTest::newRow("folder not writable") << "folder-read-only"
                                              << "До теки «%1» не можна записувати, тому перевірка не може створити "
-                                                "протокол і зберегти звіт.";
+                                                "протокол і зберегти звіт." << "";
         QTest::newRow("report read-only") << "report-read-only"
                                           << "Звіт «%1/zvit.xls» доступний лише для читання, а перевірка записує до "
-                                             "нього дату й час перевірки.";
+                                             "нього дату й час перевірки." << "";
         QTest::newRow("report of 0 bytes, found after the log was made") << "empty"
-                                                                         << "Файл «%1/zvit.xls» порожній (0 байтів)";
+                                                                         << "Файл «%1/zvit.xls» порожній (0 байтів)" << "";
+        // An editor that has the report open leaves its lock file beside it.
+        const char* const locked = "Файл «%1/zvit.xls» зараз відкрито в іншій програмі: поруч із ним лежить файл "
+                                   "блокування «%1/%2», який табличний редактор залишає, поки файл відкритий. "
+                                   "Закрийте файл у тій програмі та повторіть спробу. Якщо файл ніде не відкрито "
+                                   "(наприклад, програма раніше аварійно завершила роботу), видаліть файл блокування "
+                                   "«%1/%2» і повторіть спробу.";
+        QTest::newRow("open in Excel") << "~$zvit.xls" << QString::fromUtf8(locked).arg(u"%1", u"~$zvit.xls") << "";
+        QTest::newRow("open in LibreOffice")
+            << ".~lock.zvit.xls#" << QString::fromUtf8(locked).arg(u"%1", u".~lock.zvit.xls#") << "";
+        QTest::newRow("S13 in a shared formula")
+            << "" << "У книзі «%1/zvit.xls» клітинка S13 аркуша «Загальні дані» входить до спільної формули S12:S15 "
+                     "(однієї формули, протягнутої на кілька клітинок), тому записати в неї значення, не зіпсувавши "
+                     "інших клітинок, не можна; книга залишилася без змін. Видаліть формулу з клітинки S13 у табличному "
+                     "редакторі, збережіть книгу й повторіть спробу."
+            << "zvit-s13-shared-formula.xls";
+        QTest::newRow("S13 in an array formula")
+            << "" << "У книзі «%1/zvit.xls» клітинка S13 аркуша «Загальні дані» входить до формули масиву S12:S14 "
+                     "(формули у фігурних дужках {…}, введеної для кількох клітинок), тому записати в неї значення, не "
+                     "зіпсувавши інших клітинок, не можна; книга залишилася без змін. Видаліть формулу масиву в "
+                     "табличному редакторі (виділіть усі її клітинки S12:S14 і натисніть Delete), щоб звільнити "
+                     "клітинку S13, збережіть книгу й повторіть спробу."
+            << "zvit-s13-array-formula.xls";
     }
     void failureSaysWhyAndLeavesNothingBehind()
     {
         QFETCH(QString, damage);
         QFETCH(QString, words);
+        QFETCH(QString, from);
         fixtures::Workspace ws;
-        ws.makeReport(fixtures::cleanGeneral());
+        ws.makeReport(fixtures::cleanGeneral(), from.isEmpty() ? QString() : fixture(from));
         const QString report = ws.path(QStringLiteral("zvit.xls"));
         QFile f(report);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -181,6 +211,8 @@ private slots:
             QVERIFY(f.setPermissions(QFileDevice::ReadOwner));
         else if (damage == QStringLiteral("empty"))
             ws.writeList(QStringLiteral("zvit.xls"), before = QByteArray());
+        else if (damage.contains(QStringLiteral("zvit.xls")))
+            ws.writeList(damage, "lock");
         const QFileDevice::Permissions folderWas = QFileInfo(ws.dir()).permissions();
         if (damage == QStringLiteral("folder-read-only")) {
 #ifdef Q_OS_WIN
@@ -225,6 +257,34 @@ private slots:
         QCOMPARE(d.calls.first(),
                  QStringLiteral("ask Brantovel: Знайдені помилки у звіті. Переглянути перелік помилок?") +
                      QStringLiteral("\n\n") + warnings.join(u'\n'));
+    }
+
+    // A report as offices save it: protected (so stored encrypted), or with S13 under a merge.
+    void stampedReportsOfficesMake_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("warning"); // %1: the folder
+        QTest::newRow("structure and sheets protected") << "zvit-protected.xls" << "";
+        QTest::newRow("S13 under a merge")
+            << "zvit-s13-merged.xls"
+            << "Дату й час перевірки записано до клітинки S13 аркуша «Загальні дані», але їх не видно: клітинка S13 "
+               "входить до об'єднаних клітинок R13:S13, які показують лише вміст клітинки R13. Щоб бачити час "
+               "перевірки, роз'єднайте клітинки R13:S13 у звіті.";
+    }
+    void stampedReportsOfficesMake()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, warning);
+        fixtures::Workspace ws;
+        ws.makeReport(fixtures::cleanGeneral(), fixture(from));
+        ScriptedDesktop d;
+        const app::ControlRunResult r = run(ws, d);
+        QCOMPARE(r.outcome, app::ControlRunResult::Clean);
+        QCOMPARE(r.warnings, warning.isEmpty() ? QStringList() : QStringList{warning});
+        if (!warning.isEmpty())
+            QVERIFY2(d.calls.first().endsWith(QStringLiteral("\n\n") + warning), qPrintable(d.calls.first()));
+        const xls::Workbook wb = xls::Workbook::open(ws.path(QStringLiteral("zvit.xls")));
+        QVERIFY(!wb.cell(0, 13, 19).text.isEmpty());
     }
 
     void staleLogThatCannotBeDeletedStopsTheRun()
