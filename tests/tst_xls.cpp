@@ -261,7 +261,7 @@ private slots:
         QTest::newRow("LibreOffice .xlsx") << "kind-xlsx.xls" << int(ErrorCode::OoxmlRenamed);
         QTest::newRow(".xlsx with a password") << "encrypted-xlsx" << int(ErrorCode::OoxmlEncrypted);
         QTest::newRow("truncated header") << "truncated-header" << int(ErrorCode::Truncated);
-        QTest::newRow("truncated body") << "truncated-body" << -1;
+        QTest::newRow("truncated body") << "truncated-body" << int(ErrorCode::Truncated);
         QTest::newRow("random bytes") << "random" << int(ErrorCode::NotCompoundFile);
         QTest::newRow("password protected") << "encrypted" << int(ErrorCode::Encrypted);
         QTest::newRow("Excel 95") << "biff5" << int(ErrorCode::OldFormat);

@@ -47,8 +47,11 @@ Book readBook(const CompoundFile& cf, const QString& path, const std::vector<boo
             throw makeError(ErrorCode::OoxmlEncrypted, path);
         throw makeError(ErrorCode::NoWorkbookStream, path);
     }
-    if (!cf.entries()[size_t(*entry)].readable)
+    if (!cf.entries()[size_t(*entry)].readable) {
+        if (cf.entries()[size_t(*entry)].cutShort)
+            throw makeError(ErrorCode::Truncated, path);
         throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(потік книги не читається)"));
+    }
     Book book;
     book.path = path;
     book.entry = *entry;

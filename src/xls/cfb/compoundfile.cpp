@@ -70,6 +70,9 @@ QByteArray readChain(const std::vector<uint32_t>& fat, uint32_t start, std::opti
         if (cur >= unitCount || cur >= fat.size()) {
             if (want && got >= *want)
                 break;
+            // A sector the allocation table knows but the file lacks: the file was cut short.
+            if (cur < fat.size())
+                throw makeError(ErrorCode::Truncated, path);
             throw makeError(ErrorCode::Corrupt, path, QStringLiteral("(ланцюжок секторів виходить за межі файлу)"));
         }
         if (seen[cur])
@@ -269,8 +272,9 @@ CompoundFile CompoundFile::parse(const QByteArray& bytes, const QString& path)
                 e.data = chains.read(e.start, e.size, true);
             }
             e.readable = true;
-        } catch (const Error&) {
+        } catch (const Error& err) {
             e.readable = false;
+            e.cutShort = err.code() == ErrorCode::Truncated;
         }
     }
     return cf;

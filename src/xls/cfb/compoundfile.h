@@ -34,6 +34,7 @@ public:
         uint64_t size = 0;
         QByteArray data;       // stream contents (streams only)
         bool readable = false; // the stream's chain could be followed to its full size
+        bool cutShort = false; // not readable because the file ends before the stream does
     };
 
     // Parses the container. Throws xls::Error naming `path` when the bytes are not a sound compound file.
