@@ -388,7 +388,7 @@ private slots:
                  cleanToday() << fixtures::Cell{1, 7, 2, third}
                               << fixtures::Cell{1, 5, 2, QString::number(check::reportingYear(today) - 1)});
         b.file(QStringLiteral("5-damaged.xls"), bytes(b.path(QStringLiteral("1-clean.xls"))).left(3000));
-        b.file(QStringLiteral("6-renamed.xls"), QByteArray("PK\x03\x04", 4) + QByteArray(400, 'x'));
+        b.file(QStringLiteral("6-renamed.xls"), QByteArray("PK\x03\x04", 4) + "[Content_Types].xml" + QByteArray(400, 'x'));
         b.file(QStringLiteral("notes.txt"), "not a report");
         QVERIFY(QDir(b.folder.path()).mkdir(QStringLiteral("sub")));
         QVERIFY(QFile::copy(b.path(QStringLiteral("1-clean.xls")), b.path(QStringLiteral("sub/7-nested.xls"))));
