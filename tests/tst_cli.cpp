@@ -216,10 +216,11 @@ private slots:
         ws.makeReport(cleanToday(), fixture(QStringLiteral("zvit-s13-merged.xls")));
         const Run r = runCheck(ws.dir());
         QCOMPARE(r.status, 0);
-        QCOMPARE(r.err, QStringLiteral("Дату й час перевірки записано до клітинки S13 аркуша «Загальні дані», але їх не "
-                                       "видно: клітинка S13 входить до об'єднаних клітинок R13:S13, які показують лише "
-                                       "вміст клітинки R13. Щоб бачити час перевірки, роз'єднайте клітинки R13:S13 у "
-                                       "звіті.\n"));
+        QCOMPARE(r.err,
+                 QStringLiteral("Дату й час перевірки записано до клітинки S13 аркуша «Загальні дані», але їх не "
+                                "видно: клітинка S13 входить до об'єднаних клітинок R13:S13, які показують лише "
+                                "вміст клітинки R13. Щоб бачити час перевірки, роз'єднайте клітинки R13:S13 у "
+                                "звіті.\n"));
     }
 
     void failedRunLeavesReportIdentical_data()
@@ -388,7 +389,8 @@ private slots:
                  cleanToday() << fixtures::Cell{1, 7, 2, third}
                               << fixtures::Cell{1, 5, 2, QString::number(check::reportingYear(today) - 1)});
         b.file(QStringLiteral("5-damaged.xls"), bytes(b.path(QStringLiteral("1-clean.xls"))).left(3000));
-        b.file(QStringLiteral("6-renamed.xls"), QByteArray("PK\x03\x04", 4) + "[Content_Types].xml" + QByteArray(400, 'x'));
+        b.file(QStringLiteral("6-renamed.xls"),
+               QByteArray("PK\x03\x04", 4) + "[Content_Types].xml" + QByteArray(400, 'x'));
         b.file(QStringLiteral("notes.txt"), "not a report");
         QVERIFY(QDir(b.folder.path()).mkdir(QStringLiteral("sub")));
         QVERIFY(QFile::copy(b.path(QStringLiteral("1-clean.xls")), b.path(QStringLiteral("sub/7-nested.xls"))));

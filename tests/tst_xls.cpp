@@ -284,14 +284,16 @@ private slots:
         else if (setup == QStringLiteral("zip"))
             writeAll(path, QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + "photo.jpg" + QByteArray(200, 'x'));
         else if (setup == QStringLiteral("xml"))
-            writeAll(path, "<?xml version=\"1.0\"?>\n<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\">");
+            writeAll(path,
+                     "<?xml version=\"1.0\"?>\n<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\">");
         else if (setup.startsWith(QStringLiteral("kind-")))
             QFile::copy(fixture(qPrintable(setup)), path);
         else if (setup == QStringLiteral("encrypted-xlsx")) {
             // A .xlsx with a password to open is a compound file whose package is the stream
             // "EncryptedPackage": rename the workbook stream's directory entry.
             QByteArray b = good;
-            const QByteArray from = QStringLiteral("Workbook").toUtf8(), to = QStringLiteral("EncryptedPackage").toUtf8();
+            const QByteArray from = QStringLiteral("Workbook").toUtf8(),
+                             to = QStringLiteral("EncryptedPackage").toUtf8();
             QByteArray wide, wideTo;
             for (char c : from)
                 wide += c, wide += '\0';
@@ -302,8 +304,7 @@ private slots:
             b.replace(at, wideTo.size(), wideTo);
             qToLittleEndian<quint16>(quint16(wideTo.size() + 2), b.data() + at + 64);
             writeAll(path, b);
-        }
-        else if (setup == QStringLiteral("html"))
+        } else if (setup == QStringLiteral("html"))
             writeAll(path, "\xEF\xBB\xBF<html><body><table><tr><td>1</td></tr></table></body></html>");
         else if (setup == QStringLiteral("csv"))
             writeAll(path, "a;b;c\n1;2;3\n");
@@ -451,12 +452,13 @@ private slots:
         QByteArray stream = workbookStream(readAll(path));
         const QByteArray pass = filePass(stream);
         xls::crypt::FilePassKey key;
-        QCOMPARE(xls::crypt::FilePassKey::open(pass.constData(), uint32_t(pass.size()), QStringLiteral("password"), &key),
-                 xls::crypt::FilePassKey::Result::Opened);
+        QCOMPARE(
+            xls::crypt::FilePassKey::open(pass.constData(), uint32_t(pass.size()), QStringLiteral("password"), &key),
+            xls::crypt::FilePassKey::Result::Opened);
         QCOMPARE(key.scheme(), xls::crypt::Scheme::CryptoApiRc4);
         QVERIFY(!stream.contains("Sheet1"));
         xls::crypt::encryptWorkbookStream(stream, key, path); // the same key stream decrypts
-        QVERIFY(stream.contains("Sheet1")); // a sheet name in BOUNDSHEET
+        QVERIFY(stream.contains("Sheet1"));                   // a sheet name in BOUNDSHEET
         try {
             Workbook::open(path);
             QFAIL("a workbook with a password of its own was opened");

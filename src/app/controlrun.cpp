@@ -115,9 +115,10 @@ QString hiddenStampWarning(const xls::CellRange& merge, const QString& sheetName
     const QString cell = xls::cellName(check::kStampRow, check::kStampCol);
     const QString first = xls::cellName(merge.firstRow, merge.firstCol);
     const QString range = first + QLatin1Char(':') + xls::cellName(merge.lastRow, merge.lastCol);
-    return QStringLiteral("Дату й час перевірки записано до клітинки %1 аркуша «%2», але їх не видно: клітинка %1 входить "
-                          "до об'єднаних клітинок %3, які показують лише вміст клітинки %4. Щоб бачити час перевірки, "
-                          "роз'єднайте клітинки %3 у звіті.")
+    return QStringLiteral(
+               "Дату й час перевірки записано до клітинки %1 аркуша «%2», але їх не видно: клітинка %1 входить "
+               "до об'єднаних клітинок %3, які показують лише вміст клітинки %4. Щоб бачити час перевірки, "
+               "роз'єднайте клітинки %3 у звіті.")
         .arg(cell, sheetName, range, first);
 }
 

@@ -148,8 +148,8 @@ Error formulaGroupError(const QString& path, const QString& sheet, int row, int 
         remedy = QStringLiteral("Видаліть формулу з клітинки %1 у табличному редакторі").arg(cell);
         break;
     case FormulaGroupKind::Array:
-        what = QStringLiteral("формули масиву%1 (формули у фігурних дужках {…}, введеної для кількох клітинок)")
-                   .arg(over);
+        what =
+            QStringLiteral("формули масиву%1 (формули у фігурних дужках {…}, введеної для кількох клітинок)").arg(over);
         remedy = QStringLiteral("Видаліть формулу масиву в табличному редакторі (виділіть усі її клітинки%1 і "
                                 "натисніть Delete), щоб звільнити клітинку %2")
                      .arg(over, cell);

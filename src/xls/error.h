@@ -12,8 +12,8 @@ enum class ErrorCode {
     ReadFailed,
     Empty,
     NotCompoundFile,
-    OoxmlRenamed,   // a .xlsx (or another Office Open XML document) named .xls
-    TextRenamed,    // CSV or other plain text named .xls
+    OoxmlRenamed, // a .xlsx (or another Office Open XML document) named .xls
+    TextRenamed,  // CSV or other plain text named .xls
     Truncated,
     Corrupt,
     Encrypted, // a password to open that is the user's own

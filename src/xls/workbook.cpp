@@ -10,9 +10,9 @@
 #include "xls/savefile.h"
 
 #include <QFile>
-#include <cstring>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstring>
 
 namespace xls {
 

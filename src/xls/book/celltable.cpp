@@ -254,7 +254,8 @@ size_t CellTableWriter::collectCell(size_t k)
         // A member of a shared formula or an array formula refers to the cell that holds its definition.
         const uint8_t ptg = uint8_t(r.data[kFormulaFirstToken]);
         if (ptg == kPtgExp)
-            u.group = (u16(r.data + kFormulaFlags) & kFormulaShared) ? FormulaGroupKind::Shared : FormulaGroupKind::Array;
+            u.group =
+                (u16(r.data + kFormulaFlags) & kFormulaShared) ? FormulaGroupKind::Shared : FormulaGroupKind::Array;
         else if (ptg == kPtgTbl)
             u.group = FormulaGroupKind::Table;
     }

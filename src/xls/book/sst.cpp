@@ -135,8 +135,7 @@ struct SstPlaces {
 
 // Copies the SST pieces up to `cut`, with the counts updated; the last piece stays open for the
 // strings that follow.
-void copyPieces(ContinueWriter& w, const Book& book, SstPos cut, uint32_t unique, int64_t refDelta,
-                SstPlaces* places)
+void copyPieces(ContinueWriter& w, const Book& book, SstPos cut, uint32_t unique, int64_t refDelta, SstPlaces* places)
 {
     const StringTable& sst = book.sst;
     for (size_t p = 0; p < sst.pieces.size() && p <= cut.first; ++p) {
@@ -187,10 +186,10 @@ void writeExtSst(QByteArray& out, const StringTable& sst, const SstPlaces& place
     put16(body.data(), uint16_t(dsst));
     for (uint32_t k = 0; k < buckets; ++k) {
         const uint32_t idx = k * dsst;
-        const auto [header, offset] =
-            idx < places.firstRewritten ? std::pair{places.pieceHeader[sst.at[idx].first], sst.at[idx].second}
-            : idx < sst.at.size()       ? places.rewritten[idx - places.firstRewritten]
-                                        : places.added[idx - sst.at.size()];
+        const auto [header, offset] = idx < places.firstRewritten
+                                          ? std::pair{places.pieceHeader[sst.at[idx].first], sst.at[idx].second}
+                                      : idx < sst.at.size() ? places.rewritten[idx - places.firstRewritten]
+                                                            : places.added[idx - sst.at.size()];
         put32(body.data() + 2 + 8 * k, header + 4 + offset);
         put16(body.data() + 6 + 8 * k, uint16_t(offset + 4));
     }
