@@ -46,6 +46,19 @@ enum : uint16_t {
     FORMAT = 0x041E,
     SHRFMLA = 0x04BC,
     BOF = 0x0809,
+    // A sheet's hyperlinks stand after its cells and before these records (and EOF).
+    HLINK = 0x01B8,
+    DVAL = 0x01B2,
+    DV = 0x01BE,
+    CODENAME = 0x01BA,
+    WEBPUB = 0x0801,
+    CELLWATCH = 0x086C,
+    SHEETEXT = 0x0862,
+    FEATHDR = 0x0867,
+    FEAT = 0x0868,
+    FEATHDR11 = 0x0871,
+    FEATURE11 = 0x0872,
+    FEATURE12 = 0x0878,
 };
 
 // Cell records begin with u16 row, u16 column, u16 format (XF) index.

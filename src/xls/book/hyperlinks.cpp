@@ -95,21 +95,6 @@ void addFileMoniker(QByteArray& out, QString path, bool absolute)
     addUtf16(out, path);
 }
 
-enum : uint16_t {
-    HLINK = 0x01B8,
-    DVAL = 0x01B2,
-    DV = 0x01BE,
-    CODENAME = 0x01BA,
-    WEBPUB = 0x0801,
-    CELLWATCH = 0x086C,
-    SHEETEXT = 0x0862,
-    FEATHDR = 0x0867,
-    FEAT = 0x0868,
-    FEATHDR11 = 0x0871,
-    FEATURE11 = 0x0872,
-    FEATURE12 = 0x0878,
-};
-
 bool followsLinks(uint16_t type)
 {
     switch (type) {
