@@ -130,8 +130,8 @@ def props(tag, d):
     return "<%s %s/>" % (tag, " ".join('%s="%s"' % kv for kv in d.items())) if d else ""
 
 
-def cell_style_xml(name, spec):
-    cell, para, text, data = spec
+def cell_style_xml(name, style):
+    cell, para, text, data = style
     ds = ' style:data-style-name="N-text"' if data == "text" else ""
     return ('<style:style style:name="%s" style:family="table-cell" style:parent-style-name="Default"%s>%s%s%s'
             "</style:style>" % (name, ds, props("style:table-cell-properties", cell),
