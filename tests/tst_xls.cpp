@@ -90,7 +90,11 @@ QByteArray workbookStream(const QByteArray& file)
 {
     const xls::CompoundFile cf = xls::CompoundFile::parse(file, QString());
     const std::optional<int> entry = cf.findRootStream(QStringLiteral("Workbook"));
-    return entry ? cf.streamData(*entry) : QByteArray();
+    if (!entry)
+        return {};
+    // A deep copy: the stream's data may refer to `file`, which is gone when this returns.
+    const QByteArray& data = cf.streamData(*entry);
+    return QByteArray(data.constData(), data.size());
 }
 
 // The FILEPASS body of a workbook stream (the record follows the globals' BOF), empty without one.

@@ -113,7 +113,10 @@ long double valueOf(const Decimal& d)
         auto res = std::to_chars(buf, buf + 24, d.mantissa);
         *res.ptr++ = 'e';
         res = std::to_chars(res.ptr, buf + sizeof buf, d.exponent);
-        std::from_chars(buf, res.ptr, v);
+        // Out of range reads as zero, as lenientNumber reads the same text (MinGW's long double
+        // reading has only a double's range, so a double's smallest values underflow there).
+        if (std::from_chars(buf, res.ptr, v).ec != std::errc())
+            v = 0;
     }
     return d.negative ? -v : v;
 }
