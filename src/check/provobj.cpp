@@ -87,6 +87,12 @@ bool isNumber(const xls::CellValue& v)
 // exactly when its 15-digit value is whole and below 10^15 (larger values take the exponent form).
 std::optional<int32_t> wholeOf(double number)
 {
+    // Most cells hold a small whole number, which is its own 15-digit reading.
+    if (number >= std::numeric_limits<int32_t>::min() && number <= std::numeric_limits<int32_t>::max()) {
+        const auto whole = int32_t(number);
+        if (double(whole) == number)
+            return whole;
+    }
     const auto v = validate::generalRoundTrip(number);
     if (!v || *v != std::trunc(*v) || std::fabs(*v) >= 1e15L || *v > std::numeric_limits<int32_t>::max() ||
         *v < std::numeric_limits<int32_t>::min())
