@@ -395,6 +395,43 @@ private slots:
         compareAllCells(a, back, {{1, 8, 1}});
     }
 
+    // Cells belong to the row their record names, whatever order the records come in, and of two
+    // records for one cell the later one counts: a row's cells that come back after a later row,
+    // and a repeated cell, read as such (the file stays writable, and is written in order).
+    void cellsReadByTheirRowsInAnyOrder()
+    {
+        Workbook wb = Workbook::open(QDir(QStringLiteral(BRANTOVEL_DATA_DIR)).filePath(QStringLiteral("zvit.xls")));
+        const Workbook original = Workbook::open(wb.path());
+        wb.setText(1, 301, 1, QStringLiteral("А"));
+        wb.setText(1, 302, 1, QStringLiteral("Б"));
+        wb.setText(1, 302, 2, QStringLiteral("В"));
+        QByteArray bytes = wb.serialize(); // the workbook stream lies in one run of the file
+        // The LABELSST record of (0-based) row, col: type, length, row, column.
+        auto labelAt = [&](int row, int col) {
+            QByteArray head("\xFD\x00\x0A\x00", 4);
+            head += char(row & 0xFF) + QByteArray(1, char(row >> 8)) + char(col) + QByteArray(1, '\0');
+            const qsizetype at = bytes.indexOf(head);
+            return at >= 0 && bytes.indexOf(head, at + 1) < 0 ? at : -1;
+        };
+        const qsizetype a = labelAt(300, 0), b = labelAt(301, 0), c = labelAt(301, 1);
+        QVERIFY(a > 0 && b > a && c > b);
+        // Row 302's first cell before row 301's; row 302's second cell made a repeat of its first.
+        const QByteArray recA = bytes.mid(a, 14), recB = bytes.mid(b, 14);
+        bytes.replace(a, 14, recB);
+        bytes.replace(b, 14, recA);
+        bytes[c + 6] = 0;
+        Workbook moved = Workbook::fromBytes(bytes, QStringLiteral("moved.xls"));
+        QCOMPARE(moved.cell(1, 301, 1).text, QStringLiteral("А"));
+        QCOMPARE(moved.cell(1, 302, 1).text, QStringLiteral("В"));
+        QCOMPARE(moved.cell(1, 302, 2).type, CellType::Empty);
+        compareAllCells(original, moved, {{1, 301, 1}, {1, 302, 1}, {1, 302, 2}});
+        moved.setNumber(1, 303, 1, 7);
+        const Workbook back = Workbook::fromBytes(moved.serialize(), QStringLiteral("back.xls"));
+        QCOMPARE(back.cell(1, 302, 1).text, QStringLiteral("В"));
+        QCOMPARE(back.cell(1, 303, 1).number, 7.0);
+        compareAllCells(moved, back, {{1, 303, 1}});
+    }
+
     // Protected workbooks as LibreOffice saves them: encrypted with the default password. They are
     // read, and saved encrypted again with the same key, so they open as before.
     void encryptedWorkbookStaysEncrypted_data()

@@ -149,10 +149,21 @@ CellValue Workbook::cell(int sheet, int row, int col) const
     if (!c)
         return v;
     v.type = c->type;
-    v.number = c->num;
-    v.code = c->code;
-    if (v.type == CellType::Text)
-        v.text = d->book.sst.text(c->str);
+    switch (c->type) {
+    case CellType::Number:
+    case CellType::DateTime:
+        v.number = d->book.number(*c);
+        break;
+    case CellType::Text:
+        v.text = d->book.sst.text(c->ref);
+        break;
+    case CellType::Boolean:
+    case CellType::Error:
+        v.code = c->code;
+        break;
+    case CellType::Empty:
+        break;
+    }
     return v;
 }
 

@@ -2,6 +2,7 @@
 
 #include "xls/book/cellread.h"
 #include "xls/book/globals.h"
+#include "xls/bytes.h"
 #include "xls/crypt/workbookcipher.h"
 #include "xls/error.h"
 
@@ -11,18 +12,23 @@ namespace xls::book {
 
 const CellRec* Sheet::find(size_t row0, uint16_t col0) const
 {
-    if (row0 >= rows.size())
+    if (row0 >= rowCount())
         return nullptr;
-    const auto& cells = rows[row0];
-    if (cells.empty())
+    const auto [first, last] = row(row0);
+    if (first == last)
         return nullptr;
     // Most rows hold a cell in every column from their first one on: the cell is then found at once.
-    const size_t at = size_t(col0) - cells.front().col;
-    if (col0 >= cells.front().col && at < cells.size() && cells[at].col == col0)
-        return &cells[at];
-    const auto it =
-        std::lower_bound(cells.begin(), cells.end(), col0, [](const CellRec& c, uint16_t col) { return c.col < col; });
-    return it != cells.end() && it->col == col0 ? &*it : nullptr;
+    const size_t at = size_t(col0) - first->col;
+    if (col0 >= first->col && at < size_t(last - first) && first[at].col == col0)
+        return first + at;
+    const CellRec* it = std::lower_bound(first, last, col0, [](const CellRec& c, uint16_t col) { return c.col < col; });
+    return it != last && it->col == col0 ? it : nullptr;
+}
+
+double Book::number(const CellRec& c) const
+{
+    const char* p = stream.constData() + c.ref;
+    return c.code == kRkAt ? biff::decodeRk(u32(p)) : f64(p);
 }
 
 uint32_t StringTable::add(QString s)

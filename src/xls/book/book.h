@@ -21,14 +21,18 @@ constexpr uint32_t kNoString = 0xFFFFFFFF;
 constexpr int kMaxRows = 65536;
 constexpr int kMaxCols = 256;
 
-// One cell as read. Texts are kept once, in StringTable::strings; `str` indexes them.
+// One cell as read, in 8 bytes: a text is an index into StringTable::strings, a number the place
+// of its bytes in the stream (which the book keeps), decoded when it is asked for.
 struct CellRec {
     uint16_t col;
     CellType type;
-    uint8_t code;
-    uint32_t str;
-    double num;
+    uint8_t code; // Boolean, Error: the value; Number, DateTime: how the number is stored (NumberAt)
+    uint32_t ref; // Text: index into StringTable::strings or kNoString; Number, DateTime: stream position
 };
+static_assert(sizeof(CellRec) == 8);
+
+// How a number cell's value is stored at its position: an IEEE double, or an RK value.
+enum NumberAt : uint8_t { kDoubleAt = 0, kRkAt = 1 };
 
 // A pending edit of one cell: a text, or a number.
 struct Edit {
@@ -60,8 +64,9 @@ struct Sheet {
     uint32_t bof = 0, end = 0; // the substream: its BOF, and just past its EOF
     bool located = false;      // its BOF and closing EOF were found: it can be written
     bool worksheet = false;
-    std::vector<std::vector<CellRec>> rows; // per 0-based row, cells in column order
-    std::vector<uint16_t> rowXf;            // per row: ixfe + 1 when the row carries its own format, else 0
+    std::vector<CellRec> cells;     // every cell: by row, and within a row in column order
+    std::vector<uint32_t> rowStart; // row r (0-based) holds cells[rowStart[r] .. rowStart[r + 1]); empty without cells
+    std::vector<uint16_t> rowXf;    // per row: ixfe + 1 when the row carries its own format, else 0
     int lastRow = 0;
     std::vector<ColInfo> colInfo;
     std::vector<Merge> merges;
@@ -74,6 +79,12 @@ struct Sheet {
 
     // The cell read at 0-based (row, col), or null.
     const CellRec* find(size_t row0, uint16_t col0) const;
+    // How many rows the cell table spans, and the cells of 0-based row r (in column order).
+    size_t rowCount() const { return rowStart.empty() ? 0 : rowStart.size() - 1; }
+    std::pair<const CellRec*, const CellRec*> row(size_t r) const
+    {
+        return {cells.data() + rowStart[r], cells.data() + rowStart[r + 1]};
+    }
 };
 
 inline uint32_t editKey(int row0, int col0)
@@ -111,16 +122,19 @@ struct StringTable {
 
 struct Book {
     QString path;
-    int entry = -1; // the workbook stream's directory entry
+    int entry = -1;                           // the workbook stream's directory entry
     QByteArray stream;                        // decrypted, when the workbook is encrypted
     std::optional<crypt::FilePassKey> cipher; // the key it is encrypted with, to encrypt it again
-    std::vector<biff::Record> globals; // the globals substream, its EOF last
+    std::vector<biff::Record> globals;        // the globals substream, its EOF last
     uint32_t globalsEnd = 0;
     std::vector<Sheet> sheets;
     StringTable sst;
     std::vector<uint8_t> xfDate; // per cell format (XF): 1 when it shows a date or time
     std::vector<bool> xfStyle;   // per XF: a style XF, which no cell may use
     bool date1904 = false;
+
+    // The value of a Number or DateTime cell, read from the stream.
+    double number(const CellRec& c) const;
 };
 
 // Reads the workbook stream of `cf`: the globals, then the cells of every sheet (of those `only`

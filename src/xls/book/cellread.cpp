@@ -28,16 +28,45 @@ QString formulaText(RecordIterator it)
     return {};
 }
 
+// How many cells a cell record holds: what readCell puts for it.
+uint32_t cellsIn(const Record& r)
+{
+    switch (r.type) {
+    case MULRK:
+        return (uint32_t(r.len) - kCellHeader) / 6;
+    case MULBLANK:
+        return (uint32_t(r.len) - kCellHeader) / 2;
+    case BLANK:
+    case NUMBER:
+    case RK:
+    case LABELSST:
+    case LABEL:
+    case RSTRING:
+    case BOOLERR:
+    case FORMULA:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+// Reads a sheet's cells into one table. Writers put the rows in order, so the cells are appended
+// as they come and each row's start noted; once a row comes again after a later one (which the
+// format allows), every cell's row is noted instead and the table is sorted by row at the end.
 class CellReader {
 public:
-    CellReader(Book& book, Sheet& sh) : m_book(book), m_sheet(sh) {}
+    CellReader(Book& book, Sheet& sh, uint32_t bytes);
 
     // One record of the sheet's own (not of a chart inside it); `after` stands just past it.
     void read(const Record& r, const RecordIterator& after);
+    // After the last record: rows in order, each row's cells in column order, a repeated cell
+    // keeping its last record.
+    void finish();
 
 private:
     void put(uint16_t row, CellRec c);
-    CellRec number(uint16_t col, uint16_t ixfe, double v) const;
+    void sortByRow();
+    CellRec number(uint16_t col, uint16_t ixfe, uint32_t pos, NumberAt how) const;
     void readRow(const Record& r);
     void readCell(const Record& r, const RecordIterator& after);
     void readRun(const Record& r); // MULRK, MULBLANK
@@ -45,33 +74,68 @@ private:
 
     Book& m_book;
     Sheet& m_sheet;
+    std::vector<uint16_t> m_rowOf; // each cell's row, once rows came out of order
+    bool m_inOrder = true;
 };
+
+CellReader::CellReader(Book& book, Sheet& sh, uint32_t bytes) : m_book(book), m_sheet(sh)
+{
+    // Room for as many cells as the sheet's bytes hold at six bytes a cell (a MULRK run): only the
+    // part that is filled is ever touched, so the table takes the memory of its cells and is never
+    // copied to grow. A sheet of blank runs, denser still, grows it.
+    sh.cells.reserve(bytes / 6);
+}
 
 void CellReader::put(uint16_t row, CellRec c)
 {
-    if (m_sheet.rows.size() <= row)
-        m_sheet.rows.resize(size_t(row) + 1);
-    m_sheet.rows[row].push_back(c);
-    m_sheet.lastRow = std::max(m_sheet.lastRow, int(row) + 1);
+    Sheet& sh = m_sheet;
+    if (m_inOrder && row + size_t(1) < sh.rowStart.size()) {
+        // A row that came before: from here on every cell's row is noted.
+        m_inOrder = false;
+        m_rowOf.reserve(sh.cells.capacity());
+        for (size_t r = 0; r + 1 < sh.rowStart.size(); ++r)
+            m_rowOf.insert(m_rowOf.end(), sh.rowStart[r + 1] - sh.rowStart[r], uint16_t(r));
+        m_rowOf.insert(m_rowOf.end(), sh.cells.size() - m_rowOf.size(), uint16_t(sh.rowStart.size() - 1));
+    }
+    if (m_inOrder) {
+        // rowStart holds the start of every row up to this one; the last row is closed at the end.
+        while (sh.rowStart.size() <= row)
+            sh.rowStart.push_back(uint32_t(sh.cells.size()));
+    } else {
+        m_rowOf.push_back(row);
+    }
+    sh.cells.push_back(c);
+    sh.lastRow = std::max(sh.lastRow, int(row) + 1);
 }
 
-CellRec CellReader::number(uint16_t col, uint16_t ixfe, double v) const
+// A stable counting sort of the cells by row, for rows that came out of order.
+void CellReader::sortByRow()
+{
+    Sheet& sh = m_sheet;
+    const size_t rows = size_t(*std::max_element(m_rowOf.begin(), m_rowOf.end())) + 1;
+    sh.rowStart.assign(rows + 1, 0);
+    for (uint16_t r : m_rowOf)
+        ++sh.rowStart[size_t(r) + 1];
+    for (size_t r = 0; r < rows; ++r)
+        sh.rowStart[r + 1] += sh.rowStart[r];
+    std::vector<uint32_t> next(sh.rowStart.begin(), sh.rowStart.end() - 1);
+    std::vector<CellRec> sorted(sh.cells.size());
+    for (size_t k = 0; k < sh.cells.size(); ++k)
+        sorted[next[m_rowOf[k]]++] = sh.cells[k];
+    sh.cells.swap(sorted);
+    m_rowOf = {};
+}
+
+CellRec CellReader::number(uint16_t col, uint16_t ixfe, uint32_t pos, NumberAt how) const
 {
     const bool date = ixfe < m_book.xfDate.size() && m_book.xfDate[ixfe];
-    return CellRec{col, date ? CellType::DateTime : CellType::Number, 0, kNoString, v};
+    return CellRec{col, date ? CellType::DateTime : CellType::Number, how, pos};
 }
 
 void CellReader::readRow(const Record& r)
 {
     Sheet& sh = m_sheet;
     const uint16_t rw = u16(r.data);
-    // The row's column span sizes its cell list once, before its cells arrive.
-    const uint16_t span = uint16_t(std::min<int>(256, std::max(0, int(u16(r.data + 4)) - int(u16(r.data + 2)))));
-    if (span) {
-        if (sh.rows.size() <= rw)
-            sh.rows.resize(size_t(rw) + 1);
-        sh.rows[rw].reserve(span);
-    }
     if (u16(r.data + 12) & kRowOwnFormat) {
         if (sh.rowXf.size() <= rw)
             sh.rowXf.resize(size_t(rw) + 1, 0);
@@ -83,15 +147,15 @@ void CellReader::readRow(const Record& r)
 void CellReader::readRun(const Record& r)
 {
     const uint16_t rw = u16(r.data), col = u16(r.data + 2);
-    const uint32_t each = r.type == MULRK ? 6 : 2;
-    const uint32_t n = (uint32_t(r.len) - kCellHeader) / each;
+    const uint32_t n = cellsIn(r);
     for (uint32_t k = 0; k < n; ++k) {
-        const char* e = r.data + 4 + k * each;
         const uint16_t c = uint16_t(col + k);
-        if (r.type == MULRK)
-            put(rw, number(c, u16(e), decodeRk(u32(e + 2))));
-        else
-            put(rw, CellRec{c, CellType::Empty, 0, kNoString, 0});
+        if (r.type == MULRK) {
+            const uint32_t at = 4 + k * 6; // the entry's format, then its RK value
+            put(rw, number(c, u16(r.data + at), r.pos + 4 + at + 2, kRkAt));
+        } else {
+            put(rw, CellRec{c, CellType::Empty, 0, kNoString});
+        }
     }
 }
 
@@ -100,21 +164,21 @@ void CellReader::readFormula(const Record& r, const RecordIterator& after)
     const uint16_t rw = u16(r.data), col = u16(r.data + 2);
     const char* v = r.data + kCellHeader; // the cached result
     if (uint8_t(v[6]) != 0xFF || uint8_t(v[7]) != 0xFF) {
-        put(rw, number(col, u16(r.data + 4), f64(v)));
+        put(rw, number(col, u16(r.data + 4), r.pos + 4 + kCellHeader, kDoubleAt));
         return;
     }
     switch (uint8_t(v[0])) {
     case 0: // a text result
-        put(rw, CellRec{col, CellType::Text, 0, m_book.sst.add(formulaText(after)), 0});
+        put(rw, CellRec{col, CellType::Text, 0, m_book.sst.add(formulaText(after))});
         break;
     case 1:
-        put(rw, CellRec{col, CellType::Boolean, uint8_t(v[2]), kNoString, 0});
+        put(rw, CellRec{col, CellType::Boolean, uint8_t(v[2]), kNoString});
         break;
     case 2:
-        put(rw, CellRec{col, CellType::Error, uint8_t(v[2]), kNoString, 0});
+        put(rw, CellRec{col, CellType::Error, uint8_t(v[2]), kNoString});
         break;
     default: // an empty text
-        put(rw, CellRec{col, CellType::Text, 0, kNoString, 0});
+        put(rw, CellRec{col, CellType::Text, 0, kNoString});
         break;
     }
 }
@@ -151,33 +215,33 @@ void CellReader::readCell(const Record& r, const RecordIterator& after)
     const uint16_t rw = u16(r.data), col = u16(r.data + 2), ixfe = u16(r.data + 4);
     switch (r.type) {
     case BLANK:
-        put(rw, CellRec{col, CellType::Empty, 0, kNoString, 0});
+        put(rw, CellRec{col, CellType::Empty, 0, kNoString});
         break;
     case MULBLANK:
     case MULRK:
         readRun(r);
         break;
     case NUMBER:
-        put(rw, number(col, ixfe, f64(r.data + 6)));
+        put(rw, number(col, ixfe, r.pos + 4 + kCellHeader, kDoubleAt));
         break;
     case RK:
-        put(rw, number(col, ixfe, decodeRk(u32(r.data + 6))));
+        put(rw, number(col, ixfe, r.pos + 4 + kCellHeader, kRkAt));
         break;
     case LABELSST: {
         const uint32_t isst = u32(r.data + 6);
         m_book.sst.maxIsst = std::max<int64_t>(m_book.sst.maxIsst, isst);
-        put(rw, CellRec{col, CellType::Text, 0, isst < m_book.sst.count ? isst : kNoString, 0});
+        put(rw, CellRec{col, CellType::Text, 0, isst < m_book.sst.count ? isst : kNoString});
         break;
     }
     case LABEL:
     case RSTRING: {
         QString s;
         ContinueReader({{r.data + kCellHeader, uint32_t(r.len) - kCellHeader}}).readString(&s, false);
-        put(rw, CellRec{col, CellType::Text, 0, m_book.sst.add(std::move(s)), 0});
+        put(rw, CellRec{col, CellType::Text, 0, m_book.sst.add(std::move(s))});
         break;
     }
     case BOOLERR:
-        put(rw, CellRec{col, r.data[7] ? CellType::Error : CellType::Boolean, uint8_t(r.data[6]), kNoString, 0});
+        put(rw, CellRec{col, r.data[7] ? CellType::Error : CellType::Boolean, uint8_t(r.data[6]), kNoString});
         break;
     case FORMULA:
         readFormula(r, after);
@@ -187,23 +251,35 @@ void CellReader::readCell(const Record& r, const RecordIterator& after)
     }
 }
 
-// Cells of a row in column order; a repeated cell keeps its last record.
-void sortRows(Sheet& sh)
+void CellReader::finish()
 {
-    for (auto& row : sh.rows) {
-        const auto unordered = [](const CellRec& a, const CellRec& b) { return b.col <= a.col; };
-        if (std::adjacent_find(row.begin(), row.end(), unordered) == row.end())
+    Sheet& sh = m_sheet;
+    if (!m_inOrder)
+        sortByRow();
+    else if (!sh.rowStart.empty())
+        sh.rowStart.push_back(uint32_t(sh.cells.size()));
+    std::vector<CellRec>& cells = sh.cells;
+    const auto byCol = [](const CellRec& a, const CellRec& b) { return a.col < b.col; };
+    const auto unordered = [](const CellRec& a, const CellRec& b) { return b.col <= a.col; };
+    uint32_t out = 0; // where the next kept cell goes: repeated cells are dropped in place
+    for (size_t r = 0; r < sh.rowCount(); ++r) {
+        const auto first = cells.begin() + sh.rowStart[r], last = cells.begin() + sh.rowStart[r + 1];
+        sh.rowStart[r] = out;
+        if (std::adjacent_find(first, last, unordered) == last && out == uint32_t(first - cells.begin())) {
+            out += uint32_t(last - first); // in order and in place: nothing to move
             continue;
-        std::stable_sort(row.begin(), row.end(), [](const CellRec& a, const CellRec& b) { return a.col < b.col; });
-        std::vector<CellRec> dedup;
-        for (const CellRec& c : row) {
-            if (!dedup.empty() && dedup.back().col == c.col)
-                dedup.back() = c;
-            else
-                dedup.push_back(c);
         }
-        row.swap(dedup);
+        std::stable_sort(first, last, byCol);
+        for (auto it = first; it != last; ++it) {
+            if (out > sh.rowStart[r] && cells[out - 1].col == it->col)
+                cells[out - 1] = *it; // a repeated cell keeps its last record
+            else
+                cells[out++] = *it;
+        }
     }
+    if (sh.rowCount())
+        sh.rowStart.back() = out;
+    cells.resize(out);
 }
 
 } // namespace
@@ -220,7 +296,12 @@ void readCells(Book& book, Sheet& sh)
         return;
     sh.located = true;
     sh.worksheet = u16(r.data + 2) == DT_WORKSHEET && sh.dt == 0;
-    CellReader reader(book, sh);
+    // The sheet's bytes: up to the next sheet's BOF, or the stream's end.
+    uint32_t limit = uint32_t(stream.size());
+    for (const Sheet& other : book.sheets)
+        if (other.bof > sh.bof)
+            limit = std::min(limit, other.bof);
+    CellReader reader(book, sh, sh.worksheet ? limit - sh.bof : 0);
     StringTable& sst = book.sst;
     sst.refs.resize(sst.count);
     bool closed = false;
@@ -240,7 +321,7 @@ void readCells(Book& book, Sheet& sh)
         sh.located = false; // no closing EOF: readable, not writable
         sh.end = sh.bof;
     }
-    sortRows(sh);
+    reader.finish();
 }
 
 } // namespace xls::book

@@ -13,21 +13,31 @@ Error failure(const Book& book, const QString& why)
     return makeError(ErrorCode::Unsupported, book.path, QStringLiteral("Перевірка нового файлу: %1").arg(why));
 }
 
+bool isNumber(CellType t)
+{
+    return t == CellType::Number || t == CellType::DateTime;
+}
+
 bool readsAs(const Book& back, const CellRec* c, const Edit& e)
 {
     const CellType type = c ? c->type : CellType::Empty;
     if (e.text)
-        return type == CellType::Text && back.sst.text(c->str) == e.s;
-    return (type == CellType::Number || type == CellType::DateTime) && c->num == e.num;
+        return type == CellType::Text && back.sst.text(c->ref) == e.s;
+    return isNumber(type) && back.number(*c) == e.num;
 }
 
 bool sameCell(const Book& book, const CellRec& a, const Book& back, const CellRec* b)
 {
-    if (!b || b->col != a.col || b->type != a.type || b->code != a.code)
+    if (!b || b->col != a.col || b->type != a.type)
         return false;
     if (a.type == CellType::Text)
-        return book.sst.text(a.str) == back.sst.text(b->str);
-    return std::memcmp(&a.num, &b->num, sizeof a.num) == 0;
+        return book.sst.text(a.ref) == back.sst.text(b->ref);
+    if (isNumber(a.type)) {
+        // The same bits, however each file stores them.
+        const double x = book.number(a), y = back.number(*b);
+        return std::memcmp(&x, &y, sizeof x) == 0;
+    }
+    return b->code == a.code;
 }
 
 // The edited sheet `sh` as read back into `nb`.
@@ -37,13 +47,14 @@ void compareSheet(const Book& book, const Sheet& sh, const Book& back, const She
         if (!readsAs(back, nb.find(size_t(editRow(key)), editCol(key)), e))
             throw failure(book, QStringLiteral("клітинка рядка %1").arg(editRow(key) + 1));
     // Cells that were not edited keep their values.
-    for (size_t r = 0; r < sh.rows.size(); ++r) {
-        if (sh.rows[r].empty())
+    for (size_t r = 0; r < sh.rowCount(); ++r) {
+        const auto [first, last] = sh.row(r);
+        if (first == last)
             continue;
-        if (r >= nb.rows.size())
+        if (r >= nb.rowCount())
             throw failure(book, QStringLiteral("рядок %1").arg(r + 1));
-        for (const CellRec& c : sh.rows[r])
-            if (!sh.edits.count(editKey(int(r), c.col)) && !sameCell(book, c, back, nb.find(r, c.col)))
+        for (const CellRec* c = first; c != last; ++c)
+            if (!sh.edits.count(editKey(int(r), c->col)) && !sameCell(book, *c, back, nb.find(r, c->col)))
                 throw failure(book, QStringLiteral("клітинка рядка %1 аркуша «%2»").arg(r + 1).arg(sh.name));
     }
 }

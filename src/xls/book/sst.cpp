@@ -57,8 +57,8 @@ std::vector<uint32_t> freedEntries(const Book& book)
     for (const Sheet& sh : book.sheets)
         for (const auto& [key, e] : sh.edits) {
             const CellRec* c = sh.find(size_t(editRow(key)), editCol(key));
-            if (c && c->type == CellType::Text && c->str < sst.count && sst.refs[c->str] == 1)
-                freed.push_back(c->str);
+            if (c && c->type == CellType::Text && c->ref < sst.count && sst.refs[c->ref] == 1)
+                freed.push_back(c->ref);
         }
     std::sort(freed.begin(), freed.end());
     freed.erase(std::unique(freed.begin(), freed.end()), freed.end());

@@ -224,9 +224,14 @@ void Writer::miniStream(const Streams& streams) const
 // Large streams, each in one contiguous run of sectors.
 void Writer::bigStreams(const Streams& streams) const
 {
-    for (size_t i = 0; i < streams.entries.size(); ++i)
-        if (streams.big(i))
-            streams.copy(i, sector(m_l.bigStart[i]));
+    for (size_t i = 0; i < streams.entries.size(); ++i) {
+        if (!streams.big(i))
+            continue;
+        char* start = sector(m_l.bigStart[i]);
+        streams.copy(i, start);
+        const uint64_t size = streams.size(i), padded = (size + m_l.ss - 1) / m_l.ss * m_l.ss;
+        memset(start + size, 0, size_t(padded - size));
+    }
 }
 
 } // namespace
@@ -247,7 +252,11 @@ QByteArray CompoundFile::serialize(const QString& path, int index, uint64_t size
     const Streams streams{m_entries, index, size, &write};
     Layout l = plan(streams, m_sectorSize, path);
     allocate(l, streams);
-    QByteArray out(qsizetype((l.total + 1) * l.ss), '\0');
+    // Not cleared as a whole: the large streams fill most of it. What precedes them is cleared
+    // here, each large stream's last sector after it is copied.
+    QByteArray out(qsizetype((l.total + 1) * l.ss), Qt::Uninitialized);
+    const uint64_t small = l.nFat + l.nDifat + l.nDir + l.nMiniFat + l.nMiniStream;
+    memset(out.data(), 0, size_t((small + 1) * l.ss));
     const Writer w(out, l);
     w.header(m_header, m_major);
     w.allocationTables();
