@@ -3,6 +3,8 @@
 #include "sheet/locale.h"
 #include "sheet/valuetext.h"
 #include "structure.h"
+#include "xls/book/layout.h"
+#include "xls/book/readback.h"
 #include "xls/cfb/compoundfile.h"
 #include "xls/crypt/workbookcipher.h"
 #include "xls/error.h"
@@ -640,6 +642,69 @@ private slots:
             QVERIFY(QFileInfo(out).size() > 7'000'000);
             QVERIFY(report.difatSectors > 0);
         }
+    }
+
+    // The read-back before a save takes the workbook stream through the new file's own header,
+    // allocation table and directory: a fault in any of them, or in the bytes of an edited sheet,
+    // stops the save. The file is given as its runs, so the check touches only what it reads.
+    void readBackFindsAWrongFile_data()
+    {
+        QTest::addColumn<QString>("fault");
+        for (const char* fault : {"none", "directory start", "directory size", "allocation table", "edited sheet"})
+            QTest::newRow(fault) << QString::fromLatin1(fault);
+    }
+    void readBackFindsAWrongFile()
+    {
+        QFETCH(QString, fault);
+        using namespace xls::book;
+        const QString path = tmp.filePath(QStringLiteral("readback.xls"));
+        bench::generateReport(QDir(QStringLiteral(BRANTOVEL_DATA_DIR)).filePath(QStringLiteral("zvit.xls")), path, 300,
+                              QDate(2026, 12, 9));
+        const QByteArray bytes = readAll(path);
+        const xls::CompoundFile cf = xls::CompoundFile::parse(bytes, path);
+        Book book = readBook(cf, path);
+        book.sheets[2].edits[editKey(9, 2)] = Edit{true, QStringLiteral("Перевірено"), 0};
+        const NewStream stream = buildStream(book);
+        const xls::FileImage image =
+            cf.layOut(path, book.entry, stream.size(), [&](xls::FileImage& out) { out.append(stream.pieces()); });
+        // The image with one little-endian u32 of the file changed; the run it falls in is copied.
+        const QByteArray head = image.joined().left(512);
+        auto sectorAt = [&](uint32_t n) { return 512 + qsizetype(n) * 512; };
+        const qsizetype dirEntry = sectorAt(qFromLittleEndian<quint32>(head.constData() + 0x30)) + 128 * book.entry;
+        const QByteArray whole = image.joined();
+        const quint32 start = qFromLittleEndian<quint32>(whole.constData() + dirEntry + 116);
+        qsizetype at = -1;
+        quint32 value = 0;
+        if (fault == QStringLiteral("directory start")) {
+            at = dirEntry + 116, value = start + 1;
+        } else if (fault == QStringLiteral("directory size")) {
+            at = dirEntry + 120, value = quint32(stream.size() - 512);
+        } else if (fault == QStringLiteral("allocation table")) {
+            const qsizetype fatSector =
+                sectorAt(qFromLittleEndian<quint32>(head.constData() + 0x4C + 4 * (start / 128)));
+            at = fatSector + 4 * (start % 128) + 4 * 5, value = xls::CompoundFile::kEndOfChain; // cut after 6 sectors
+        } else if (fault == QStringLiteral("edited sheet")) {
+            at = sectorAt(start) + stream.sheets[2].first + 40;
+            value = ~qFromLittleEndian<quint32>(whole.constData() + at);
+        }
+        xls::FileImage file;
+        for (const xls::FileImage::Run& r : image.runs()) {
+            if (at < 0 || quint64(at) < r.at || quint64(at) + 4 > r.at + r.size) {
+                file.refer(r.data, r.size);
+                continue;
+            }
+            QByteArray copy(r.data, qsizetype(r.size));
+            qToLittleEndian<quint32>(value, copy.data() + (at - qsizetype(r.at)));
+            file.keep(copy);
+        }
+        QCOMPARE(file.size(), image.size());
+        bool failed = false;
+        try {
+            checkReadBack(book, file, stream);
+        } catch (const xls::Error& e) {
+            failed = e.message().contains(QStringLiteral("Перевірка нового файлу"));
+        }
+        QCOMPARE(failed, fault != QStringLiteral("none"));
     }
 
     // The walker must notice a wrong position of every kind the writer computes.

@@ -65,7 +65,7 @@ QString editorLockFile(const QString& path)
     return {};
 }
 
-void writeFileAtomically(const QString& path, const QByteArray& data)
+void writeFileAtomically(const QString& path, const FileImage& image)
 {
     const QFileInfo info(path);
     if (info.isDir())
@@ -83,13 +83,23 @@ void writeFileAtomically(const QString& path, const QByteArray& data)
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly))
         throw makeError(ErrorCode::WriteFailed, path, file.errorString());
-    qint64 limit = data.size();
-    if (g_fault && g_fault->failAfterBytes() >= 0)
-        limit = std::min(limit, g_fault->failAfterBytes());
-    if (file.write(data.constData(), limit) != limit || limit != data.size()) {
+    // The test seam's limit counts the bytes of the whole file.
+    const qint64 total = qint64(image.size());
+    const qint64 limit = g_fault && g_fault->failAfterBytes() >= 0 ? std::min(total, g_fault->failAfterBytes()) : total;
+    qint64 written = 0;
+    for (const FileImage::Run& r : image.runs()) {
+        const qint64 n = std::min(qint64(r.size), limit - written);
+        if (n <= 0)
+            break;
+        if (file.write(r.data, n) != n) {
+            file.cancelWriting();
+            throw makeError(ErrorCode::WriteFailed, path, file.errorString());
+        }
+        written += n;
+    }
+    if (written != total) {
         file.cancelWriting();
-        throw makeError(ErrorCode::WriteFailed, path,
-                        limit != data.size() ? QStringLiteral("(збій запису)") : file.errorString());
+        throw makeError(ErrorCode::WriteFailed, path, QStringLiteral("(збій запису)"));
     }
     if (!file.flush()) {
         file.cancelWriting();

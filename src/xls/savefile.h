@@ -1,15 +1,21 @@
 #pragma once
 
+#include "xls/cfb/fileimage.h"
+
 #include <QByteArray>
 #include <QString>
 
 namespace xls {
 
-// Writes `data` to `path` atomically: a temporary file beside it is written, flushed to disk and
+// Writes the file to `path` atomically, run by run: a temporary file beside it is written, flushed to disk and
 // renamed over the target. On any failure the target keeps its old bytes and xls::Error
 // (WriteFailed) names the file; nothing is written while an editor's lock file lies beside it
 // (LockedByEditor).
-void writeFileAtomically(const QString& path, const QByteArray& data);
+void writeFileAtomically(const QString& path, const FileImage& file);
+inline void writeFileAtomically(const QString& path, const QByteArray& data)
+{
+    writeFileAtomically(path, FileImage(data));
+}
 
 // The lock file a spreadsheet program keeps beside a workbook it has open ("~$zvit.xls" from
 // Excel, ".~lock.zvit.xls#" from LibreOffice), or an empty text when there is none.

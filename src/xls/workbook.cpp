@@ -48,6 +48,8 @@ struct Workbook::Impl {
 
     // Throws unless (sheet, row, col) names a cell the workbook can hold.
     void checkCellForEdit(int sheet, int row, int col) const;
+    // The file with the edits, checked by reading it back.
+    FileImage image() const;
 };
 
 namespace {
@@ -227,29 +229,38 @@ void Workbook::setHyperlink(int sheet, int row, int col, const QString& target, 
 
 void Workbook::save(const QString& target) const
 {
-    writeFileAtomically(target.isEmpty() ? d->book.path : target, serialize());
+    const QString path = target.isEmpty() ? d->book.path : target;
+    if (!d->modified)
+        writeFileAtomically(path, FileImage(d->fileBytes));
+    else
+        writeFileAtomically(path, d->image());
 }
 
 QByteArray Workbook::serialize() const
 {
-    if (!d->modified)
-        return d->fileBytes;
-    // The new stream goes straight into its place in the file, which is then read back.
-    const NewStream stream = buildStream(d->book);
+    return d->modified ? d->image().joined() : d->fileBytes;
+}
+
+FileImage Workbook::Impl::image() const
+{
+    // The new stream goes into its place in the file as the pieces it is made of; the new file is
+    // then read back.
+    const auto stream = std::make_shared<const NewStream>(buildStream(book));
     QByteArray encrypted;
-    if (d->book.cipher) {
+    if (book.cipher) {
         // Encrypted with the key it was read with, so that it opens as before.
-        encrypted.resize(qsizetype(stream.size()));
-        stream.writeTo(encrypted.data());
-        crypt::encryptWorkbookStream(encrypted, *d->book.cipher, d->book.path);
+        encrypted = stream->pieces().joined();
+        crypt::encryptWorkbookStream(encrypted, *book.cipher, book.path);
     }
-    QByteArray file = d->cf.serialize(d->book.path, d->book.entry, stream.size(), [&](char* dest) {
-        if (d->book.cipher)
-            memcpy(dest, encrypted.constData(), size_t(encrypted.size()));
+    FileImage file = cf.layOut(book.path, book.entry, stream->size(), [&](FileImage& out) {
+        if (book.cipher)
+            out.refer(encrypted.constData(), uint64_t(encrypted.size()));
         else
-            stream.writeTo(dest);
+            out.append(stream->pieces());
     });
-    checkReadBack(d->book, file, stream);
+    file.hold(stream);
+    file.hold(std::make_shared<const QByteArray>(std::move(encrypted))); // its data stays where it is
+    checkReadBack(book, file, *stream);
     return file;
 }
 

@@ -115,38 +115,14 @@ void patchIndex(BuiltSheet& b, uint32_t newBof)
 
 void NewStream::appendCopy(const char* data, qsizetype size)
 {
-    if (size <= 0)
-        return;
-    m_pieces.push_back({data, size});
-    m_size += uint64_t(size);
+    if (size > 0)
+        m_pieces.refer(data, uint64_t(size));
 }
 
 void NewStream::appendOwned(QByteArray bytes)
 {
-    m_size += uint64_t(bytes.size());
-    m_owned.push_back(std::move(bytes));
-    m_pieces.push_back({m_owned.back().constData(), m_owned.back().size()}); // the array's data never moves
-}
-
-void NewStream::writeTo(char* dest) const
-{
-    for (const Piece& p : m_pieces) {
-        memcpy(dest, p.data, size_t(p.size));
-        dest += p.size;
-    }
-}
-
-bool NewStream::sameAs(const QByteArray& bytes) const
-{
-    if (uint64_t(bytes.size()) != m_size)
-        return false;
-    const char* at = bytes.constData();
-    for (const Piece& p : m_pieces) {
-        if (memcmp(at, p.data, size_t(p.size)) != 0)
-            return false;
-        at += p.size;
-    }
-    return true;
+    m_lastOwned = bytes.data(); // the array's data never moves
+    m_pieces.keep(std::move(bytes));
 }
 
 NewStream buildStream(const Book& book)
@@ -165,8 +141,10 @@ NewStream buildStream(const Book& book)
 
     // The substreams in their original order, with the bytes between them kept.
     NewStream out;
+    out.globalsEnd = uint32_t(globals.size());
     out.appendOwned(std::move(globals));
     char* globalsData = out.lastOwned();
+    out.sheets.resize(book.sheets.size());
     const char* base = book.stream.constData();
     std::vector<uint32_t> newBof(book.sheets.size());
     uint32_t oldPos = book.globalsEnd;
@@ -180,6 +158,7 @@ NewStream buildStream(const Book& book)
             patchIndex(built[k], newBof[k]);
             out.appendOwned(std::move(built[k].bytes));
         }
+        out.sheets[k] = {newBof[k], uint32_t(std::min<uint64_t>(out.size(), UINT32_MAX))};
         oldPos = sh.end;
     }
     out.appendCopy(base + oldPos, qsizetype(book.stream.size()) - qsizetype(oldPos));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "xls/book/book.h"
+#include "xls/cfb/fileimage.h"
 
 #include <QByteArray>
 #include <cstdint>
@@ -10,28 +11,25 @@ namespace xls::book {
 
 // The new workbook stream as the pieces it is made of: the bytes written anew (the globals, the
 // rebuilt sheets, moved INDEX records) and, between them, runs of the old stream that go over as
-// they are. It is written once, straight into its place in the new file.
+// they are. It is written once, straight into its place in the new file, and never assembled.
 class NewStream {
 public:
-    uint64_t size() const { return m_size; }
-    // Writes the size() bytes of the stream to `dest`.
-    void writeTo(char* dest) const;
-    // Whether `bytes` are exactly this stream.
-    bool sameAs(const QByteArray& bytes) const;
+    uint64_t size() const { return m_pieces.size(); }
+    const FileImage& pieces() const { return m_pieces; }
 
     void appendCopy(const char* data, qsizetype size); // bytes of the old stream, which must outlive this
     void appendOwned(QByteArray bytes);
     // Where the last owned piece appended lies in its own bytes (to patch positions in it).
-    char* lastOwned() { return m_owned.back().data(); }
+    char* lastOwned() { return m_lastOwned; }
+
+    // Where things are in the new stream: the end of the globals, and per sheet (in the book's
+    // order) its substream [BOF, just past its EOF).
+    uint32_t globalsEnd = 0;
+    std::vector<std::pair<uint32_t, uint32_t>> sheets;
 
 private:
-    struct Piece {
-        const char* data;
-        qsizetype size;
-    };
-    std::vector<QByteArray> m_owned;
-    std::vector<Piece> m_pieces;
-    uint64_t m_size = 0;
+    FileImage m_pieces;
+    char* m_lastOwned = nullptr;
 };
 
 // The workbook stream with the edits applied. Every record the engine does not change is copied;

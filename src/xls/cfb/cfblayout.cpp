@@ -24,17 +24,29 @@ struct Streams {
     const std::vector<Entry>& entries;
     int replaced = -1;
     uint64_t replacedSize = 0;
-    const std::function<void(char*)>* write = nullptr;
+    const std::function<void(FileImage&)>* add = nullptr;
 
     uint64_t size(size_t i) const { return int(i) == replaced ? replacedSize : uint64_t(entries[i].data.size()); }
     bool big(size_t i) const { return entries[i].type == CompoundFile::Stream && size(i) >= kMiniCutoff; }
     bool mini(size_t i) const { return entries[i].type == CompoundFile::Stream && size(i) && size(i) < kMiniCutoff; }
-    void copy(size_t i, char* dest) const
+    // Appends stream i to the image.
+    void append(size_t i, FileImage& image, const QString& path) const
     {
-        if (int(i) == replaced)
-            (*write)(dest);
-        else
-            memcpy(dest, entries[i].data.constData(), size_t(entries[i].data.size()));
+        if (int(i) != replaced) {
+            image.refer(entries[i].data.constData(), uint64_t(entries[i].data.size()));
+            return;
+        }
+        const uint64_t before = image.size();
+        (*add)(image);
+        if (image.size() - before != replacedSize)
+            throw makeError(ErrorCode::Unsupported, path, QStringLiteral("(потік книги не тієї довжини)"));
+    }
+    // Copies a small stream to `dest`.
+    void copy(size_t i, char* dest, const QString& path) const
+    {
+        FileImage one;
+        append(i, one, path);
+        one.copy(0, one.size(), dest);
     }
 };
 
@@ -120,6 +132,7 @@ void allocate(Layout& l, const Streams& streams)
             l.bigStart[i] = chain((streams.size(i) + l.ss - 1) / l.ss);
 }
 
+// Writes the header and every sector before the large streams into one array.
 class Writer {
 public:
     Writer(QByteArray& out, const Layout& l) : m_o(out.data()), m_l(l) {}
@@ -133,8 +146,7 @@ public:
     void header(const QByteArray& original, int major) const;
     void allocationTables() const;
     void directory(const Streams& streams) const;
-    void miniStream(const Streams& streams) const;
-    void bigStreams(const Streams& streams) const;
+    void miniStream(const Streams& streams, const QString& path) const;
 
 private:
     char* m_o;
@@ -202,7 +214,7 @@ void Writer::directory(const Streams& streams) const
 }
 
 // The mini FAT and the mini stream with the small streams.
-void Writer::miniStream(const Streams& streams) const
+void Writer::miniStream(const Streams& streams, const QString& path) const
 {
     const Layout& l = m_l;
     if (!l.miniSectors)
@@ -215,55 +227,50 @@ void Writer::miniStream(const Streams& streams) const
         const uint32_t n = uint32_t((streams.size(i) + kMiniSectorSize - 1) / kMiniSectorSize);
         for (uint32_t k = 0; k < n; ++k)
             miniFat[l.miniStart[i] + k] = k + 1 == n ? kEndOfChain : l.miniStart[i] + k + 1;
-        streams.copy(i, mini + uint64_t(l.miniStart[i]) * kMiniSectorSize);
+        streams.copy(i, mini + uint64_t(l.miniStart[i]) * kMiniSectorSize, path);
     }
     for (size_t k = 0; k < miniFat.size(); ++k)
         putEntry(l.miniFatStart, k, miniFat[k]);
-}
-
-// Large streams, each in one contiguous run of sectors.
-void Writer::bigStreams(const Streams& streams) const
-{
-    for (size_t i = 0; i < streams.entries.size(); ++i) {
-        if (!streams.big(i))
-            continue;
-        char* start = sector(m_l.bigStart[i]);
-        streams.copy(i, start);
-        const uint64_t size = streams.size(i), padded = (size + m_l.ss - 1) / m_l.ss * m_l.ss;
-        memset(start + size, 0, size_t(padded - size));
-    }
 }
 
 } // namespace
 
 QByteArray CompoundFile::serialize(const QString& path) const
 {
-    return serialize(path, -1, 0, {});
+    return layOut(path, -1, 0, {}).joined();
 }
 
-QByteArray CompoundFile::serialize(const QString& path, int index, uint64_t size,
-                                   const std::function<void(char*)>& write) const
+FileImage CompoundFile::layOut(const QString& path, int index, uint64_t size,
+                               const std::function<void(FileImage&)>& add) const
 {
     for (size_t i = 0; i < m_entries.size(); ++i)
         if (m_entries[i].type == Stream && !m_entries[i].readable && int(i) != index)
             throw makeError(
                 ErrorCode::Unsupported, path,
                 QStringLiteral("Один із потоків складеного файлу пошкоджений («%1»).").arg(m_entries[i].name));
-    const Streams streams{m_entries, index, size, &write};
+    const Streams streams{m_entries, index, size, &add};
     Layout l = plan(streams, m_sectorSize, path);
     allocate(l, streams);
-    // Not cleared as a whole: the large streams fill most of it. What precedes them is cleared
-    // here, each large stream's last sector after it is copied.
-    QByteArray out(qsizetype((l.total + 1) * l.ss), Qt::Uninitialized);
+    // The header and the sectors before the large streams: the allocation tables, the directory,
+    // the mini stream.
     const uint64_t small = l.nFat + l.nDifat + l.nDir + l.nMiniFat + l.nMiniStream;
-    memset(out.data(), 0, size_t((small + 1) * l.ss));
-    const Writer w(out, l);
+    QByteArray head(qsizetype((small + 1) * l.ss), '\0');
+    const Writer w(head, l);
     w.header(m_header, m_major);
     w.allocationTables();
     w.directory(streams);
-    w.miniStream(streams);
-    w.bigStreams(streams);
-    return out;
+    w.miniStream(streams, path);
+    FileImage image(std::move(head));
+    // Then each large stream in its run of sectors, in the order they were allocated.
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (!streams.big(i))
+            continue;
+        streams.append(i, image, path);
+        image.zeros((l.ss - streams.size(i) % l.ss) % l.ss);
+    }
+    if (image.size() != (l.total + 1) * l.ss)
+        throw makeError(ErrorCode::Unsupported, path, QStringLiteral("(розкладка файлу)"));
+    return image;
 }
 
 } // namespace xls

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileimage.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -51,9 +53,11 @@ public:
 
     // Lays the container out anew. Throws xls::Error (Unsupported) if a stream could not be read in full.
     QByteArray serialize(const QString& path) const;
-    // The same with the stream of entry `index` replaced by `size` bytes, which `write` puts straight
-    // into their place in the new file (one run of that many bytes), so they are never copied.
-    QByteArray serialize(const QString& path, int index, uint64_t size, const std::function<void(char*)>& write) const;
+    // The same as the runs of the new file, with the stream of entry `index` replaced by `size`
+    // bytes that `add` appends to the image given to it: each large stream goes over from where it
+    // lies, never copied into a buffer of the whole file. The image refers to this compound file's
+    // streams, so it must not outlive it.
+    FileImage layOut(const QString& path, int index, uint64_t size, const std::function<void(FileImage&)>& add) const;
 
     int majorVersion() const { return m_major; }
 
