@@ -34,6 +34,11 @@ TAnyMessages makeMyMessages()
 
 void TenantList::count(const TOrendar& tenant, int delta)
 {
+    // Empty entries (the list's padding and empty rows) are most of the changes: counted apart.
+    if (tenant.inn.isEmpty() && tenant.mayno.isEmpty()) {
+        m_empty += delta;
+        return;
+    }
     const Key key{tenant.inn, tenant.mayno};
     int& n = m_index[key];
     n += delta;
@@ -50,7 +55,7 @@ void TenantList::set(int r, TOrendar tenant)
         m_entries.pop_back();
     }
     if (m_entries.size() < length) {
-        m_index[Key{}] += int(length - m_entries.size());
+        m_empty += int(length - m_entries.size());
         m_entries.resize(length);
     }
     TOrendar& slot = m_entries[size_t(r - 6)];
@@ -61,6 +66,8 @@ void TenantList::set(int r, TOrendar tenant)
 
 bool TenantList::contains(const QString& inn, const QString& mayno) const
 {
+    if (inn.isEmpty() && mayno.isEmpty())
+        return m_empty > 0;
     return m_index.contains(Key{inn, mayno});
 }
 

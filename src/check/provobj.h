@@ -63,7 +63,8 @@ private:
     void count(const TOrendar& tenant, int delta);
 
     std::vector<TOrendar> m_entries;
-    QHash<Key, int> m_index; // how many entries carry each key, empty entries included
+    QHash<Key, int> m_index; // how many entries carry each key, but for empty entries
+    int m_empty = 0;         // how many entries have neither code nor lease kind
 };
 
 // Column maps (1-based column numbers).
