@@ -9,7 +9,8 @@ bash tools/install-deps.sh fuzz
 out=build-fuzz
 mkdir -p "$out" tests/fuzz/crashes "$out/corpus"
 srcs="src/xls/error.cpp src/xls/filekind.cpp src/xls/savefile.cpp src/xls/workbook.cpp
-      src/xls/cfb/compoundfile.cpp src/xls/cfb/cfblayout.cpp src/xls/biff/records.cpp src/xls/biff/strings.cpp
+      src/xls/cfb/compoundfile.cpp src/xls/cfb/cfblayout.cpp src/xls/cfb/fileimage.cpp
+      src/xls/biff/records.cpp src/xls/biff/strings.cpp
       src/xls/crypt/rc4.cpp src/xls/crypt/filepass.cpp src/xls/crypt/workbookcipher.cpp
       src/xls/book/book.cpp src/xls/book/globals.cpp src/xls/book/sst.cpp src/xls/book/cellread.cpp
       src/xls/book/celltable.cpp src/xls/book/hyperlinks.cpp src/xls/book/rowheight.cpp src/xls/book/layout.cpp

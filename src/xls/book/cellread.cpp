@@ -105,7 +105,6 @@ void CellReader::put(uint16_t row, CellRec c)
         m_rowOf.push_back(row);
     }
     sh.cells.push_back(c);
-    sh.lastRow = std::max(sh.lastRow, int(row) + 1);
 }
 
 // A stable counting sort of the cells by row, for rows that came out of order.
@@ -280,6 +279,7 @@ void CellReader::finish()
     if (sh.rowCount())
         sh.rowStart.back() = out;
     cells.resize(out);
+    sh.lastRow = std::max(sh.lastRow, int(sh.rowCount())); // every row of the table holds a cell
 }
 
 } // namespace
