@@ -64,6 +64,14 @@ void TenantList::set(int r, TOrendar tenant)
     slot = std::move(tenant);
 }
 
+void TenantList::reserve(int length)
+{
+    if (length <= 0)
+        return;
+    m_entries.reserve(size_t(length));
+    m_index.reserve(length);
+}
+
 bool TenantList::contains(const QString& inn, const QString& mayno) const
 {
     if (inn.isEmpty() && mayno.isEmpty())

@@ -53,6 +53,8 @@ public:
     // Writes the tenant of row r at position r - 6; the list's length becomes r + 1, so a list that
     // an earlier sheet of the same name made longer is cut, and a shorter one grows with empty entries.
     void set(int r, TOrendar tenant);
+    // Makes room for a list of `length` entries at once, so that it never grows by copying.
+    void reserve(int length);
     // Whether some entry carries this code and lease kind (exact match): always the answer a search
     // of entries() gives, without walking them.
     bool contains(const QString& inn, const QString& mayno) const;

@@ -77,6 +77,7 @@ void tenantRow(SheetContext& ctx, int r, bool five)
 
 void checkTenants(SheetContext& ctx, bool secondTable)
 {
+    (secondTable ? ctx.st.orendari56 : ctx.st.orendari23).reserve(ctx.rowfinishnew + 1);
     walkTable(ctx, ctx.st.rowstart2, col2no, ctx.st.table2, [&](int r) { tenantRow(ctx, r, secondTable); });
 }
 
