@@ -28,28 +28,6 @@ QString formulaText(RecordIterator it)
     return {};
 }
 
-// How many cells a cell record holds: what readCell puts for it.
-uint32_t cellsIn(const Record& r)
-{
-    switch (r.type) {
-    case MULRK:
-        return (uint32_t(r.len) - kCellHeader) / 6;
-    case MULBLANK:
-        return (uint32_t(r.len) - kCellHeader) / 2;
-    case BLANK:
-    case NUMBER:
-    case RK:
-    case LABELSST:
-    case LABEL:
-    case RSTRING:
-    case BOOLERR:
-    case FORMULA:
-        return 1;
-    default:
-        return 0;
-    }
-}
-
 // Reads a sheet's cells into one table. Writers put the rows in order, so the cells are appended
 // as they come and each row's start noted; once a row comes again after a later one (which the
 // format allows), every cell's row is noted instead and the table is sorted by row at the end.
@@ -146,7 +124,7 @@ void CellReader::readRow(const Record& r)
 void CellReader::readRun(const Record& r)
 {
     const uint16_t rw = u16(r.data), col = u16(r.data + 2);
-    const uint32_t n = cellsIn(r);
+    const uint32_t n = (uint32_t(r.len) - kCellHeader) / (r.type == MULRK ? 6 : 2);
     for (uint32_t k = 0; k < n; ++k) {
         const uint16_t c = uint16_t(col + k);
         if (r.type == MULRK) {
