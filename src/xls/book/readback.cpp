@@ -62,71 +62,97 @@ void compareSheet(const Book& book, const Sheet& sh, const Book& back, const She
     }
 }
 
+using Part = std::pair<uint64_t, uint64_t>; // [from, to) in the workbook stream
+
+// The parts of the new stream read back: the globals, every sheet's BOF and the edited sheets; all
+// of an encrypted stream, which is decrypted record by record from its start.
+std::vector<Part> partsToRead(const Book& book, const NewStream& built)
+{
+    std::vector<Part> parts{{0, book.cipher ? built.size() : built.globalsEnd}};
+    for (size_t k = 0; k < book.sheets.size() && !book.cipher; ++k) {
+        const auto [bof, end] = built.sheets[k];
+        parts.push_back({bof, book.sheets[k].changed() ? end : std::min<uint64_t>(uint64_t(bof) + 4, end)});
+    }
+    return parts;
+}
+
+// A zero-filled array of the new file's size, of which only what is copied in is ever touched: the
+// header, the tables and the directory before the large streams, and the parts of the workbook
+// stream, at the place the container as read back gives it.
+class SparseFile {
+public:
+    explicit SparseFile(const FileImage& file)
+        : m_file(file), m_memory(static_cast<char*>(std::calloc(size_t(file.size()) + 1, 1)))
+    {
+        if (!m_memory)
+            throw std::bad_alloc();
+        file.copy(0, file.runs().empty() ? 0 : file.runs().front().size, m_memory.get());
+        m_bytes = QByteArray::fromRawData(m_memory.get(), qsizetype(file.size()));
+    }
+    const QByteArray& bytes() const { return m_bytes; }
+
+    // Copies the parts of a stream whose data `stream` refers to these bytes; a small stream, read
+    // from the mini stream, lies within the head already copied.
+    void fill(const QByteArray& stream, const std::vector<Part>& parts)
+    {
+        const char* begin = m_bytes.constData();
+        if (stream.constData() < begin || stream.constData() >= begin + m_bytes.size())
+            return;
+        const uint64_t at = uint64_t(stream.constData() - begin);
+        for (const auto& [from, to] : parts)
+            m_file.copy(at + from, to - from, m_memory.get() + at + from);
+    }
+
+private:
+    struct Freed {
+        void operator()(char* p) const { std::free(p); }
+    };
+    const FileImage& m_file;
+    std::unique_ptr<char, Freed> m_memory;
+    QByteArray m_bytes;
+};
+
+// The parts of the stream as read back are the stream as built.
+void compareParts(const Book& book, const NewStream& built, const QByteArray& back, const std::vector<Part>& parts)
+{
+    QByteArray expected;
+    for (const auto& [from, to] : parts) {
+        expected.resize(qsizetype(to - from));
+        built.pieces().copy(from, to - from, expected.data());
+        if (uint64_t(back.size()) < to || std::memcmp(expected.constData(), back.constData() + from, size_t(to - from)))
+            throw failure(book, QStringLiteral("потік книги"));
+    }
+}
+
 } // namespace
 
 void checkReadBack(const Book& book, const FileImage& file, const NewStream& built)
 {
+    if (built.sheets.size() != book.sheets.size())
+        throw failure(book, QStringLiteral("кількість аркушів"));
+    const std::vector<Part> parts = partsToRead(book, built);
+    SparseFile sparse(file);
+    CompoundFile cf;
+    try {
+        cf = CompoundFile::parse(sparse.bytes(), book.path);
+    } catch (const Error& e) {
+        throw failure(book, e.message());
+    }
+    if (book.entry < 0 || size_t(book.entry) >= cf.entries().size() ||
+        uint64_t(cf.streamData(book.entry).size()) != built.size())
+        throw failure(book, QStringLiteral("потік книги"));
+    sparse.fill(cf.streamData(book.entry), parts);
     // Only the sheets written anew are read again: the others were copied byte for byte.
     std::vector<bool> edited;
     for (const Sheet& sh : book.sheets)
         edited.push_back(sh.changed());
-    if (built.sheets.size() != book.sheets.size())
-        throw failure(book, QStringLiteral("кількість аркушів"));
-    // The parts of the stream read back, [from, to): all of an encrypted one, which is decrypted
-    // record by record from its start.
-    std::vector<std::pair<uint64_t, uint64_t>> parts{{0, book.cipher ? built.size() : built.globalsEnd}};
-    for (size_t k = 0; k < book.sheets.size() && !book.cipher; ++k) {
-        const auto [bof, end] = built.sheets[k];
-        parts.push_back({bof, edited[k] ? end : std::min<uint64_t>(uint64_t(bof) + 4, end)});
-    }
-
-    // A zero-filled array of the file's size, of which only what is copied in is ever touched: the
-    // header, the tables and the directory before the large streams, and the parts above where the
-    // workbook stream lies.
-    struct Freed {
-        void operator()(char* p) const { std::free(p); }
-    };
-    const std::unique_ptr<char, Freed> memory(static_cast<char*>(std::calloc(size_t(file.size()) + 1, 1)));
-    if (!memory)
-        throw std::bad_alloc();
-    const uint64_t head = file.runs().empty() ? 0 : file.runs().front().size;
-    file.copy(0, head, memory.get());
-    const QByteArray bytes = QByteArray::fromRawData(memory.get(), qsizetype(file.size()));
-    CompoundFile cf;
-    try {
-        cf = CompoundFile::parse(bytes, book.path);
-    } catch (const Error& e) {
-        throw failure(book, e.message());
-    }
-    const auto entry = book.entry;
-    if (entry < 0 || size_t(entry) >= cf.entries().size())
-        throw failure(book, QStringLiteral("потік книги"));
-    const QByteArray& stream = cf.streamData(entry);
-    if (uint64_t(stream.size()) != built.size())
-        throw failure(book, QStringLiteral("довжина потоку книги"));
-    // A large stream lies in one run of the file, where the container as read back says it does;
-    // a small one lies in the mini stream, within the head already copied.
-    const bool inFile =
-        stream.constData() >= bytes.constData() && stream.constData() < bytes.constData() + bytes.size();
-    if (inFile) {
-        const uint64_t at = uint64_t(stream.constData() - bytes.constData());
-        for (const auto& [from, to] : parts)
-            file.copy(at + from, to - from, memory.get() + at + from);
-    }
     Book back;
     try {
         back = readBook(cf, book.path, edited);
     } catch (const Error& e) {
         throw failure(book, e.message());
     }
-    QByteArray expected;
-    for (const auto& [from, to] : parts) {
-        expected.resize(qsizetype(to - from));
-        built.pieces().copy(from, to - from, expected.data());
-        if (uint64_t(back.stream.size()) < to ||
-            std::memcmp(expected.constData(), back.stream.constData() + from, size_t(to - from)) != 0)
-            throw failure(book, QStringLiteral("потік книги"));
-    }
+    compareParts(book, built, back.stream, parts);
     if (back.sheets.size() != book.sheets.size())
         throw failure(book, QStringLiteral("кількість аркушів"));
     for (size_t si = 0; si < book.sheets.size(); ++si) {
