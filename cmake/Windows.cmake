@@ -6,7 +6,7 @@
 function(brantovel_add_version_resource target description)
     set(RC_NAME ${target})
     set(RC_DESCRIPTION "${description}")
-    set(RC_ICON "${PROJECT_SOURCE_DIR}/src/app/brantovel.ico")
+    set(RC_ICON "${PROJECT_SOURCE_DIR}/src/gui/brantovel.ico")
     configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc @ONLY)
     target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
 endfunction()

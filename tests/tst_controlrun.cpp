@@ -1,5 +1,5 @@
 // The control run through a scripted desktop: verdicts, the copy, and the error path.
-#include "app/controlrun.h"
+#include "run/controlrun.h"
 #include "fixtures.h"
 #include "xls/workbook.h"
 

@@ -4,7 +4,7 @@
 // clean sample is the other one with exactly the cited cells corrected, and the instruction names
 // every message the rules can write. Each report is also checked as a folder of one report, which
 // must find the same.
-#include "app/batchrun.h"
+#include "run/batchrun.h"
 #include "bench/genreport.h"
 #include "fixtures.h"
 #include "xls/workbook.h"

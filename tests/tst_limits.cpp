@@ -1,6 +1,6 @@
 // The format's limits: a full-height table sheet, 256 columns, the longest text a cell holds, the
 // longest sheet name, and a log with no room left.
-#include "app/controlrun.h"
+#include "run/controlrun.h"
 #include "fixtures.h"
 #include "xls/workbook.h"
 

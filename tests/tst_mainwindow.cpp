@@ -1,12 +1,12 @@
 // The main window on the offscreen platform: layout, captions, keyboard, each button's action and what shows
 // when the system cannot open a document; the real desktop's dialogs, answered by a script.
-#include "app/findings.h"
-#include "app/instruction.h"
-#include "app/mainwindow.h"
-#include "app/qtdesktop.h"
-#include "app/status.h"
-#include "app/style.h"
-#include "app/translation.h"
+#include "gui/findings.h"
+#include "gui/instruction.h"
+#include "gui/mainwindow.h"
+#include "gui/qtdesktop.h"
+#include "gui/status.h"
+#include "gui/style.h"
+#include "gui/translation.h"
 #include "fixtures.h"
 
 #include <QApplication>

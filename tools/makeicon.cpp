@@ -1,7 +1,7 @@
 // Writes the program's icon, as the window draws it (app::programIcon), into a Windows .ico file for the
 // executables' resources: src/app/brantovel.ico. Run it after changing the drawing:
 //   build/bin/makeicon src/app/brantovel.ico
-#include "app/style.h"
+#include "gui/style.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "cli.h"
 
-#include "app/batchrun.h"
-#include "app/controlrun.h"
+#include "run/batchrun.h"
+#include "run/controlrun.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controlrun.h"
+#include "run/controlrun.h"
 
 #include <QDialog>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "desktop.h"
+#include "run/desktop.h"
 
 #include <QLabel>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "controlrun.h"
-#include "desktop.h"
+#include "run/controlrun.h"
+#include "run/desktop.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "mainwindow.h"
 
-#include "controlrun.h"
+#include "run/controlrun.h"
 #include "status.h"
 #include "style.h"
 
