@@ -210,7 +210,8 @@ private:
                 return;
             }
             g.zvitkvart = strictWhole(t);
-            const QDate today = ctx.checker.env().clock().date();
+            const Environment& env = ctx.checker.env();
+            const QDate today = env.expectedPeriod ? dayOfPeriod(*env.expectedPeriod) : env.clock().date();
             g.m = today.month();
             g.y = today.year();
             g.monthsTaken = true;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDate>
+#include <QString>
+#include <optional>
 
 namespace check {
 
@@ -18,5 +20,29 @@ inline int reportingYear(const QDate& today)
 {
     return today.month() <= 2 ? today.year() - 1 : today.year();
 }
+
+// A reporting period: the months since the start of the year (3, 6, 9 or 12) and the year.
+struct ReportingPeriod {
+    int months = 0, year = 0;
+    bool operator==(const ReportingPeriod&) const = default;
+};
+
+// The period the check expects on `day`.
+inline ReportingPeriod periodOn(const QDate& day)
+{
+    return {requiredMonths(day), reportingYear(day)};
+}
+
+// A day whose reporting period is `period`: the 15th of the month after the period ends (April for
+// 3 months, July, October, January of the next year for 12), the middle of the weeks in which
+// offices collect those reports.
+QDate dayOfPeriod(const ReportingPeriod& period);
+
+// "12.2026" or "12/2026" (blanks around allowed): the period, or nothing with `error` saying in
+// Ukrainian what is wrong with the text and how to write it.
+std::optional<ReportingPeriod> parsePeriod(const QString& text, QString* error);
+
+// "12 міс. 2026", as the folder check names a period.
+QString periodName(const ReportingPeriod& period);
 
 } // namespace check

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lists.h"
+#include "period.h"
 #include "log/log.h"
 #include "sheet/locale.h"
 #include "sheet/msexcel.h"
@@ -126,6 +127,9 @@ struct Environment {
     sheet::Locale locale = sheet::Locale::system();
     sheet::Clock clock = sheet::systemClock();
     QString listDir; // the folder of the six reference lists
+    // The period the period rule expects, as if the check ran on a day whose reporting period it is;
+    // empty: the period of today by the clock. Only a folder check of one period's reports sets it.
+    std::optional<ReportingPeriod> expectedPeriod;
 };
 
 // The stamp of the check: the date and time go into S13 of the report's first sheet.

@@ -72,12 +72,15 @@ check::Environment environment(const QString& listDir, const sheet::Locale& loca
     return env;
 }
 
-QList<Row> Workspace::check(const sheet::Locale& locale, const QDate& today, QString* innkod)
+QList<Row> Workspace::check(const sheet::Locale& locale, const QDate& today, QString* innkod,
+                            std::optional<check::ReportingPeriod> expected)
 {
     const QString log = path(QStringLiteral("zvit_log.xls"));
     QFile::remove(log);
     QFile::copy(path(QStringLiteral("elog.xls")), log);
-    check::Checker checker(environment(dir(), locale, today));
+    check::Environment env = environment(dir(), locale, today);
+    env.expectedPeriod = expected;
+    check::Checker checker(env);
     checker.Logfilename = log;
     sheet::MSExcel Excel;
     checker.ProvObj(Excel, path(QStringLiteral("zvit.xls")));

@@ -47,9 +47,10 @@ public:
     // Replaces the shipped log template elog.xls by another workbook.
     void useLogTemplate(const QString& from);
 
-    // Runs the check on zvit.xls with a fresh log; returns the log's rows.
+    // Runs the check on zvit.xls with a fresh log; returns the log's rows. `expected` is the period a
+    // folder check expects (empty: that of `today`).
     QList<Row> check(const sheet::Locale& locale = sheet::Locale::comma(), const QDate& today = QDate(2026, 12, 9),
-                     QString* innkod = nullptr);
+                     QString* innkod = nullptr, std::optional<check::ReportingPeriod> expected = {});
 
 private:
     QTemporaryDir m_dir;
