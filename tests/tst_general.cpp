@@ -2,7 +2,12 @@
 // workbooks built from the shipped template.
 #include "check/period.h"
 #include "fixtures.h"
+#include "run/senderstamp.h"
+#include "run/table1.h"
+#include "validate/readings.h"
+#include "xls/workbook.h"
 
+#include <QFile>
 #include <QTest>
 #include <tuple>
 
@@ -19,6 +24,7 @@ struct Case {
     std::function<void(fixtures::Workspace&)> lists = {};
     QString innkod = {};
     bool pointLocale = false;
+    std::optional<check::ReportingPeriod> period = {}; // a folder check's expected period
 };
 
 const QString kSheet = QStringLiteral("Загальні дані");
@@ -26,6 +32,14 @@ const QString kSheet = QStringLiteral("Загальні дані");
 QString s(const char16_t* t)
 {
     return QString::fromUtf16(t);
+}
+
+QStringList texts(std::initializer_list<const char*> list)
+{
+    QStringList out;
+    for (const char* t : list)
+        out << QString::fromUtf8(t);
+    return out;
 }
 
 QList<Case> cases()
@@ -228,6 +242,24 @@ QList<Case> cases()
         {"structure: label with blanks, A31 a blank",
          {{-4, s(u"Період звітності:   ")}, {-31, QStringLiteral(" ")}},
          {}},
+        // A folder checked weeks after the quarter judges every report against the period it collects.
+        {"expected period: the same report checked in March",
+         {{4, QStringLiteral("12")}, {5, QStringLiteral("2026")}},
+         {},
+         QDate(2027, 3, 20),
+         {},
+         {},
+         false,
+         check::ReportingPeriod{12, 2026}},
+        {"expected period: another quarter's report",
+         {{4, QStringLiteral("9")}, {5, QStringLiteral("2025")}},
+         {{4, QStringLiteral("B"), s(u"Період звітності(Кількість місяців) невірно заповнений.")},
+          {5, QStringLiteral("B"), s(u"Період звітності(рік) невірно заповнений.")}},
+         QDate(2026, 12, 9),
+         {},
+         {},
+         false,
+         check::ReportingPeriod{12, 2026}},
     };
 }
 
@@ -250,7 +282,7 @@ private slots:
             c.lists(ws);
         QString innkod;
         const QList<Row> all =
-            ws.check(c.pointLocale ? sheet::Locale::point() : sheet::Locale::comma(), c.today, &innkod);
+            ws.check(c.pointLocale ? sheet::Locale::point() : sheet::Locale::comma(), c.today, &innkod, c.period);
         QList<Row> got;
         for (const Row& r : all)
             if (!r.message.contains(u'Σ')) // the totals have their own tests
@@ -286,6 +318,166 @@ private slots:
         QFETCH(int, year);
         QCOMPARE(check::requiredMonths(today), months);
         QCOMPARE(check::reportingYear(today), year);
+    }
+
+    // The folder check's --period: what it accepts, and what it says of a text it does not.
+    void expectedPeriod_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("months"); // 0: refused
+        QTest::addColumn<int>("year");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("dot") << QStringLiteral("12.2026") << 12 << 2026 << QString();
+        QTest::newRow("slash, blanks") << QStringLiteral(" 3 / 2027 ") << 3 << 2027 << QString();
+        QTest::newRow("leading zero") << QStringLiteral("06.2026") << 6 << 2026 << QString();
+        QTest::newRow("13 months") << QStringLiteral("13.2026") << 0 << 0 << s(u"13 місяців");
+        QTest::newRow("not a quarter") << QStringLiteral("4.2026") << 0 << 0 << s(u"3, 6, 9 або 12");
+        QTest::newRow("two-digit year") << QStringLiteral("12.26") << 0 << 0 << s(u"рік «26» не з чотирьох цифр");
+        QTest::newRow("year first") << QStringLiteral("2026.12") << 0 << 0 << s(u"«2026.12» не є періодом");
+        QTest::newRow("far year") << QStringLiteral("12.1926") << 0 << 0 << s(u"рік 1926");
+        QTest::newRow("empty") << QString() << 0 << 0 << s(u"Період не вказано");
+        QTest::newRow("words") << s(u"грудень 2026") << 0 << 0 << s(u"не є періодом");
+    }
+    void expectedPeriod()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, months);
+        QFETCH(int, year);
+        QFETCH(QString, says);
+        QString error;
+        const std::optional<check::ReportingPeriod> p = check::parsePeriod(text, &error);
+        if (!months) {
+            QVERIFY(!p);
+            QVERIFY2(error.contains(says) && error.contains(QStringLiteral("12.2026")), qPrintable(error));
+            return;
+        }
+        QVERIFY2(p, qPrintable(error));
+        QCOMPARE(*p, (check::ReportingPeriod{months, year}));
+        // The day the rule is judged on has exactly this period.
+        QCOMPARE(check::periodOn(check::dayOfPeriod(*p)), *p);
+    }
+
+    // The region's totals: how one report's Table 1 is read, and sums over reports.
+    void table1_data()
+    {
+        QTest::addColumn<QStringList>("cells"); // "row=text" of column B; "row#number" a number cell
+        QTest::addColumn<QStringList>("items"); // "item=value" of every item that is not 0
+        QTest::addColumn<QList<int>>("notNumbers");
+        QTest::newRow("empty") << QStringList{} << QStringList{} << QList<int>{};
+        QTest::newRow("either mark, rounded as the rules round")
+            << texts({"10=100,5", "11=50.25", "12= 2,999 ", "24=3", "30=-0,004", "29=1e3"})
+            << texts({"1=100.5", "2=50.25", "3=3", "15=3", "20=1000"}) << QList<int>{};
+        QTest::newRow("number cells") << texts({"10#1234.567", "26#0.125"}) << texts({"1=1234.57", "17=0.12"})
+                                      << QList<int>{};
+        QTest::newRow("texts that are no number")
+            << texts({"12=1 000", "13=abc", "14=12,5", "16=5 грн"}) << texts({"5=12.5"}) << QList<int>{3, 4, 7};
+    }
+    void table1()
+    {
+        QFETCH(QStringList, cells);
+        QFETCH(QStringList, items);
+        QFETCH(QList<int>, notNumbers);
+        xls::Workbook wb = xls::Workbook::open(QStringLiteral(BRANTOVEL_DATA_DIR "/zvit.xls"));
+        for (const QString& c : cells) {
+            const bool number = c.contains(u'#');
+            const QStringList p = c.split(number ? u'#' : u'=');
+            if (number)
+                wb.setNumber(0, p[0].toInt(), 2, p[1].toDouble());
+            else
+                wb.setText(0, p[0].toInt(), 2, p[1]);
+        }
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("r.xls"));
+        wb.save(path);
+        sheet::MSExcel Excel;
+        const app::Table1Values v = app::readTable1(*Excel.OpenWorkBook(path, true), sheet::Locale::comma());
+        QVERIFY(v.present);
+        QStringList got;
+        for (int i = 0; i < app::kTable1Items; ++i)
+            if (v.items[size_t(i)] != 0)
+                got << QStringLiteral("%1=%2").arg(i + 1).arg(double(v.items[size_t(i)]));
+        QCOMPARE(got, items);
+        QCOMPARE(v.notNumbers, notNumbers);
+
+        // Three such reports and one without the sheet: each sum is three times the item, the
+        // files that gave no number are named per item.
+        app::Table1Totals totals;
+        for (const char* f : {"a.xls", "b.xls", "c.xls"})
+            totals.add(QString::fromLatin1(f), v);
+        totals.add(QStringLiteral("d.xls"), app::Table1Values{});
+        QCOMPARE(totals.reports, 4);
+        QCOMPARE(totals.withoutSheet, QStringList{QStringLiteral("d.xls")});
+        for (int i = 1; i <= app::kTable1Items; ++i) {
+            QCOMPARE(totals.sum(i), double(validate::roundTo2(3 * v.items[size_t(i - 1)])));
+            QCOMPARE(totals.notNumbers[size_t(i - 1)].size(), notNumbers.contains(i) ? 3 : 0);
+        }
+        QVERIFY(app::table1Captions()[20].startsWith(QStringLiteral("п.21 ")));
+    }
+
+    // Summing many amounts in cents gives the cents: no drift as in adding doubles.
+    void table1TotalsKeepCents()
+    {
+        app::Table1Values one;
+        one.present = true;
+        one.items[4] = validate::roundTo2(0.1L);
+        app::Table1Totals totals;
+        for (int i = 0; i < 100000; ++i)
+            totals.add(QStringLiteral("r.xls"), one);
+        QCOMPARE(totals.sum(5), 10000.0);
+    }
+
+    // The sender's own stamp in S13: read, compared with the file's time, and whether the single
+    // check could have written it.
+    void senderStamp_data()
+    {
+        QTest::addColumn<QString>("report"); // a workbook of the fixtures, or empty for the template
+        QTest::addColumn<QString>("stamp");  // text for S13
+        QTest::addColumn<int>("savedAfter"); // the file's time, minutes after 09.12.2026 10:30:15
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("flag"); // a part of the one flag, empty: none
+        QTest::newRow("never checked") << QString() << QString() << 0 << s(u"не перевірявся") << QString();
+        QTest::newRow("checked, saved then") << QString() << QStringLiteral("09.12.2026 10:30:15") << 0
+                                             << QStringLiteral("09.12.2026 10:30:15") << QString();
+        QTest::newRow("checked, saved a day later")
+            << QString() << QStringLiteral("09.12.2026 10:30:15") << 24 * 60 << QStringLiteral("09.12.2026 10:30:15")
+            << s(u"Файл збережено після перевірки відправником: перевірено 09.12.2026 10:30:15, файл від "
+                 u"10.12.2026 10:30:15.");
+        QTest::newRow("other regional settings, 4 minutes") << QString() << QStringLiteral("2026-12-09 10:30:15") << 4
+                                                            << QStringLiteral("2026-12-09 10:30:15") << QString();
+        QTest::newRow("not a date") << QString() << s(u"перевірено") << 0 << s(u"перевірено") << QString();
+        QTest::newRow("S13 in a shared formula")
+            << QStringLiteral("zvit-s13-shared-formula.xls") << QString() << 0 << QString()
+            << s(u"«Контроль звіту» не прийняв би цей звіт, тож відправник не міг його перевірити: У книзі «r.xls» "
+                 u"клітинка S13 аркуша «Загальні дані» входить до спільної формули");
+    }
+    void senderStamp()
+    {
+        QFETCH(QString, report);
+        QFETCH(QString, stamp);
+        QFETCH(int, savedAfter);
+        QFETCH(QString, shown);
+        QFETCH(QString, flag);
+        xls::Workbook wb = xls::Workbook::open(report.isEmpty() ? QStringLiteral(BRANTOVEL_DATA_DIR "/zvit.xls")
+                                                                : QStringLiteral(BRANTOVEL_FIXTURES_DIR "/") + report);
+        if (!stamp.isEmpty())
+            wb.setText(0, 13, 19, stamp);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("r.xls"));
+        wb.save(path);
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.setFileTime(QDateTime(QDate(2026, 12, 9), QTime(10, 30, 15)).addSecs(60 * savedAfter),
+                                  QFileDevice::FileModificationTime));
+        }
+        sheet::MSExcel Excel;
+        const auto book = Excel.OpenWorkBook(path, true);
+        const app::SenderCheck c = app::readSenderCheck(*book, path, QStringLiteral("r.xls"), sheet::Locale::comma());
+        if (!shown.isEmpty())
+            QCOMPARE(c.stamp, shown);
+        QCOMPARE(c.flags.size(), flag.isEmpty() ? 0 : 1);
+        if (!flag.isEmpty())
+            QVERIFY2(c.flags[0].startsWith(flag), qPrintable(c.flags[0]));
     }
 
     void rowsBeyondTheLastUsedRowAreNotVisited()

@@ -36,6 +36,9 @@ public:
     bool ReadOnly() const { return m_readOnly; }
     // Writes the workbook back to its own file (atomically); refused for a book opened read-only.
     void Save() const;
+    // Builds the file a save would write, and drops it: throws what Save() would throw for the
+    // book's content (a cell that cannot be written alone, for example), also for a read-only book.
+    void trySave() const { (void)m_book.serialize(); }
 
 private:
     // Every cell read passes here: the test is inline, the message is not.
