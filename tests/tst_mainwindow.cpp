@@ -1,13 +1,14 @@
 // The main window on the offscreen platform: layout, captions, keyboard, each button's action and what shows
 // when the system cannot open a document; the real desktop's dialogs, answered by a script.
+#include "fixtures.h"
 #include "gui/findings.h"
+#include "gui/foldercheck.h"
 #include "gui/instruction.h"
 #include "gui/mainwindow.h"
 #include "gui/qtdesktop.h"
 #include "gui/status.h"
 #include "gui/style.h"
 #include "gui/translation.h"
-#include "fixtures.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -58,6 +59,19 @@ public:
     {
         calls << QStringLiteral("findings ") + QFileInfo(logPath).fileName();
         findings = rows;
+    }
+    std::optional<app::FolderCheckRequest> folderAnswer; // empty: the user cancels the dialog
+    QList<app::BatchReport> reports;
+    std::optional<app::FolderCheckRequest> askFolderCheck(const QString&,
+                                                          const app::FolderCheckRequest& proposed) override
+    {
+        calls << QStringLiteral("folder check ") + proposed.period;
+        return folderAnswer;
+    }
+    void showReports(const QString& summaryPath, const QList<app::BatchReport>& shown) override
+    {
+        calls << QStringLiteral("reports ") + QFileInfo(summaryPath).fileName();
+        reports = shown;
     }
 };
 
@@ -149,6 +163,11 @@ private slots:
         QCOMPARE(nextTab(w.Button1), static_cast<QWidget*>(w.bbOk));
         QCOMPARE(nextTab(w.bbOk), static_cast<QWidget*>(w.Button2));
         QCOMPARE(nextTab(w.Button2), static_cast<QWidget*>(w.bbCancel));
+        // The folder check stands apart: below the four, beside "Вийти", out of their keyboard order.
+        QCOMPARE(plain(w.folderButton->text()), QStringLiteral("Перевірити теку звітів…"));
+        QCOMPARE(w.folderButton->geometry(), QRect(16, 137, 201, 25));
+        QVERIFY(!(w.folderButton->focusPolicy() & Qt::TabFocus));
+        QVERIFY(!w.folderButton->geometry().intersects(w.bbCancel->geometry()));
         QVERIFY(QFontInfo(w.font()).pointSize() == 8 || QFontInfo(w.font()).pixelSize() > 0);
     }
 
@@ -244,6 +263,89 @@ private slots:
             QCOMPARE(d.findings[0].sheet, QStringLiteral("Загальні дані"));
             QCOMPARE(app::cellName(d.findings[0].column, d.findings[0].row), QStringLiteral("B7"));
         }
+    }
+
+    // "Перевірити теку звітів…": the dialog's answer, the check on its worker thread with the period
+    // asked for (not today's), and the summary opened or shown in the program's own window.
+    void folderCheckFromTheButton_data()
+    {
+        QTest::addColumn<QString>("answer"); // "cancel", "folder", "missing"
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QStringList>("calls");
+        const QString asked = QStringLiteral("folder check 3.2027"); // proposed from 20 March 2027
+        QTest::newRow("cancelled") << "cancel" << true << QStringList{asked};
+        QTest::newRow("summary opened") << "folder" << true << QStringList{asked, QStringLiteral("open зведення.xls")};
+        QTest::newRow("no program: own window")
+            << "folder" << false
+            << QStringList{asked, QStringLiteral("open зведення.xls"), QStringLiteral("reports зведення.xls")};
+        QTest::newRow("folder gone") << "missing" << true << QStringList{asked, QStringLiteral("error")};
+    }
+    void folderCheckFromTheButton()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, opens);
+        QFETCH(QStringList, calls);
+        fixtures::Workspace ws;
+        QTemporaryDir reports;
+        ws.makeReport(fixtures::cleanGeneral(12, 2026));
+        QVERIFY(QFile::copy(ws.path(QStringLiteral("zvit.xls")), reports.filePath(QStringLiteral("23456719.xls"))));
+        QList<fixtures::Cell> wrong = fixtures::cleanGeneral(12, 2026);
+        wrong.append({1, 7, 2, QStringLiteral("1234567")});
+        ws.makeReport(wrong);
+        QVERIFY(QFile::copy(ws.path(QStringLiteral("zvit.xls")), reports.filePath(QStringLiteral("1234567.xls"))));
+        RecordingDesktop d;
+        d.opens = opens;
+        if (answer != u"cancel")
+            d.folderAnswer =
+                app::FolderCheckRequest{answer == u"folder" ? reports.path() : reports.filePath(QStringLiteral("gone")),
+                                        QStringLiteral("12.2026"),
+                                        {}};
+        TSuperMain w(ws.dir(), d,
+                     [&] { return fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2027, 3, 20)); });
+        QTest::mouseClick(w.folderButton, Qt::LeftButton);
+        if (answer == u"missing") {
+            QCOMPARE(d.calls.size(), 2);
+            QVERIFY2(d.calls[1].startsWith(QStringLiteral("error Теку зі звітами")), qPrintable(d.calls[1]));
+            return;
+        }
+        QCOMPARE(d.calls, calls);
+        QVERIFY(w.isEnabled());
+        if (!opens) {
+            QCOMPARE(d.reports.size(), 2);
+            QCOMPARE(d.reports[0].file, QStringLiteral("1234567.xls"));
+            QCOMPARE(d.reports[0].status, app::BatchReport::Findings);
+            // Checked in March 2027 against the period asked for: the December report is clean.
+            QCOMPARE(d.reports[1].status, app::BatchReport::Clean);
+        }
+    }
+
+    // The dialog takes only what can be checked; the please-wait window's "Скасувати" asks the check to stop.
+    void folderCheckDialogs()
+    {
+        QTemporaryDir folder;
+        app::FolderCheckDialog dialog({folder.path(), QStringLiteral("13.2026"), {}});
+        dialog.show();
+        QTest::mouseClick(dialog.okButton, Qt::LeftButton);
+        QVERIFY(dialog.isVisible());
+        QVERIFY2(dialog.problem->text().contains(QStringLiteral("13 місяців")), qPrintable(dialog.problem->text()));
+        dialog.period->setText(QStringLiteral("12/2026"));
+        dialog.registerFile->setText(folder.filePath(QStringLiteral("немає.csv")));
+        QTest::mouseClick(dialog.okButton, Qt::LeftButton);
+        QVERIFY(dialog.problem->text().contains(QStringLiteral("немає.csv")));
+        dialog.registerFile->clear();
+        QTest::mouseClick(dialog.okButton, Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.request().period, QStringLiteral("12/2026"));
+
+        app::FolderProgress progress;
+        progress.show();
+        progress.progress(3, 10);
+        QCOMPARE(progress.text->text(), QStringLiteral("Перевірено звітів: 3 з 10…"));
+        QTest::keyClick(&progress, Qt::Key_Escape);
+        QVERIFY(progress.cancelled);
+        QVERIFY(!progress.cancelButton->isEnabled());
+        QVERIFY(progress.isVisible()); // until the reports under way are done
+        QCOMPARE(app::proposedPeriod(QDate(2027, 1, 10)), QStringLiteral("12.2026"));
     }
 
     void errorPathAddsFullStop()

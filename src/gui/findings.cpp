@@ -81,6 +81,40 @@ private:
     int m_number, m_column, m_row;
 };
 
+// A report of a folder check: sorted by number, by file name, by findings as numbers, by status text.
+class ReportItem : public QTreeWidgetItem {
+public:
+    ReportItem(int number, const BatchReport& r) : m_number(number), m_findings(r.findings)
+    {
+        QStringList about{statusText(r.status)};
+        if (!r.reason.isEmpty())
+            about << r.reason;
+        about << r.flags;
+        setText(Number, QString::number(number));
+        setText(Sheet, r.file);
+        setText(Cell, r.status == BatchReport::NotChecked ? QString() : QString::number(r.findings));
+        setText(Message, about.join(QLatin1Char(' ')));
+        setTextAlignment(Number, Qt::AlignRight | Qt::AlignVCenter);
+        setTextAlignment(Cell, Qt::AlignRight | Qt::AlignVCenter);
+        setToolTip(Message, about.join(QLatin1Char('\n')));
+    }
+
+    bool operator<(const QTreeWidgetItem& other) const override
+    {
+        const auto& o = static_cast<const ReportItem&>(other);
+        const int column = treeWidget() ? treeWidget()->sortColumn() : Number;
+        int order = 0;
+        if (column == Sheet || column == Message)
+            order = QString::localeAwareCompare(text(column), o.text(column));
+        else if (column == Cell && m_findings != o.m_findings)
+            order = m_findings < o.m_findings ? -1 : 1;
+        return order != 0 ? order < 0 : m_number < o.m_number;
+    }
+
+private:
+    int m_number, m_findings;
+};
+
 } // namespace
 
 FindingsWindow::FindingsWindow(QWidget* parent)
@@ -139,6 +173,10 @@ FindingsWindow::FindingsWindow(QWidget* parent)
 void FindingsWindow::setFindings(const QString& logPath, const QList<LogRow>& rows)
 {
     m_logPath = logPath;
+    setWindowTitle(QStringLiteral("Знайдені помилки у звіті"));
+    openFolder->setText(QStringLiteral("Відкрити теку протоколу"));
+    list->setHeaderLabels(
+        {QStringLiteral("№"), QStringLiteral("Аркуш"), QStringLiteral("Клітинка"), QStringLiteral("Повідомлення")});
     summary->setText(QStringLiteral("Знайдено помилок: %1. Протокол перевірки не вдалося відкрити (потрібна програма "
                                     "для файлів .xls), тому помилки показано тут. Натисніть на заголовок стовпця, "
                                     "щоб упорядкувати перелік.")
@@ -154,6 +192,30 @@ void FindingsWindow::setFindings(const QString& logPath, const QList<LogRow>& ro
     // The arrow keys walk the findings at once; Return and Escape close the window.
     list->setFocus();
     logLabel->setText(QStringLiteral("Протокол: %1").arg(QDir::toNativeSeparators(logPath)));
+}
+
+void FindingsWindow::setReports(const QString& summaryPath, const QList<BatchReport>& reports)
+{
+    m_logPath = summaryPath;
+    setWindowTitle(QStringLiteral("Перевірені звіти"));
+    openFolder->setText(QStringLiteral("Відкрити теку зведення"));
+    list->setHeaderLabels(
+        {QStringLiteral("№"), QStringLiteral("Файл"), QStringLiteral("Помилок"), QStringLiteral("Стан і позначки")});
+    summary->setText(QStringLiteral("Звітів: %1. Зведення не вдалося відкрити (потрібна програма для файлів .xls), "
+                                    "тому звіти показано тут; помилки кожного звіту — у його протоколі в теці "
+                                    "зведення. Натисніть на заголовок стовпця, щоб упорядкувати перелік.")
+                         .arg(reports.size()));
+    list->clear();
+    list->setSortingEnabled(false);
+    for (int i = 0; i < reports.size(); ++i)
+        list->addTopLevelItem(new ReportItem(i + 1, reports[i]));
+    list->setSortingEnabled(true);
+    list->sortByColumn(Number, Qt::AscendingOrder);
+    list->setColumnWidth(Sheet, 160);
+    if (list->topLevelItemCount() > 0)
+        list->setCurrentItem(list->topLevelItem(0));
+    list->setFocus();
+    logLabel->setText(QStringLiteral("Зведення: %1").arg(QDir::toNativeSeparators(summaryPath)));
 }
 
 } // namespace app

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "run/batchrun.h"
 #include "run/controlrun.h"
 
 #include <QDialog>
@@ -21,6 +22,9 @@ public:
     explicit FindingsWindow(QWidget* parent = nullptr);
 
     void setFindings(const QString& logPath, const QList<LogRow>& rows);
+    // A folder check's reports instead: file, findings, status with its reason and flags, as the
+    // summary's sheet "Звіти" lists them; `summaryPath` is the summary's file.
+    void setReports(const QString& summaryPath, const QList<BatchReport>& reports);
 
     QLabel* summary;
     QTreeWidget* list;

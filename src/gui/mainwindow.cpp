@@ -1,13 +1,20 @@
 #include "mainwindow.h"
 
+#include "check/period.h"
+#include "foldercheck.h"
 #include "run/controlrun.h"
+#include "run/register.h"
 #include "status.h"
 #include "style.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QFrame>
+#include <QPointer>
 #include <QScreen>
+#include <thread>
 
 TSuperMain::TSuperMain(QString dir, app::WindowDesktop& desktop, std::function<check::Environment()> environment,
                        QWidget* parent)
@@ -34,6 +41,11 @@ TSuperMain::TSuperMain(QString dir, app::WindowDesktop& desktop, std::function<c
     bbOk->setGeometry(384, 40, 137, 25);
     bbCancel = new QPushButton(QStringLiteral("Вийти"), panel);
     bbCancel->setGeometry(472, 137, 83, 25);
+    folderButton = new QPushButton(QStringLiteral("Перевірити &теку звітів…"), panel);
+    folderButton->setGeometry(16, 137, 201, 25);
+    folderButton->setObjectName(QStringLiteral("folderButton"));
+    folderButton->setFocusPolicy(Qt::ClickFocus);
+    folderButton->setToolTip(QStringLiteral("Перевірити всі звіти теки (для установи, що приймає звіти)"));
     Button2->setObjectName(QStringLiteral("Button2"));
     Button1->setObjectName(QStringLiteral("Button1"));
     bbOk->setObjectName(QStringLiteral("bbOk"));
@@ -51,6 +63,7 @@ TSuperMain::TSuperMain(QString dir, app::WindowDesktop& desktop, std::function<c
     connect(Button1, &QPushButton::clicked, this, &TSuperMain::Button1Click);
     connect(bbOk, &QPushButton::clicked, this, &TSuperMain::bbOkClick);
     connect(bbCancel, &QPushButton::clicked, this, &TSuperMain::bbCancelClick);
+    connect(folderButton, &QPushButton::clicked, this, &TSuperMain::folderCheckClick);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -146,4 +159,66 @@ void TSuperMain::bbOkClick()
 void TSuperMain::bbCancelClick()
 {
     close();
+}
+
+// The receiving office's check of a folder: what to check, then the folder check on a worker thread
+// while the window shows how far it has come and can stop it, then the summary.
+void TSuperMain::folderCheckClick()
+{
+    const check::Environment env = m_environment();
+    const std::optional<app::FolderCheckRequest> request =
+        m_desktop.askFolderCheck(title(), {m_lastFolder, app::proposedPeriod(env.clock().date()), m_lastRegister});
+    if (!request)
+        return;
+    m_lastFolder = QDir::toNativeSeparators(request->folder);
+    m_lastRegister = QDir::toNativeSeparators(request->registerFile);
+
+    app::BatchOptions options;
+    options.folder = QFileInfo(request->folder).absoluteFilePath();
+    options.dir = m_dir;
+    options.period = check::parsePeriod(request->period, nullptr);
+    options.registerFile = request->registerFile;
+    app::BatchRun batch(options, env);
+    app::FolderProgress progress(this);
+    QPointer<app::FolderProgress> window(&progress);
+    QList<app::BatchReport> reports;
+    batch.onReport = [&](const app::BatchReport& r) {
+        reports << r;
+        reports.last().rows.clear();
+    };
+    batch.onProgress = [window](int done, int total) {
+        QMetaObject::invokeMethod(
+            window,
+            [window, done, total] {
+                if (window)
+                    window->progress(done, total);
+            },
+            Qt::QueuedConnection);
+    };
+    batch.cancelled = [&progress] { return progress.cancelled.load(); };
+
+    app::BatchResult result;
+    QEventLoop loop;
+    progress.setWindowModality(Qt::WindowModal);
+    progress.show();
+    std::thread worker([&] {
+        result = batch.run();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    progress.hide();
+
+    if (!result.error.isEmpty()) {
+        m_desktop.showError(title(), result.error);
+        return;
+    }
+    if (result.cancelled)
+        m_desktop.inform(title(), QStringLiteral("Перевірку теки скасовано: перевірено звітів %1 з %2. Зведення "
+                                                 "неповне, воно в теці\n%3")
+                                      .arg(reports.size())
+                                      .arg(result.total)
+                                      .arg(QDir::toNativeSeparators(result.outDir)));
+    if (!m_desktop.openDocument(result.summary))
+        m_desktop.showReports(result.summary, reports);
 }

@@ -26,6 +26,9 @@ public:
     QPushButton* Button1;  // "Заповнити/Редагувати звіт"
     QPushButton* bbOk;     // "Контроль звіту"
     QPushButton* bbCancel; // "Вийти"
+    // "Перевірити теку звітів…": the receiving office's check of a whole folder. It stands below the
+    // four buttons and stays out of their keyboard order (Alt+Т presses it).
+    QPushButton* folderButton;
 
     void setStatusWindow(TfmStatus* status) { m_status = status; }
     void FormCreate();
@@ -35,6 +38,7 @@ public slots:
     void Button1Click();
     void bbOkClick();
     void bbCancelClick();
+    void folderCheckClick();
 
 private:
     QString path(const QString& name) const;
@@ -44,4 +48,5 @@ private:
     app::WindowDesktop& m_desktop;
     std::function<check::Environment()> m_environment;
     TfmStatus* m_status = nullptr;
+    QString m_lastFolder, m_lastRegister; // proposed again at the next folder check
 };

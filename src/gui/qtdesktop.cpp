@@ -1,6 +1,7 @@
 #include "qtdesktop.h"
 
 #include "findings.h"
+#include "foldercheck.h"
 #include "instruction.h"
 
 #include <QClipboard>
@@ -214,6 +215,22 @@ void QtDesktop::showFindings(const QString& logPath, const QList<LogRow>& rows)
 {
     FindingsWindow* window = windowOnce(m_findings, m_parent);
     window->setFindings(logPath, rows);
+    present(window);
+}
+
+std::optional<FolderCheckRequest> QtDesktop::askFolderCheck(const QString& title, const FolderCheckRequest& proposed)
+{
+    FolderCheckDialog dialog(proposed, m_parent);
+    dialog.setWindowTitle(title);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.request();
+}
+
+void QtDesktop::showReports(const QString& summaryPath, const QList<BatchReport>& reports)
+{
+    FindingsWindow* window = windowOnce(m_findings, m_parent);
+    window->setReports(summaryPath, reports);
     present(window);
 }
 

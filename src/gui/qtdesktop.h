@@ -25,6 +25,8 @@ public:
     void reportCannotOpen(const QString& title, const QString& path) override;
     void showInstruction(const QString& htmlPath) override;
     void showFindings(const QString& logPath, const QList<LogRow>& rows) override;
+    std::optional<FolderCheckRequest> askFolderCheck(const QString& title, const FolderCheckRequest& proposed) override;
+    void showReports(const QString& summaryPath, const QList<BatchReport>& reports) override;
 
 private:
     QWidget* m_parent = nullptr;

@@ -1,12 +1,20 @@
 #pragma once
 
+#include "run/batchrun.h"
 #include "run/controlrun.h"
 #include "run/desktop.h"
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 namespace app {
+
+// What the user asks of a folder check in the window: the folder of reports, the period they are
+// for ("12.2026") and, optionally, the register of senders.
+struct FolderCheckRequest {
+    QString folder, period, registerFile;
+};
 
 // What the main window asks of the desktop besides the control run's questions: what to show when the
 // system cannot open a document. The real desktop answers with windows of the program; tests record the calls.
@@ -19,6 +27,13 @@ public:
     virtual void showInstruction(const QString& htmlPath) = 0;
     // Shows a check's findings in a window of the program, with the path of the log that holds them.
     virtual void showFindings(const QString& logPath, const QList<LogRow>& rows) = 0;
+    // Asks what folder to check, for which period, with which register (proposing `proposed`);
+    // nothing when the user cancels.
+    virtual std::optional<FolderCheckRequest> askFolderCheck(const QString& title,
+                                                             const FolderCheckRequest& proposed) = 0;
+    // Shows a folder check's reports in a window of the program, with the path of the summary that
+    // holds them, when no program opens the summary.
+    virtual void showReports(const QString& summaryPath, const QList<BatchReport>& reports) = 0;
 };
 
 } // namespace app

@@ -373,6 +373,7 @@ private:
 BatchRun::BatchRun(BatchOptions options, check::Environment env) : m_options(std::move(options)), m_env(std::move(env))
 {
     m_env.listDir = m_options.dir; // the lists lie beside the templates
+    m_env.expectedPeriod = m_options.period;
 }
 
 BatchResult BatchRun::run()
@@ -422,7 +423,8 @@ BatchResult BatchRun::run()
     std::mutex mutex;
     std::condition_variable changed;
     int next = 0, passed = 0, done = 0;
-    bool stop = false;
+    bool stop = false, halted = false;
+    const std::function<bool()> cancelled = this->cancelled;
     std::vector<std::optional<BatchReport>> finished(static_cast<size_t>(total));
     MemoryGate gate;
     const check::Environment env = m_env;
@@ -433,8 +435,13 @@ BatchResult BatchRun::run()
             {
                 std::unique_lock lock(mutex);
                 changed.wait(lock, [&] { return stop || next >= total || next < passed + window; });
-                if (stop || next >= total)
+                if (!halted && cancelled && cancelled())
+                    halted = true;
+                if (stop || halted || next >= total) {
+                    lock.unlock();
+                    changed.notify_all();
                     return;
+                }
                 i = next++;
             }
             const Job& job = jobs[size_t(i)];
@@ -477,7 +484,13 @@ BatchResult BatchRun::run()
             int nowDone;
             {
                 std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return finished[size_t(passed)].has_value() || done != shown; });
+                changed.wait(lock, [&] {
+                    return finished[size_t(passed)].has_value() || done != shown || (halted && passed == next);
+                });
+                if (halted && passed == next && !finished[size_t(passed)]) {
+                    result.cancelled = true;
+                    break;
+                }
                 nowDone = done;
                 ready.swap(finished[size_t(passed)]);
             }
@@ -515,16 +528,22 @@ BatchResult BatchRun::run()
         for (const BatchReport& r : reports)
             if (!r.flags.isEmpty())
                 result.flagged << r;
+        const QString cancelNote =
+            result.cancelled ? QStringLiteral("Перевірку скасовано після %1 з %2 звітів: зведення неповне. ")
+                                   .arg(reports.size())
+                                   .arg(total)
+                             : QString();
         summary->finish(
             reports,
-            QStringLiteral("Тека: %1. Перевірено: %2. Звітів: %3; без помилок: %4, з помилками: %5, не "
+            QStringLiteral("%8Тека: %1. Перевірено: %2. Звітів: %3; без помилок: %4, з помилками: %5, не "
                            "перевірено: %6, з позначками: %7.")
                 .arg(native(QFileInfo(m_options.folder).absoluteFilePath()), m_env.locale.dateTimeText(m_env.clock()))
-                .arg(total)
+                .arg(reports.size())
                 .arg(result.clean)
                 .arg(result.withFindings)
                 .arg(result.notChecked)
-                .arg(result.flagged.size()));
+                .arg(result.flagged.size())
+                .arg(cancelNote));
     } catch (const std::exception& e) {
         result.error = withFullStop(failureText(e));
     }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 namespace app {
 
@@ -32,6 +33,10 @@ struct BatchOptions {
     QString outDir; // the logs and the summary; empty: a new folder FOLDER/перевірка-<date>
     QString dir;    // the log template elog.xls, the summary template zvedennya.xls and the six lists
     int jobs = 0;   // reports checked at the same time; 0: one per processor core
+    // The period the reports are for: the period rule judges each against it, and a report of
+    // another period is flagged. Empty: the period rule judges by today's date.
+    std::optional<check::ReportingPeriod> period;
+    QString registerFile; // the register of senders; empty: none
 };
 
 struct BatchResult {
@@ -41,6 +46,9 @@ struct BatchResult {
     QString outDir;  // where the logs and the summary were written
     QString summary; // the summary workbook
     int total = 0, clean = 0, withFindings = 0, notChecked = 0;
+    // The user stopped the run: only the reports counted above were checked (`total` is how many
+    // the folder holds), and the summary says it is incomplete.
+    bool cancelled = false;
     QList<BatchReport> flagged; // the reports with flags, in name order (without their findings)
 };
 
@@ -59,6 +67,9 @@ public:
     std::function<void(const BatchReport&)> onReport;
     // ... and each time a report is done, with the number done so far.
     std::function<void(int done, int total)> onProgress;
+    // Asked on the worker threads before each report: once it answers true, no further report is
+    // started, and the run ends after those under way.
+    std::function<bool()> cancelled;
 
     BatchResult run();
 
