@@ -21,6 +21,7 @@ of Arial and Courier New, so that widths and page breaks come out as on Windows)
 
     python3 tools/make_data.py            # sources, lists, instruction, conversion
     python3 tools/make_data.py --no-convert
+    python3 tools/make_data.py --only zvedennya   # one workbook converted, the rest left as they are
 """
 import html
 import math
@@ -83,6 +84,7 @@ NS = ('xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" '
       'xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0" '
       'xmlns:config="urn:oasis:names:tc:opendocument:xmlns:config:1.0" '
       'xmlns:ooo="http://openoffice.org/2004/office" ')
+CALCEXT = 'xmlns:calcext="urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0" '
 
 THIN = "0.74pt solid #000000"
 HEAD_FILL = "#dce6f1"
@@ -125,6 +127,34 @@ CELL_STYLES = {
     "log-line": ({"style:vertical-align": "top"}, {}, {}, None),
 }
 
+# The summary of a folder check only (written into no other document): the status coloured by its
+# text (see CONDITIONAL), sums of money with two decimals and digit groups, counts as whole numbers.
+SUMMARY_STYLES = {
+    "status": ({"style:vertical-align": "top", "style:text-align-source": "fix"}, {"fo:text-align": "center"},
+               {}, None),
+    "st-clean": ({"fo:background-color": "#d9ead3"}, {}, {"fo:color": "#1e4620"}, None),
+    "st-findings": ({"fo:background-color": "#f4cccc"}, {}, {"fo:color": "#7f1d1d", "fo:font-weight": "bold"}, None),
+    "st-unchecked": ({"fo:background-color": "#fce5cd"}, {}, {"fo:color": "#783f04", "fo:font-weight": "bold"},
+                     None),
+    "st-missing": ({"fo:background-color": "#e0e0e0"}, {}, {"fo:color": "#333333", "fo:font-style": "italic"}, None),
+    "money": ({"style:vertical-align": "top"}, {}, {}, "money"),
+    "count": ({"style:vertical-align": "top", "style:text-align-source": "fix"}, {"fo:text-align": "end"}, {},
+              "count"),
+}
+
+NUMBER_STYLES = ('<number:number-style style:name="N-money"><number:number number:decimal-places="2" '
+                 'number:min-decimal-places="2" number:min-integer-digits="1" number:grouping="true"/>'
+                 '</number:number-style><number:number-style style:name="N-count"><number:number '
+                 'number:decimal-places="0" number:min-integer-digits="1" number:grouping="true"/>'
+                 "</number:number-style>")
+
+# Conditional formats: (sheet, column, first row, [(text, style applied)]). LibreOffice writes them to
+# .xls as CONDFMT and CF records; the styles they apply are named styles of the document.
+CONDITIONAL = [
+    ("Звіти", 7, 4, [("без помилок", "st-clean"), ("є помилки", "st-findings"), ("не перевірено", "st-unchecked"),
+                     ("не подано", "st-missing")]),
+]
+
 
 def props(tag, d):
     return "<%s %s/>" % (tag, " ".join('%s="%s"' % kv for kv in d.items())) if d else ""
@@ -132,10 +162,25 @@ def props(tag, d):
 
 def cell_style_xml(name, style):
     cell, para, text, data = style
-    ds = ' style:data-style-name="N-text"' if data == "text" else ""
+    ds = ' style:data-style-name="N-%s"' % data if data else ""
     return ('<style:style style:name="%s" style:family="table-cell" style:parent-style-name="Default"%s>%s%s%s'
             "</style:style>" % (name, ds, props("style:table-cell-properties", cell),
                                 props("style:paragraph-properties", para), props("style:text-properties", text)))
+
+
+def conditional_xml(sheet):
+    out = []
+    for name, col, first, rules in CONDITIONAL:
+        if name != sheet.name:
+            continue
+        conds = "".join('<calcext:condition calcext:apply-style-name="%s" calcext:value=%s '
+                        'calcext:base-cell-address=%s/>' % (st, quoteattr('="%s"' % text),
+                                                             quoteattr(sheet.address(first, col, first, col)
+                                                                       .split(":")[0]))
+                        for text, st in rules)
+        out.append('<calcext:conditional-format calcext:target-range-address=%s>%s</calcext:conditional-format>'
+                   % (quoteattr(sheet.address(first, col, 65536, col)), conds))
+    return "<calcext:conditional-formats>%s</calcext:conditional-formats>" % "".join(out) if out else ""
 
 
 class Sheet:
@@ -152,6 +197,8 @@ class Sheet:
         self.frozen_rows = 0
         self.cursor = (1, 1)          # (row, col) selected when the file opens
         self.print_grid = False
+        self.print_range = None       # (first row, first col, last row, last col) printed, or the whole sheet
+        self.autofilter = None        # (row, first col, last row, last col): the filter buttons' header row
 
     def put(self, row, col, value, style=None):
         self.cells[(row, col)] = (value, style)
@@ -164,6 +211,10 @@ class Sheet:
             for c in range(c1, c2 + 1):
                 if (r, c) != (r1, c1):
                     self.covered[(r, c)] = style
+
+    def address(self, r1, c1, r2, c2):
+        q = "'%s'" % self.name.replace("'", "''")
+        return "%s.%s%d:%s.%s%d" % (q, column_letter(c1), r1, q, column_letter(c2), r2)
 
     def last_row(self):
         return max([r for r, _ in self.cells] + [r for r, _ in self.covered] + [0])
@@ -201,7 +252,11 @@ class Sheet:
             self.heights[r] = round(h, 2)
 
     def xml(self, table_style):
-        out = ['<table:table table:name=%s table:style-name="%s">' % (quoteattr(self.name), table_style)]
+        pr = ""
+        if self.print_range:
+            r1, c1, r2, c2 = self.print_range
+            pr = ' table:print-ranges=%s' % quoteattr(self.address(r1, c1, r2, c2))
+        out = ['<table:table table:name=%s table:style-name="%s"%s>' % (quoteattr(self.name), table_style, pr)]
         for c, w in enumerate(self.widths, start=1):
             attrs = ' table:style-name="co%s"' % width_key(w)
             if c in self.col_styles:
@@ -236,6 +291,8 @@ class Sheet:
             # of the sheet, empty and unformatted, makes the column default reach the .xls COLINFO.
             out.append('<table:table-row table:number-rows-repeated="%d"><table:table-cell '
                        'table:number-columns-repeated="%d"/></table:table-row>' % (1048576 - last, ncols))
+        if conditional_xml(self):
+            out.append(conditional_xml(self))
         out.append("</table:table>")
         return "\n".join(out)
 
@@ -297,6 +354,12 @@ def settings_xml(sheets, active):
 
 def fods(sheets):
     print_grid = any(sh.print_grid for sh in sheets)
+    summary = any(st in SUMMARY_STYLES for sh in sheets for st in sh.col_styles.values())
+    styles = dict(CELL_STYLES, **(SUMMARY_STYLES if summary else {}))
+    # Conditional formats apply named styles: those live among the document's styles, not its automatic ones.
+    named = {n: st for n, st in styles.items() if n.startswith("st-")}
+    styles = {n: st for n, st in styles.items() if n not in named}
+    numbers = (NUMBER_STYLES if summary else "")
     widths = sorted({width_key(w): w for sh in sheets for w in sh.widths}.items())
     heights = sorted({width_key(h): h for sh in sheets for h in sh.heights.values()}.items())
     col_styles = "".join('<style:style style:name="co%s" style:family="table-column"><style:table-column-properties '
@@ -309,22 +372,23 @@ def fods(sheets):
     footer = ('<style:footer><text:p><text:sheet-name>???</text:sheet-name> — сторінка <text:page-number>1'
               '</text:page-number> з <text:page-count>1</text:page-count></text:p></style:footer>')
     return ('<?xml version="1.0" encoding="UTF-8"?>\n'
-            '<office:document ' + NS + 'office:version="1.3" '
+            '<office:document ' + NS + (CALCEXT if summary else "") + 'office:version="1.3" '
             'office:mimetype="application/vnd.oasis.opendocument.spreadsheet">\n' +
             settings_xml(sheets, sheets[0].name) + "\n"
             '<office:font-face-decls><style:font-face style:name="Arial" svg:font-family="Arial" '
             'style:font-family-generic="swiss" style:font-pitch="variable"/></office:font-face-decls>\n'
             "<office:styles>"
-            '<number:text-style style:name="N-text"><number:text-content/></number:text-style>'
+            '<number:text-style style:name="N-text"><number:text-content/></number:text-style>' + numbers +
             '<style:default-style style:family="table-cell"><style:paragraph-properties '
             'style:tab-stop-distance="1.25cm"/><style:text-properties style:font-name="Arial" fo:font-size="10pt" '
             'fo:language="uk" fo:country="UA"/></style:default-style>'
-            '<style:style style:name="Default" style:family="table-cell"/>'
+            '<style:style style:name="Default" style:family="table-cell"/>' +
+            "".join(cell_style_xml(n, st) for n, st in named.items()) +
             "</office:styles>\n"
             "<office:automatic-styles>" + col_styles + row_styles +
             '<style:style style:name="ta1" style:family="table" style:master-page-name="Landscape">'
             '<style:table-properties table:display="true" style:writing-mode="lr-tb"/></style:style>' +
-            "".join(cell_style_xml(n, s) for n, s in CELL_STYLES.items()) +
+            "".join(cell_style_xml(n, s) for n, s in styles.items()) +
             '<style:page-layout style:name="pm1"><style:page-layout-properties fo:page-width="29.7cm" '
             'fo:page-height="21cm" style:print-orientation="landscape" fo:margin-top="1cm" fo:margin-bottom="0.8cm" '
             'fo:margin-left="1cm" fo:margin-right="1cm" style:print-page-order="ttb" style:first-page-number="continue" '
@@ -335,8 +399,16 @@ def fods(sheets):
             '<office:master-styles><style:master-page style:name="Landscape" style:page-layout-name="pm1">'
             '<style:header style:display="false"/>%s</style:master-page></office:master-styles>\n'
             "<office:body><office:spreadsheet>\n" % (printed, footer) +
-            "\n".join(sh.xml("ta1") for sh in sheets) +
+            "\n".join(sh.xml("ta1") for sh in sheets) + database_ranges(sheets) +
             "\n</office:spreadsheet></office:body></office:document>\n")
+
+
+def database_ranges(sheets):
+    """The sheets' autofilters: LibreOffice keeps one unnamed database range per sheet for it."""
+    ranges = ['<table:database-range table:name="__Anonymous_Sheet_DB__%d" table:target-range-address=%s '
+              'table:display-filter-buttons="true"/>' % (i, quoteattr(sh.address(*sh.autofilter)))
+              for i, sh in enumerate(sheets) if sh.autofilter]
+    return "\n<table:database-ranges>%s</table:database-ranges>" % "".join(ranges) if ranges else ""
 
 
 # ----------------------------------------------------------------------------------------------
@@ -548,24 +620,37 @@ def log_template():
 
 # The summary template of a folder check (brantovel-check --batch). Sheet "Звіти": the title, row 2
 # left for the line the program writes (which folder, when, how many reports), the header in row 3,
-# one report per row from row 4. Sheet "Помилки": the header, one finding per row from row 2. The
-# program fills the columns in this order; the column defaults carry the look of its rows.
+# one report per row from row 4, each with the sender's own stamp and the file's time at the end.
+# Sheet "Помилки": the header, one finding per row from row 2. Sheet "Разом": the region's Table 1,
+# item by item, summed over the reports without findings and over every checked report. The program
+# fills the columns in this order; the column defaults carry the look of its rows. Printed: landscape,
+# fitted to the page width, the header rows on every page, grid lines only inside the table's columns.
+
+SUMMARY_COLUMNS = [  # (header, width in cm, column style)
+    ("Файл", 3.6, "log-line"), ("Код (ЄДРПОУ)", 2.2, "log-centre"), ("Назва балансоутримувача", 5.6, "log-wrap"),
+    ("Період (місяців)", 1.7, "log-centre"), ("Рік", 1.3, "log-centre"), ("Кількість помилок", 1.8, "count"),
+    ("Стан", 2.5, "status"), ("Причина", 6.0, "log-wrap"), ("Позначки", 7.0, "log-wrap"),
+    ("Протокол", 3.6, "log-line"), ("Перевірено відправником", 3.1, "log-centre"),
+    ("Файл збережено", 3.1, "log-centre"),
+]
+
 
 def summary_template():
-    reports = Sheet("Звіти", [4.2, 2.9, 7.0, 1.7, 1.5, 1.8, 2.6, 9.0, 9.0, 4.2],
-                    col_styles={1: "log-line", 2: "log-centre", 3: "log-line", 4: "log-centre", 5: "log-centre",
-                                6: "log-centre", 7: "log-centre", 8: "log-line", 9: "log-line", 10: "log-line"})
-    reports.merge(1, 1, 1, 10, "Зведення перевірки звітів", "title")
-    reports.merge(2, 1, 2, 10, "", "note")
-    for c, t in enumerate(["Файл", "Код (ЄДРПОУ)", "Назва балансоутримувача", "Період: місяців",
-                           "Період: рік", "Помилок", "Стан", "Причина", "Позначки", "Протокол"], start=1):
+    n = len(SUMMARY_COLUMNS)
+    reports = Sheet("Звіти", [w for _, w, _ in SUMMARY_COLUMNS],
+                    col_styles={c: st for c, (_, _, st) in enumerate(SUMMARY_COLUMNS, start=1)})
+    reports.merge(1, 1, 1, n, "Зведення перевірки звітів", "title")
+    reports.merge(2, 1, 2, n, "", "note")
+    for c, (t, _, _) in enumerate(SUMMARY_COLUMNS, start=1):
         reports.put(3, c, t, "log-head")
-    reports.heights.update({1: 0.7, 2: 0.5, 3: 1.2})
+    reports.heights.update({1: 0.7, 2: 0.9, 3: 1.2})
     reports.header_rows = (3, 3)
     reports.frozen_rows = 3
     reports.cursor = (4, 1)
     reports.print_grid = True
-    findings = Sheet("Помилки", [4.2, 3.4, 1.5, 1.9, 21.0],
+    reports.print_range = (1, 1, 65536, n)
+    reports.autofilter = (3, 1, 65536, n)
+    findings = Sheet("Помилки", [3.6, 3.4, 1.5, 1.9, 21.0],
                      col_styles={1: "log-wrap", 2: "log-wrap", 3: "log-centre", 4: "log-centre", 5: "log-wrap"})
     for c, t in enumerate(["Файл", "Аркуш", "Рядок", "Стовпець", "Повідомлення"], start=1):
         findings.put(1, c, t, "log-head")
@@ -574,7 +659,22 @@ def summary_template():
     findings.frozen_rows = 1
     findings.cursor = (2, 1)
     findings.print_grid = True
-    return [reports, findings]
+    findings.print_range = (1, 1, 65536, 5)
+    findings.autofilter = (1, 1, 65536, 5)
+    totals = Sheet("Разом", [11.0, 3.6, 3.6, 9.0],
+                   col_styles={1: "log-wrap", 2: "money", 3: "money", 4: "log-wrap"})
+    totals.merge(1, 1, 1, 4, "Таблиця 1 за всіма звітами", "title")
+    totals.merge(2, 1, 2, 4, "", "note")
+    for c, t in enumerate(["Пункт таблиці 1", "Сума за звітами без помилок", "Сума за всіма перевіреними звітами",
+                           "Звіти, у яких пункт не є числом (враховано як 0)"], start=1):
+        totals.put(3, c, t, "log-head")
+    totals.heights.update({1: 0.7, 2: 0.9, 3: 1.2})
+    totals.header_rows = (3, 3)
+    totals.frozen_rows = 3
+    totals.cursor = (4, 1)
+    totals.print_grid = True
+    totals.print_range = (1, 1, 65536, 4)
+    return [reports, findings, totals]
 
 
 # ----------------------------------------------------------------------------------------------
@@ -1081,6 +1181,7 @@ def add_frozen_panes(path, sheets):
             selection = bytearray(struct.pack("<BHHHHHHBB", 2, r - 1, c - 1, 0, 1, r - 1, r - 1, c - 1, c - 1))
             state = "window"
         out.append((old, t, b))
+    out = add_conditional_formats(out, sheets)
     moved, pos = {}, 0
     for old, t, b in out:
         if old is not None:
@@ -1099,6 +1200,57 @@ def add_frozen_panes(path, sheets):
         f.write(write_cfb(entries, streams))
 
 
+# Conditional formats. LibreOffice 7.4 keeps those of the flat-XML source when it opens it but writes
+# none of them to .xls, so the records are added here: a CONDFMT for the column's rows from the first
+# one on, and a CF per text, "cell value equal to the text", that fills the cell with the palette
+# colour nearest to the one asked for. They go after the sheet's window settings, where Excel keeps
+# them (and before the links the program adds).
+STATUS_FILLS = {"st-clean": (0xCC, 0xFF, 0xCC), "st-findings": (0xFF, 0x99, 0x99),
+                "st-unchecked": (0xFF, 0xCC, 0x99), "st-missing": (0xC0, 0xC0, 0xC0)}
+
+
+def cf_record(text, icv):
+    chars = text.encode("utf-16-le")
+    rgce = struct.pack("<BBB", 0x17, len(text), 1) + chars  # ptgStr, cch, fHighByte
+    # DXFN: every part "not changed" but the fill (fls, icvF, icvB) with its block (ibitAtrPat)
+    flags = 0xFFFF | (1 << 19) | (1 << 20) | (1 << 29) | (1 << 31)
+    dxfn = struct.pack("<IH", flags, 0x8002) + struct.pack("<HH", 1 << 10, icv | (icv << 7))
+    return struct.pack("<BBHH", 1, 3, len(rgce), 0) + dxfn + rgce
+
+
+def add_conditional_formats(records, sheets):
+    palette = [(0, 0, 0), (0xFF, 0xFF, 0xFF), (0xFF, 0, 0), (0, 0xFF, 0), (0, 0, 0xFF), (0xFF, 0xFF, 0),
+               (0xFF, 0, 0xFF), (0, 0xFF, 0xFF)]  # indices 0-7; PALETTE gives 8-63
+    for _, t, b in records:
+        if t == 0x0092:
+            n = struct.unpack_from("<H", b, 0)[0]
+            palette += [tuple(b[2 + 4 * i:5 + 4 * i]) for i in range(n)]
+
+    def nearest(rgb):
+        return min(range(8, len(palette)), key=lambda i: sum((a - c) ** 2 for a, c in zip(palette[i], rgb)))
+
+    out, sheet, depth, pending = [], -1, 0, None
+    for old, t, b in records:
+        if t == 0x0809:
+            depth += 1
+            if depth == 1 and struct.unpack_from("<H", b, 2)[0] == 0x0010:
+                sheet += 1
+                pending = [c for c in CONDITIONAL if 0 <= sheet < len(sheets) and c[0] == sheets[sheet].name]
+        elif t == 0x000A:
+            depth -= 1
+        # Before the first record that follows the window settings and merged cells.
+        if pending and depth == 1 and t in (0x0867, 0x01B8, 0x01B2, 0x000A, 0x0868, 0x0862, 0x089A, 0x0866):
+            for _, col, first, rules in pending:
+                ref = struct.pack("<HHHH", first - 1, 65535, col - 1, col - 1)
+                out.append((None, 0x01B0, bytearray(struct.pack("<HH", len(rules), 1 << 1) + ref +
+                                                    struct.pack("<H", 1) + ref)))
+                for text, style in rules:
+                    out.append((None, 0x01B1, bytearray(cf_record(text, nearest(STATUS_FILLS[style])))))
+            pending = None
+        out.append((old, t, b))
+    return out
+
+
 def main():
     books = {"zvit": report(), "elog": log_template(), "zvedennya": summary_template(),
              "sample-zvit": sample(mistakes=True), "sample-clean-zvit": sample()}
@@ -1112,6 +1264,19 @@ def main():
     for name, lines in LISTS.items():
         write(os.path.join(DATA, name), "".join(l + "\r\n" for l in lines), encoding="cp1251")
     if "--no-convert" in sys.argv:
+        return
+    # --only NAME converts one workbook (e.g. --only zvedennya) and leaves the other shipped files as they are.
+    if "--only" in sys.argv:
+        only = sys.argv[sys.argv.index("--only") + 1]
+        tmp = tempfile.mkdtemp()
+        try:
+            convert([os.path.join(SRC, only + ".fods")], "xls", tmp)
+            add_frozen_panes(os.path.join(tmp, only + ".xls"), books[only])
+            target = {"sample-zvit": "sample/zvit.xls", "sample-clean-zvit": "sample/clean/zvit.xls"}.get(
+                only, only + ".xls")
+            shutil.copy(os.path.join(tmp, only + ".xls"), os.path.join(DATA, target))
+        finally:
+            shutil.rmtree(tmp, ignore_errors=True)
         return
     tmp = tempfile.mkdtemp()
     try:
