@@ -5,7 +5,8 @@
 # README's set-up: the check's findings then show in the program's own window.
 #
 # Usage: tools/screenshots.sh [--all DIR] [--clean REPORT]
-#   writes docs/main-window.png and docs/findings-window.png;
+#   writes docs/main-window.png, docs/findings-window.png, docs/folder-check.png (the folder check's dialog)
+#   and docs/folder-reports.png (its reports in the program's window: the desktop opens no .xls);
 #   --all DIR      also writes every other screen met on the way into DIR (for review, not committed);
 #   --clean REPORT with --all: also checks REPORT (a report without findings) and shows the save dialog and
 #                  the overwrite question.
@@ -42,6 +43,16 @@ session() {
     wait_for "Знайдені помилки у звіті" >/dev/null
     keys Down Down Down # a long message, shown in full below the list
     shot "Знайдені помилки у звіті" "$root/docs/findings-window.png"
+    keys Escape
+    # "Перевірити теку звітів…" (below the four buttons): a folder of four reports, the period proposed.
+    xdotool mousemove --window "$(wait_for "Формування та контроль звітів")" 110 150 click 1
+    wait_for "Перевірка теки звітів" >/dev/null
+    xdotool type --delay 20 "$scratch/reports"
+    shot "Перевірка теки звітів" "$root/docs/folder-check.png"
+    keys Return
+    wait_for "Перевірені звіти" >/dev/null
+    keys Down Down
+    shot "Перевірені звіти" "$root/docs/folder-reports.png"
     keys Escape
     if [ -n "$all" ]; then
         shot "Формування та контроль звітів" "$all/after-check.png"
@@ -96,8 +107,16 @@ mkdir -p "$app" "$scratch/xdg"
 cp "$build"/bin/Brantovel "$build"/bin/*.xls "$build"/bin/*.bin "$build"/bin/readme.* "$app"/
 cp -r "$build"/bin/translations "$app"/
 cp "$root"/data/sample/zvit.xls "$app"/zvit.xls
+# The folder of reports an office received: one with findings, two clean ones of one balance holder, one
+# cut short in transit.
+mkdir -p "$scratch/reports"
+cp "$root"/data/sample/zvit.xls "$scratch/reports/20000002.xls"
+cp "$root"/data/sample/clean/zvit.xls "$scratch/reports/23456719.xls"
+cp "$root"/data/sample/clean/zvit.xls "$scratch/reports/23456719_2.xls"
+head -c 3000 "$root"/data/sample/zvit.xls >"$scratch/reports/22049509.xls"
 [ -z "$all" ] || mkdir -p "$all"
 
 export root all clean scratch app
 xvfb-run -a -s "-screen 0 1000x700x24" bash "$0" --in-display
-echo "Screenshots: $root/docs/main-window.png, $root/docs/findings-window.png${all:+ and $all/}"
+echo "Screenshots: $root/docs/main-window.png, $root/docs/findings-window.png, $root/docs/folder-check.png," \
+    "$root/docs/folder-reports.png${all:+ and $all/}"

@@ -86,10 +86,14 @@ class ReportItem : public QTreeWidgetItem {
 public:
     ReportItem(int number, const BatchReport& r) : m_number(number), m_findings(r.findings)
     {
-        QStringList about{statusText(r.status)};
-        if (!r.reason.isEmpty())
-            about << r.reason;
+        // "є помилки. Код … також у звітах: …": the status, then why it was not checked and the flags.
+        QStringList about{r.reason};
         about << r.flags;
+        about.removeAll(QString());
+        if (!about.isEmpty())
+            about.first().prepend(statusText(r.status) + QStringLiteral(". "));
+        else
+            about << statusText(r.status);
         setText(Number, QString::number(number));
         setText(Sheet, r.file);
         setText(Cell, r.status == BatchReport::NotChecked ? QString() : QString::number(r.findings));
@@ -97,6 +101,12 @@ public:
         setTextAlignment(Number, Qt::AlignRight | Qt::AlignVCenter);
         setTextAlignment(Cell, Qt::AlignRight | Qt::AlignVCenter);
         setToolTip(Message, about.join(QLatin1Char('\n')));
+        // The line below the list: the report in full.
+        setData(
+            Number, Qt::UserRole,
+            r.status == BatchReport::NotChecked
+                ? QStringLiteral("%1: %2").arg(r.file, about.join(QLatin1Char(' ')))
+                : QStringLiteral("%1 (помилок: %2): %3").arg(r.file).arg(r.findings).arg(about.join(QLatin1Char(' '))));
     }
 
     bool operator<(const QTreeWidgetItem& other) const override
@@ -162,9 +172,12 @@ FindingsWindow::FindingsWindow(QWidget* parent)
 
     // The chosen finding in full, for messages longer than their column.
     connect(list, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        const QString full = item ? item->data(Number, Qt::UserRole).toString() : QString();
         current->setText(
-            item ? QStringLiteral("%1, %2: %3").arg(item->text(Sheet), item->text(Cell), item->text(Message))
-                 : QString());
+            !item ? QString()
+            : !full.isEmpty()
+                ? full
+                : QStringLiteral("%1, %2: %3").arg(item->text(Sheet), item->text(Cell), item->text(Message)));
     });
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(openFolder, &QPushButton::clicked, this, [this] { openContainingFolder(this, m_logPath); });

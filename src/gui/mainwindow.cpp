@@ -219,6 +219,11 @@ void TSuperMain::folderCheckClick()
                                       .arg(reports.size())
                                       .arg(result.total)
                                       .arg(QDir::toNativeSeparators(result.outDir)));
+    // What only the whole folder shows comes after the last report.
+    for (const app::BatchReport& f : result.flagged)
+        for (app::BatchReport& r : reports)
+            if (r.file == f.file)
+                r.flags = f.flags;
     if (!m_desktop.openDocument(result.summary))
         m_desktop.showReports(result.summary, reports);
 }

@@ -218,10 +218,9 @@ void QtDesktop::showFindings(const QString& logPath, const QList<LogRow>& rows)
     present(window);
 }
 
-std::optional<FolderCheckRequest> QtDesktop::askFolderCheck(const QString& title, const FolderCheckRequest& proposed)
+std::optional<FolderCheckRequest> QtDesktop::askFolderCheck(const QString&, const FolderCheckRequest& proposed)
 {
     FolderCheckDialog dialog(proposed, m_parent);
-    dialog.setWindowTitle(title);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.request();
