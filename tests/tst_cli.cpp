@@ -359,6 +359,12 @@ private slots:
                                         << "Невідомий параметр «--bogus». Довідка: brantovel-check --help\n";
         QTest::newRow("two folders") << words({u"--dir", u"DIR", u"/tmp"}) << 2
                                      << "Зайвий параметр «/tmp»: теку вже вказано. Довідка: brantovel-check --help\n";
+        QTest::newRow("--period without --batch")
+            << words({u"--period", u"12.2026", u"DIR"}) << 2
+            << "Параметр «--period» діє лише разом із «--batch». Довідка: brantovel-check --help\n";
+        QTest::newRow("--register without a file")
+            << words({u"DIR", u"--register"}) << 2
+            << "Після параметра «--register» не вказано файл реєстру. Довідка: brantovel-check --help\n";
     }
     void arguments()
     {
@@ -438,15 +444,17 @@ private slots:
         bool ok = false;
         const QString layout = QString::fromUtf8(fixtures::runPython(
             QStringLiteral("read_layout.py"), {QDir(outDir).filePath(QStringLiteral("2-findings_log.xls"))}, &ok));
-        QVERIFY2(layout.startsWith(QStringLiteral("link\t2\t1\t%1#'Загальні дані'!B33\n")
-                                       .arg(b.path(QStringLiteral("2-findings.xls")))),
-                 qPrintable(layout.left(300)));
+        QVERIFY2(
+            layout.startsWith(
+                QStringLiteral("link\t2\t1\t%1#'Загальні дані'!B33\n").arg(b.path(QStringLiteral("2-findings.xls")))),
+            qPrintable(layout.left(300)));
         // So does the summary's, on the sheet of every finding.
         const QString summaryLinks = QString::fromUtf8(
             fixtures::runPython(QStringLiteral("read_layout.py"), {summary, QStringLiteral("1")}, &ok));
-        QVERIFY2(summaryLinks.startsWith(QStringLiteral("link\t2\t2\t%1#'Загальні дані'!B33\n")
-                                             .arg(b.path(QStringLiteral("2-findings.xls")))),
-                 qPrintable(summaryLinks.left(300)));
+        QVERIFY2(
+            summaryLinks.startsWith(
+                QStringLiteral("link\t2\t2\t%1#'Загальні дані'!B33\n").arg(b.path(QStringLiteral("2-findings.xls")))),
+            qPrintable(summaryLinks.left(300)));
 
         // The summary as another reader sees it.
         const QMap<QString, QString> cells = xlrdCells(summary);
@@ -472,6 +480,66 @@ private slots:
         }
         QVERIFY(!cells.contains(QStringLiteral("0:10:1")) && !cells.contains(QStringLiteral("1:4:1")));
         QVERIFY(cells.value(QStringLiteral("0:8:8")).startsWith(QStringLiteral("Файл «")));
+#endif
+    }
+
+    // What the receiving office asks of a folder: the reports against the period collected, against the
+    // register of senders, the region's Table 1 (sums known in advance), and the sender's own stamp.
+    void batchForTheOffice()
+    {
+        Batch b;
+        const QDate today = QDate::currentDate();
+        const QString months = QString::number(check::requiredMonths(today));
+        const int year = check::reportingYear(today);
+        const QString second = otherCode(3100012), third = otherCode(3300789), absent = otherCode(5100032);
+        b.report(QStringLiteral("1-clean.xls"), cleanToday() << fixtures::Cell{1, 24, 2, QStringLiteral("2")});
+        b.report(QStringLiteral("2-clean.xls"),
+                 cleanToday() << fixtures::Cell{1, 7, 2, second} << fixtures::Cell{1, 24, 2, QStringLiteral("3")});
+        b.report(QStringLiteral("3-late.xls"), cleanToday() << fixtures::Cell{1, 7, 2, third}
+                                                            << fixtures::Cell{1, 5, 2, QString::number(year - 1)}
+                                                            << fixtures::Cell{1, 24, 2, QStringLiteral("4")}
+                                                            << fixtures::Cell{1, 25, 2, QStringLiteral("abc")});
+        const QString reg = b.program.path(QStringLiteral("реєстр.csv"));
+        b.program.writeList(
+            QStringLiteral("реєстр.csv"),
+            QStringLiteral("Код;Назва\n23456719;Перший\n%1;Другий\n%2;Третій\n").arg(second, absent).toUtf8());
+        const QString period = months + u'/' + QString::number(year);
+        const Run r = b.run({QStringLiteral("--period"), period, QStringLiteral("--register"), reg});
+        QCOMPARE(r.status, 1);
+        const QString summary = QDir(todaysOutDir(b.folder.path())).filePath(QStringLiteral("зведення.xls"));
+        QCOMPARE(
+            r.out.split(u'\n', Qt::SkipEmptyParts),
+            QStringList(
+                {QStringLiteral("1-clean.xls\t0\tбез помилок"), QStringLiteral("2-clean.xls\t0\tбез помилок"),
+                 QStringLiteral("3-late.xls\t2\tє помилки"),
+                 QStringLiteral("\t\tне подано\tКод %1 «Третій»: звіту в теці немає (реєстр, рядок 4).").arg(absent),
+                 QStringLiteral("3-late.xls\tпозначка\tПеріод %1 міс. %2, а очікується %1 міс. %3.")
+                     .arg(months)
+                     .arg(year - 1)
+                     .arg(year),
+                 QStringLiteral("3-late.xls\tпозначка\tКод %1 немає в реєстрі.").arg(third),
+                 QStringLiteral("Звітів: 3; без помилок: 2, з помилками: 1, не перевірено: 0, не подано: 1, "
+                                "з позначками: 1. Зведення: %1")
+                     .arg(QDir::toNativeSeparators(summary))}));
+#ifndef Q_OS_WIN
+        const QMap<QString, QString> cells = xlrdCells(summary);
+        const QStringList want = {
+            // "Звіти": the sender's stamp and the file's time; the balance holder that sent nothing
+            QStringLiteral("0:4:11=не перевірявся"), QStringLiteral("0:7:2=") + absent, QStringLiteral("0:7:3=Третій"),
+            QStringLiteral("0:7:7=не подано"),
+            // "Разом": reports in each sum; п.15 over the clean reports and over all; п.16 not a number
+            QStringLiteral("2:4:2=2.0"), QStringLiteral("2:4:3=3.0"), QStringLiteral("2:19:2=5.0"),
+            QStringLiteral("2:19:3=9.0"), QStringLiteral("2:20:3=0.0"), QStringLiteral("2:20:4=3-late.xls"),
+            QStringLiteral("2:5:1=п.1 Загальна площа нерухомого майна на балансі, кв. м")};
+        for (const QString& w : want) {
+            const QString key = w.section(u'=', 0, 0);
+            QCOMPARE(key + u'=' + cells.value(key), w);
+        }
+        QVERIFY(!cells.value(QStringLiteral("0:4:12")).isEmpty());
+        // п.1 is the same in every report: the sum over three is half as much again as over two.
+        QCOMPARE(cells.value(QStringLiteral("2:5:3")).toDouble(),
+                 1.5 * cells.value(QStringLiteral("2:5:2")).toDouble());
+        QVERIFY(cells.value(QStringLiteral("2:5:2")).toDouble() > 0);
 #endif
     }
 
@@ -516,10 +584,10 @@ private slots:
     {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("words");
-        QTest::newRow("folder missing") << "no-folder"
-                                        // Windows makes the path absolute with its drive letter: "Z:\nonexistent\reports".
-                                        << QStringLiteral("%1» не знайдено.")
-                                               .arg(QDir::toNativeSeparators(QStringLiteral("nonexistent/reports")));
+        QTest::newRow("folder missing")
+            << "no-folder"
+            // Windows makes the path absolute with its drive letter: "Z:\nonexistent\reports".
+            << QStringLiteral("%1» не знайдено.").arg(QDir::toNativeSeparators(QStringLiteral("nonexistent/reports")));
         QTest::newRow("log template missing") << "elog.xls"
                                               << "Не знайдено шаблон протоколу «";
         QTest::newRow("summary template missing") << "zvedennya.xls"
@@ -532,6 +600,14 @@ private slots:
                                                  << "не можна записувати до теки зі звітами";
         QTest::newRow("results into a file") << "out-is-file"
                                              << "Не вдалося створити теку «";
+        QTest::newRow("13 months") << "period=13.2026"
+                                   << "У періоді «13.2026» 13 місяців";
+        QTest::newRow("two-digit year") << "period=12.26"
+                                        << "рік «26» не з чотирьох цифр";
+        QTest::newRow("register missing") << "register=немає.csv"
+                                          << "немає.csv» не знайдено";
+        QTest::newRow("register without codes") << "register=порожній.csv"
+                                                << "немає жодного коду балансоутримувача";
     }
     void batchCannotRun()
     {
@@ -546,7 +622,14 @@ private slots:
             more << QStringLiteral("--out") << b.folder.path() + QStringLiteral("/.");
         else if (damage == QStringLiteral("out-is-file"))
             more << QStringLiteral("--out") << b.path(QStringLiteral("1.xls"));
-        else if (damage.contains(u'.'))
+        else if (damage.startsWith(QStringLiteral("period=")))
+            more << QStringLiteral("--period") << damage.section(u'=', 1);
+        else if (damage.startsWith(QStringLiteral("register="))) {
+            const QString file = b.program.path(damage.section(u'=', 1));
+            if (file.contains(QStringLiteral("порожній")))
+                b.program.writeList(QFileInfo(file).fileName(), "Код;Назва\r\n\r\n");
+            more << QStringLiteral("--register") << file;
+        } else if (damage.contains(u'.'))
             b.program.removeFile(damage);
         const QMap<QString, QByteArray> before = b.state();
         const Run r = damage == QStringLiteral("no-folder")

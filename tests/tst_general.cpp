@@ -2,6 +2,7 @@
 // workbooks built from the shipped template.
 #include "check/period.h"
 #include "fixtures.h"
+#include "run/office.h"
 #include "run/senderstamp.h"
 #include "run/table1.h"
 #include "validate/readings.h"
@@ -345,7 +346,7 @@ private slots:
         QFETCH(int, year);
         QFETCH(QString, says);
         QString error;
-        const std::optional<check::ReportingPeriod> p = check::parsePeriod(text, &error);
+        const std::optional<check::ReportingPeriod> p = app::parsePeriod(text, &error);
         if (!months) {
             QVERIFY(!p);
             QVERIFY2(error.contains(says) && error.contains(QStringLiteral("12.2026")), qPrintable(error));

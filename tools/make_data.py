@@ -280,9 +280,12 @@ class Sheet:
                     row.append(cell_xml(v, st, self.spans.get((r, c))))
                 else:
                     row.append(None)
-            while row and row[-1] is None:
+            while row and row[-1] is None and len(row) not in self.col_styles:
                 row.pop()
-            row = [x if x is not None else "<table:table-cell/>" for x in row] or ["<table:table-cell/>"]
+            # An empty cell in a row the file holds takes its column's default, as a new one would.
+            empty = lambda c: ('<table:table-cell table:style-name="%s"/>' % self.col_styles[c]
+                               if c in self.col_styles else "<table:table-cell/>")
+            row = [x if x is not None else empty(c) for c, x in enumerate(row, start=1)] or [empty(1)]
             out.append("<table:table-row%s>%s</table:table-row>" % (rs, "".join(row)))
             if self.header_rows and r == self.header_rows[1]:
                 out.append("</table:table-header-rows>")
@@ -630,8 +633,8 @@ SUMMARY_COLUMNS = [  # (header, width in cm, column style)
     ("Файл", 3.6, "log-line"), ("Код (ЄДРПОУ)", 2.2, "log-centre"), ("Назва балансоутримувача", 5.6, "log-wrap"),
     ("Період (місяців)", 1.7, "log-centre"), ("Рік", 1.3, "log-centre"), ("Кількість помилок", 1.8, "count"),
     ("Стан", 2.5, "status"), ("Причина", 6.0, "log-wrap"), ("Позначки", 7.0, "log-wrap"),
-    ("Протокол", 3.6, "log-line"), ("Перевірено відправником", 3.1, "log-centre"),
-    ("Файл збережено", 3.1, "log-centre"),
+    ("Протокол", 3.6, "log-line"), ("Перевірено відправником", 3.5, "log-centre"),
+    ("Файл збережено", 3.5, "log-centre"),
 ]
 
 
@@ -668,6 +671,11 @@ def summary_template():
     for c, t in enumerate(["Пункт таблиці 1", "Сума за звітами без помилок", "Сума за всіма перевіреними звітами",
                            "Звіти, у яких пункт не є числом (враховано як 0)"], start=1):
         totals.put(3, c, t, "log-head")
+    # Counts: of reports in each sum (row 4), of contracts in п.15 and п.16 (rows 19, 20); the program
+    # writes into these cells and keeps their format.
+    for r in (4, 19, 20):
+        for c in (2, 3):
+            totals.put(r, c, "", "count")
     totals.heights.update({1: 0.7, 2: 0.9, 3: 1.2})
     totals.header_rows = (3, 3)
     totals.frozen_rows = 3

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QDate>
-#include <QString>
-#include <optional>
 
 namespace check {
 
@@ -37,12 +35,5 @@ inline ReportingPeriod periodOn(const QDate& day)
 // 3 months, July, October, January of the next year for 12), the middle of the weeks in which
 // offices collect those reports.
 QDate dayOfPeriod(const ReportingPeriod& period);
-
-// "12.2026" or "12/2026" (blanks around allowed): the period, or nothing with `error` saying in
-// Ukrainian what is wrong with the text and how to write it.
-std::optional<ReportingPeriod> parsePeriod(const QString& text, QString* error);
-
-// "12 міс. 2026", as the folder check names a period.
-QString periodName(const ReportingPeriod& period);
 
 } // namespace check

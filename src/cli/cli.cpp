@@ -1,7 +1,9 @@
 #include "cli.h"
 
+#include "check/period.h"
 #include "run/batchrun.h"
 #include "run/controlrun.h"
+#include "run/office.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,7 +22,7 @@ namespace {
 
 const char16_t kHelp[] = u"Використання: brantovel-check [[--dir] ТЕКА]\n"
                          u"              brantovel-check --batch ТЕКА_ЗВІТІВ [--out ТЕКА_РЕЗУЛЬТАТІВ] [--dir ТЕКА]\n"
-                         u"                              [--jobs N]\n"
+                         u"                              [--jobs N] [--period МІСЯЦІВ.РІК] [--register РЕЄСТР]\n"
                          u"\n"
                          u"Перевіряє звіт zvit.xls так само, як кнопка «Контроль звіту», але без вікон.\n"
                          u"ТЕКА (типово — тека програми) містить zvit.xls, шаблон протоколу elog.xls і шість\n"
@@ -52,13 +54,26 @@ const char16_t kHelp[] = u"Використання: brantovel-check [[--dir] Т
                          u"відмінний від періоду більшості звітів. --jobs N — скільки звітів перевіряти\n"
                          u"одночасно (типово — за кількістю ядер процесора).\n"
                          u"\n"
+                         u"--period МІСЯЦІВ.РІК (наприклад, 12.2026 або 12/2026) — період, за який зібрано\n"
+                         u"звіти: правило періоду перевіряє кожен звіт так, наче перевірка відбувається під\n"
+                         u"час збору звітів за цей період, а позначка «Період …, а очікується …» називає звіти\n"
+                         u"за інший період (без --period — за сьогоднішньою датою і позначка про період,\n"
+                         u"відмінний від більшості звітів).\n"
+                         u"--register РЕЄСТР — реєстр відправників: книга .xls (код і назва в стовпцях A і B\n"
+                         u"з рядка 2) або текстовий файл із рядками «код;назва» (Windows-1251 або UTF-8).\n"
+                         u"Зведення називає кожного балансоутримувача реєстру, чийого звіту в теці немає\n"
+                         u"(«не подано»), і позначає звіти з кодом, якого в реєстрі немає. Аркуш «Разом»\n"
+                         u"зведення містить суми пунктів таблиці 1 за звітами без помилок і за всіма\n"
+                         u"перевіреними звітами.\n"
+                         u"\n"
                          u"Для кожного звіту друкується рядок: файл, кількість помилок, стан і причина,\n"
                          u"розділені табуляцією; далі — позначки і підсумковий рядок.\n"
                          u"\n"
                          u"Код завершення перевірки теки:\n"
                          u"  0  усі звіти без помилок і без позначок;\n"
-                         u"  1  є помилки, позначки або звіти, які не вдалося перевірити (вони у зведенні\n"
-                         u"     мають стан «не перевірено» з причиною);\n"
+                         u"  1  є помилки, позначки, звіти, які не вдалося перевірити (вони у зведенні\n"
+                         u"     мають стан «не перевірено» з причиною), або балансоутримувачі реєстру без\n"
+                         u"     звіту («не подано»);\n"
                          u"  2  перевірку теки не виконано (немає теки, шаблону чи списку; причина — у потоці\n"
                          u"     помилок).\n"
                          u"\n"
@@ -139,23 +154,34 @@ int runBatch(const app::BatchOptions& options, const check::Environment& env, QT
     batch.onProgress = [&](int done, int total) { printer.progress(done, total); };
     const app::BatchResult result = batch.run();
     printer.clearProgress();
+    for (const app::BatchReport& r : result.notSubmitted)
+        out << '\t' << '\t' << app::statusText(r.status) << '\t'
+            << QStringLiteral("Код %1 «%2»: %3%4")
+                   .arg(r.heading.code, r.heading.name, r.reason.left(1).toLower(), r.reason.mid(1))
+            << '\n';
     for (const app::BatchReport& r : result.flagged)
         for (const QString& f : r.flags)
             out << r.file << '\t' << QStringLiteral("позначка") << '\t' << f << '\n';
+    const QString registerName = QFileInfo(options.registerFile).fileName();
+    for (const QString& p : result.registerProblems)
+        out << registerName << '\t' << QStringLiteral("реєстр") << '\t' << p << '\n';
     if (!result.error.isEmpty()) {
         out.flush();
         err << result.error << '\n';
         return 2;
     }
-    out << QStringLiteral("Звітів: %1; без помилок: %2, з помилками: %3, не перевірено: %4, з позначками: %5. "
-                          "Зведення: %6\n")
+    const QString notSubmitted =
+        result.withRegister ? QStringLiteral(", не подано: %1").arg(result.notSubmitted.size()) : QString();
+    out << QStringLiteral("Звітів: %1; без помилок: %2, з помилками: %3, не перевірено: %4%5, з позначками: %6. "
+                          "Зведення: %7\n")
                .arg(result.total)
                .arg(result.clean)
                .arg(result.withFindings)
                .arg(result.notChecked)
+               .arg(notSubmitted)
                .arg(result.flagged.size())
                .arg(QDir::toNativeSeparators(result.summary));
-    return result.clean == result.total && result.flagged.isEmpty() ? 0 : 1;
+    return result.clean == result.total && result.flagged.isEmpty() && result.notSubmitted.isEmpty() ? 0 : 1;
 }
 
 } // namespace
@@ -178,7 +204,7 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
     const QString help = QStringLiteral(" Довідка: brantovel-check --help\n");
     QString dir = defaultDir;
     bool dirGiven = false;
-    std::optional<QString> batchFolder, outDir;
+    std::optional<QString> batchFolder, outDir, period, registerFile;
     int jobs = 0;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
@@ -188,7 +214,7 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
         }
         // An option with its value, as "--name value" or "--name=value".
         QString option, given;
-        for (const char* name : {"--dir", "--batch", "--out", "--jobs"}) {
+        for (const char* name : {"--dir", "--batch", "--out", "--jobs", "--period", "--register"}) {
             const QString n = QString::fromLatin1(name);
             if (a == n) {
                 option = n;
@@ -208,8 +234,11 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
             given = a;
         }
         if (given.isEmpty()) {
-            err << (option == QStringLiteral("--jobs")
-                        ? QStringLiteral("Після параметра «--jobs» не вказано число.")
+            err << (option == QStringLiteral("--jobs") ? QStringLiteral("Після параметра «--jobs» не вказано число.")
+                    : option == QStringLiteral("--period") ? QStringLiteral("Після параметра «--period» не вказано "
+                                                                            "період, наприклад 12.2026.")
+                    : option == QStringLiteral("--register")
+                        ? QStringLiteral("Після параметра «--register» не вказано файл реєстру.")
                         : QStringLiteral("Після параметра «%1» не вказано теку.").arg(option))
                 << help;
             return 2;
@@ -223,9 +252,11 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
             }
             continue;
         }
-        std::optional<QString>* slot = option == QStringLiteral("--batch") ? &batchFolder
-                                       : option == QStringLiteral("--out") ? &outDir
-                                                                           : nullptr;
+        std::optional<QString>* slot = option == QStringLiteral("--batch")      ? &batchFolder
+                                       : option == QStringLiteral("--out")      ? &outDir
+                                       : option == QStringLiteral("--period")   ? &period
+                                       : option == QStringLiteral("--register") ? &registerFile
+                                                                                : nullptr;
         if (slot) {
             if (slot->has_value()) {
                 err << QStringLiteral("Параметр «%1» вказано двічі.").arg(option) << help;
@@ -241,11 +272,23 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
         dir = given;
         dirGiven = true;
     }
-    if (!batchFolder && (outDir || jobs)) {
+    if (!batchFolder && (outDir || jobs || period || registerFile)) {
         err << QStringLiteral("Параметр «%1» діє лише разом із «--batch».")
-                   .arg(outDir ? QStringLiteral("--out") : QStringLiteral("--jobs"))
+                   .arg(outDir   ? QStringLiteral("--out")
+                        : jobs   ? QStringLiteral("--jobs")
+                        : period ? QStringLiteral("--period")
+                                 : QStringLiteral("--register"))
             << help;
         return 2;
+    }
+    std::optional<check::ReportingPeriod> expected;
+    if (period) {
+        QString why;
+        expected = app::parsePeriod(*period, &why);
+        if (!expected) {
+            err << QStringLiteral("Параметр «--period»: ") << why << help;
+            return 2;
+        }
     }
     if (!QFileInfo(dir).isDir()) {
         err << QStringLiteral("Теку «%1» не знайдено.\n").arg(QDir::toNativeSeparators(dir));
@@ -258,6 +301,8 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
         options.outDir = outDir.value_or(QString());
         options.dir = dir;
         options.jobs = jobs;
+        options.period = expected;
+        options.registerFile = registerFile ? QFileInfo(*registerFile).absoluteFilePath() : QString();
         return runBatch(options, env, out, err, progress);
     }
     check::Environment runEnv = env;

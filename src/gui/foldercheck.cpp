@@ -1,6 +1,7 @@
 #include "foldercheck.h"
 
 #include "check/period.h"
+#include "run/office.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -104,7 +105,7 @@ void FolderCheckDialog::accept()
                 ? QStringLiteral("Вкажіть теку зі звітами.")
                 : QStringLiteral("Теки «%1» немає. Виберіть теку зі звітами.").arg(QDir::toNativeSeparators(r.folder));
         wrong = folder;
-    } else if (!check::parsePeriod(r.period, &error)) {
+    } else if (!app::parsePeriod(r.period, &error)) {
         wrong = period;
     } else if (!r.registerFile.isEmpty() && !QFileInfo(r.registerFile).isFile()) {
         error = QStringLiteral("Файлу реєстру «%1» немає. Виберіть його або залиште поле порожнім.")

@@ -3,6 +3,7 @@
 #include "check/period.h"
 #include "foldercheck.h"
 #include "run/controlrun.h"
+#include "run/office.h"
 #include "run/register.h"
 #include "status.h"
 #include "style.h"
@@ -176,7 +177,7 @@ void TSuperMain::folderCheckClick()
     app::BatchOptions options;
     options.folder = QFileInfo(request->folder).absoluteFilePath();
     options.dir = m_dir;
-    options.period = check::parsePeriod(request->period, nullptr);
+    options.period = app::parsePeriod(request->period, nullptr);
     options.registerFile = request->registerFile;
     app::BatchRun batch(options, env);
     app::FolderProgress progress(this);

@@ -2,6 +2,8 @@
 
 #include "check/lists.h"
 #include "log/log.h"
+#include "office.h"
+#include "register.h"
 #include "sheet/msexcel.h"
 #include "xls/error.h"
 
@@ -31,6 +33,8 @@ QString statusText(BatchReport::Status status)
         return QStringLiteral("є помилки");
     case BatchReport::NotChecked:
         break;
+    case BatchReport::NotSubmitted:
+        return QStringLiteral("не подано");
     }
     return QStringLiteral("не перевірено");
 }
@@ -45,11 +49,13 @@ QString native(const QString& path)
 // The summary's layout: the template holds the titles; these are the columns the run fills.
 // First sheet: one row per report, after the template's used range; its row 2 takes a line that
 // says which folder was checked, when, and how it went.
-enum ReportColumn { kFile = 1, kCode, kName, kMonths, kYear, kFindings, kStatus, kNote, kFlags, kLog };
+enum ReportColumn { kFile = 1, kCode, kName, kMonths, kYear, kFindings, kStatus, kNote, kFlags, kLog, kStamp, kSaved };
 constexpr int kInfoRow = 2;
 // Second sheet: one row per finding of every report.
 enum FindingColumn { kFindingFile = 1, kFindingSheet, kFindingRow, kFindingColumn, kFindingMessage };
 constexpr int kLastRow = 65536;
+// Third sheet (when the template has it): the region's Table 1.
+constexpr int kTotalsSheet = 3;
 
 // A report larger than this is checked while no other report is: its workbook, held in memory while
 // it is checked, takes several times its size.
@@ -197,6 +203,9 @@ BatchReport checkOne(const Job& job, const check::Environment& env, const QStrin
         checker.ProvObjReadOnly(Excel, job.path, logTemplate);
         report.heading = check::readHeading(*checker.WBNew, env.locale);
         report.rows = logRows(*checker.log.WBLog, checker.firstFindingRow, env.locale);
+        report.table1 = readTable1(*checker.WBNew, env.locale);
+        // Last: it may write a stamp into the report's copy in memory.
+        report.sender = readSenderCheck(*checker.WBNew, job.path, job.file, env.locale);
     } catch (const std::exception& e) {
         // The row names the file already: the message need not repeat the folder.
         report.reason = withFullStop(failureText(e)).replace(QDir::toNativeSeparators(job.path), job.file);
@@ -231,8 +240,9 @@ QString periodText(const check::Heading& h)
         .arg(h.months.isEmpty() ? unknown : h.months, h.year.isEmpty() ? unknown : h.year);
 }
 
-// What only the whole folder shows: reports of one balance holder, and periods unlike the rest.
-void flag(QList<BatchReport>& reports)
+// What only the whole folder shows: reports of one balance holder, periods unlike the one collected
+// (or, without it, unlike most reports'), codes the register lacks, and what the sender's file says.
+void flag(QList<BatchReport>& reports, const std::optional<check::ReportingPeriod>& expected, const SenderRegister* reg)
 {
     QMap<QString, QList<int>> byCode;
     QMap<std::pair<QString, QString>, int> periods;
@@ -262,6 +272,19 @@ void flag(QList<BatchReport>& reports)
                 << QStringLiteral("Код %1 також у звітах: %2.").arg(it.key(), others.join(QStringLiteral(", ")));
         }
     }
+    for (BatchReport& r : reports) {
+        if (r.status == BatchReport::NotChecked)
+            continue;
+        if (expected)
+            if (const QString f = periodFlag(r.heading, *expected); !f.isEmpty())
+                r.flags << f;
+        if (reg)
+            if (const QString f = registerFlag(r.heading.code, *reg); !f.isEmpty())
+                r.flags << f;
+        r.flags << r.sender.flags;
+    }
+    if (expected)
+        return;
     // The period most reports give; when two periods are equally common, none is "the" period.
     std::optional<std::pair<QString, QString>> common;
     int best = 0;
@@ -298,9 +321,10 @@ int columnNumber(const QString& text)
 // The summary workbook while the reports come in.
 class Summary {
 public:
-    Summary(sheet::MSExcel& Excel, const QString& templatePath, const QString& path, const QString& reportsFolder)
-        : m_book(Excel.AddWorkBook(templatePath, path))
-        , m_reports(QFileInfo(path).dir().relativeFilePath(reportsFolder))
+    Summary(sheet::MSExcel& Excel, const QString& templatePath, const QString& path, const QString& reportsFolder,
+            const sheet::Locale& locale)
+        : m_book(Excel.AddWorkBook(templatePath, path)),
+          m_reports(QFileInfo(path).dir().relativeFilePath(reportsFolder)), m_locale(locale)
     {
         if (m_book->SheetsCount() < 2)
             throw BatchFailure(QStringLiteral("Шаблон зведення «%1» має менше двох аркушів").arg(native(templatePath)));
@@ -318,11 +342,26 @@ public:
         text(1, row, kName, r.heading.name);
         text(1, row, kMonths, r.heading.months);
         text(1, row, kYear, r.heading.year);
-        if (r.status != BatchReport::NotChecked)
+        if (r.status == BatchReport::Clean || r.status == BatchReport::Findings)
             m_book->SetNumber(1, row, kFindings, r.findings);
         text(1, row, kStatus, statusText(r.status));
         text(1, row, kNote, r.reason);
         text(1, row, kLog, r.log);
+        // The file and its log open from the summary; the links are relative, as the findings' are.
+        if (!r.file.isEmpty())
+            m_book->AddHyperlink(1, row, kFile, QDir(m_reports).filePath(r.file), {});
+        if (!r.log.isEmpty())
+            m_book->AddHyperlink(1, row, kLog, r.log, {});
+        if (r.status != BatchReport::NotChecked && r.status != BatchReport::NotSubmitted) {
+            text(1, row, kStamp, r.sender.stamp);
+            if (r.sender.modified.isValid())
+                text(1, row, kSaved, m_locale.dateTimeText(r.sender.modified));
+        }
+        if (r.status != BatchReport::NotChecked && r.status != BatchReport::NotSubmitted) {
+            m_all.add(r.file, r.table1);
+            if (r.status == BatchReport::Clean)
+                m_clean.add(r.file, r.table1);
+        }
         for (const LogRow& f : r.rows) {
             if (m_findingRow == kLastRow) { // the last row says what did not fit
                 ++m_omitted;
@@ -347,6 +386,8 @@ public:
     {
         for (int i = 0; i < reports.size(); ++i)
             text(1, m_firstReportRow + i, kFlags, reports[i].flags.join(QLatin1Char('\n')));
+        if (m_book->SheetsCount() >= kTotalsSheet)
+            writeTotals(*m_book, kTotalsSheet, m_clean, m_all);
         text(1, kInfoRow, 1, info);
         if (m_omitted > 0)
             text(2, kLastRow, kFindingMessage,
@@ -365,7 +406,9 @@ private:
 
     std::shared_ptr<sheet::Book> m_book;
     QString m_reports; // the folder of reports, relative to the summary's folder
+    sheet::Locale m_locale;
     int m_firstReportRow = 0, m_findingRow = 0, m_omitted = 0;
+    Table1Totals m_clean, m_all; // the region's Table 1 over the clean reports and over all checked ones
 };
 
 } // namespace
@@ -385,19 +428,29 @@ BatchResult BatchRun::run()
     QStringList files;
     sheet::MSExcel Excel; // the summary's link
     std::optional<Summary> summary;
+    std::optional<SenderRegister> reg;
     try {
         if (!QFileInfo(m_options.folder).isDir())
             throw BatchFailure(QStringLiteral("Теку зі звітами «%1» не знайдено").arg(native(m_options.folder)));
         requireTemplate(logTemplate, QStringLiteral("протоколу"));
         requireTemplate(summaryTemplate, QStringLiteral("зведення"));
         requireLists(m_options.dir);
+        if (!m_options.registerFile.isEmpty()) {
+            try {
+                reg = readRegister(QFileInfo(m_options.registerFile).absoluteFilePath(), m_env.locale);
+            } catch (const RegisterError& e) {
+                throw BatchFailure(e.message());
+            }
+            result.withRegister = true;
+            result.registerProblems = reg->problems;
+        }
         files = reportFiles(m_options.folder);
         if (files.isEmpty())
             throw BatchFailure(QStringLiteral("У теці «%1» немає файлів .xls").arg(native(m_options.folder)));
         result.outDir = prepareOutDir(m_options, m_env.clock().date());
         result.summary = QDir(result.outDir).filePath(QStringLiteral("зведення.xls"));
-        summary.emplace(Excel, summaryTemplate, result.summary, QDir(m_options.folder).absolutePath());
-        if (files.size() > summary->reportRoom())
+        summary.emplace(Excel, summaryTemplate, result.summary, QDir(m_options.folder).absolutePath(), m_env.locale);
+        if (files.size() + (reg ? qsizetype(reg->senders.size()) : 0) > summary->reportRoom())
             throw BatchFailure(QStringLiteral("У теці «%1» %2 файлів .xls, а зведення вміщує не більше %3")
                                    .arg(native(m_options.folder))
                                    .arg(files.size())
@@ -524,26 +577,55 @@ BatchResult BatchRun::run()
             }
             changed.notify_all();
         }
-        flag(reports);
+        flag(reports, m_options.period, reg ? &*reg : nullptr);
         for (const BatchReport& r : reports)
             if (!r.flags.isEmpty())
                 result.flagged << r;
-        const QString cancelNote =
-            result.cancelled ? QStringLiteral("Перевірку скасовано після %1 з %2 звітів: зведення неповне. ")
-                                   .arg(reports.size())
-                                   .arg(total)
-                             : QString();
+        if (reg && !result.cancelled) {
+            // The register's balance holders that sent nothing: a report that could not be read still
+            // counts as sent when its file is named after the code, as offices name them.
+            QStringList codes;
+            for (const BatchReport& r : reports)
+                codes << (r.status == BatchReport::NotChecked ? QFileInfo(r.file).completeBaseName().section(u'_', 0, 0)
+                                                              : r.heading.code);
+            for (const Sender& missing : missingSenders(*reg, codes)) {
+                BatchReport r;
+                r.status = BatchReport::NotSubmitted;
+                r.heading.code = missing.code;
+                r.heading.name = missing.name;
+                r.reason = QStringLiteral("Звіту в теці немає (реєстр, рядок %1).").arg(missing.line);
+                summary->add(int(reports.size()), r);
+                reports << r;
+                result.notSubmitted << r;
+            }
+        }
+        const QString cancelNote = result.cancelled
+                                       ? QStringLiteral("Перевірку скасовано після %1 з %2 звітів: зведення неповне. ")
+                                             .arg(reports.size())
+                                             .arg(total)
+                                       : QString();
+        QString registerNote;
+        if (m_options.period)
+            registerNote = QStringLiteral(" Очікуваний період: %1.").arg(periodName(*m_options.period));
+        if (reg) {
+            registerNote += QStringLiteral(" Реєстр «%1»: балансоутримувачів %2, не подали звіту %3.")
+                                .arg(native(QFileInfo(m_options.registerFile).absoluteFilePath()))
+                                .arg(reg->senders.size())
+                                .arg(result.notSubmitted.size());
+            for (const QString& p : reg->problems)
+                registerNote += QStringLiteral(" У реєстрі: ") + p;
+        }
         summary->finish(
             reports,
             QStringLiteral("%8Тека: %1. Перевірено: %2. Звітів: %3; без помилок: %4, з помилками: %5, не "
-                           "перевірено: %6, з позначками: %7.")
+                           "перевірено: %6, з позначками: %7.%9")
                 .arg(native(QFileInfo(m_options.folder).absoluteFilePath()), m_env.locale.dateTimeText(m_env.clock()))
-                .arg(reports.size())
+                .arg(result.clean + result.withFindings + result.notChecked)
                 .arg(result.clean)
                 .arg(result.withFindings)
                 .arg(result.notChecked)
                 .arg(result.flagged.size())
-                .arg(cancelNote));
+                .arg(cancelNote, registerNote));
     } catch (const std::exception& e) {
         result.error = withFullStop(failureText(e));
     }

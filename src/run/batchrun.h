@@ -3,6 +3,8 @@
 #include "check/heading.h"
 #include "check/provobj.h"
 #include "controlrun.h"
+#include "senderstamp.h"
+#include "table1.h"
 
 #include <QList>
 #include <QString>
@@ -14,18 +16,21 @@ namespace app {
 
 // One report of a folder check, as the summary and the command line show it.
 struct BatchReport {
-    enum Status { Clean, Findings, NotChecked };
+    // NotSubmitted: a balance holder of the register of senders whose report the folder lacks.
+    enum Status { Clean, Findings, NotChecked, NotSubmitted };
     QString file; // the file name in the folder
     Status status = NotChecked;
     QString reason;         // why it was not checked, or why its log could not be written
     check::Heading heading; // the balance holder and the period, as the report gives them
     int findings = 0;
-    QList<LogRow> rows; // the findings, as its log holds them
-    QString log;        // the log's file name in the output folder, when one was written
-    QStringList flags;  // what only the folder shows: a code that another report has too, an odd period
+    QList<LogRow> rows;  // the findings, as its log holds them
+    QString log;         // the log's file name in the output folder, when one was written
+    QStringList flags;   // what only the folder shows: a code that another report has too, an odd period
+    SenderCheck sender;  // the sender's own stamp, the file's time and their flags
+    Table1Values table1; // Table 1 for the region's totals
 };
 
-// "без помилок", "є помилки", "не перевірено".
+// "без помилок", "є помилки", "не перевірено", "не подано".
 QString statusText(BatchReport::Status status);
 
 struct BatchOptions {
@@ -46,6 +51,11 @@ struct BatchResult {
     QString outDir;  // where the logs and the summary were written
     QString summary; // the summary workbook
     int total = 0, clean = 0, withFindings = 0, notChecked = 0;
+    // With a register of senders: the registered balance holders without a report, in the
+    // register's order, and what the register holds that was left out or looks wrong.
+    bool withRegister = false;
+    QList<BatchReport> notSubmitted;
+    QStringList registerProblems;
     // The user stopped the run: only the reports counted above were checked (`total` is how many
     // the folder holds), and the summary says it is incomplete.
     bool cancelled = false;
