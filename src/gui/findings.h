@@ -21,7 +21,7 @@ class FindingsWindow : public QDialog {
 public:
     explicit FindingsWindow(QWidget* parent = nullptr);
 
-    void setFindings(const QString& logPath, const QList<LogRow>& rows);
+    void setFindings(const QString& logPath, const std::vector<findings::Finding>& rows);
     // A folder check's reports instead: file, findings, status with its reason and flags, as the
     // summary's sheet "Звіти" lists them; `summaryPath` is the summary's file.
     void setReports(const QString& summaryPath, const QList<BatchReport>& reports);

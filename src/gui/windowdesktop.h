@@ -26,7 +26,7 @@ public:
     // Shows the instruction (an HTML file) in the program's own viewer.
     virtual void showInstruction(const QString& htmlPath) = 0;
     // Shows a check's findings in a window of the program, with the path of the log that holds them.
-    virtual void showFindings(const QString& logPath, const QList<LogRow>& rows) = 0;
+    virtual void showFindings(const QString& logPath, const std::vector<findings::Finding>& rows) = 0;
     // Asks what folder to check, for which period, with which register (proposing `proposed`);
     // nothing when the user cancels.
     virtual std::optional<FolderCheckRequest> askFolderCheck(const QString& title,

@@ -3,6 +3,7 @@
 #include "check/heading.h"
 #include "check/provobj.h"
 #include "controlrun.h"
+#include "log/log.h"
 #include "senderstamp.h"
 #include "table1.h"
 
@@ -11,6 +12,7 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace app {
 
@@ -23,8 +25,8 @@ struct BatchReport {
     QString reason;         // why it was not checked, or why its log could not be written
     check::Heading heading; // the balance holder and the period, as the report gives them
     int findings = 0;
-    QList<LogRow> rows;  // the findings, as its log holds them
-    QString log;         // the log's file name in the output folder, when one was written
+    std::vector<findings::Finding> rows; // the findings, in the order the rules recorded them
+    QString log;                         // the log's file name in the output folder, when one was written
     QStringList flags;   // what only the folder shows: a code that another report has too, an odd period
     SenderCheck sender;  // the sender's own stamp, the file's time and their flags
     Table1Values table1; // Table 1 for the region's totals
@@ -51,14 +53,14 @@ struct BatchResult {
     QString outDir;  // where the logs and the summary were written
     QString summary; // the summary workbook
     int total = 0, clean = 0, withFindings = 0, notChecked = 0;
+    // The user stopped the run: only the reports counted above were checked (`total` is how many
+    // the folder holds), and the summary says it is incomplete.
+    bool cancelled = false;
     // With a register of senders: the registered balance holders without a report, in the
     // register's order, and what the register holds that was left out or looks wrong.
     bool withRegister = false;
     QList<BatchReport> notSubmitted;
     QStringList registerProblems;
-    // The user stopped the run: only the reports counted above were checked (`total` is how many
-    // the folder holds), and the summary says it is incomplete.
-    bool cancelled = false;
     QList<BatchReport> flagged; // the reports with flags, in name order (without their findings)
 };
 
@@ -77,13 +79,22 @@ public:
     std::function<void(const BatchReport&)> onReport;
     // ... and each time a report is done, with the number done so far.
     std::function<void(int done, int total)> onProgress;
-    // Asked on the worker threads before each report: once it answers true, no further report is
-    // started, and the run ends after those under way.
+    // Asked on the thread that calls run() before each report is passed on: once it answers true,
+    // the run ends with the reports passed so far (those under way are finished and dropped).
     std::function<bool()> cancelled;
 
     BatchResult run();
 
 private:
+    struct Job;
+    struct Setup;
+    // Everything the reports need before the first is checked: the folder, the templates, the lists,
+    // the output folder and the summary; throws with the reason when something is missing.
+    std::vector<Job> prepare(Setup& setup, BatchResult& result);
+    // Checks the reports in parallel and passes them on in name order: to the summary, onReport and
+    // the counts.
+    void collect(const std::vector<Job>& jobs, Setup& setup, BatchResult& result);
+
     BatchOptions m_options;
     check::Environment m_env;
 };
