@@ -3,6 +3,7 @@
 #include "check/period.h"
 #include "cli/cli.h"
 #include "fixtures.h"
+#include "run/batchrun.h"
 #include "validate/validid.h"
 #include "xls/error.h"
 
@@ -547,6 +548,35 @@ private slots:
         QCOMPARE(cells.value(QStringLiteral("2:5:3")).toDouble(),
                  1.5 * cells.value(QStringLiteral("2:5:2")).toDouble());
         QVERIFY(cells.value(QStringLiteral("2:5:2")).toDouble() > 0);
+#endif
+    }
+
+    // "Скасувати" in the window: no report is passed on after the answer, and the summary says it is
+    // incomplete on its second row.
+    void batchCancelled()
+    {
+        Batch b;
+        for (const char* name : {"a.xls", "b.xls", "c.xls"})
+            b.report(QString::fromLatin1(name), cleanToday());
+        app::BatchRun batch({b.folder.path(), {}, b.program.dir(), 1},
+                            fixtures::environment(b.program.dir(), sheet::Locale::comma(), kToday));
+        int asked = 0;
+        batch.cancelled = [&] { return ++asked > 1; };
+        QStringList passed;
+        batch.onReport = [&](const app::BatchReport& r) { passed << r.file; };
+        const app::BatchResult result = batch.run();
+        QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
+        QVERIFY(result.cancelled);
+        QCOMPARE(passed, QStringList{QStringLiteral("a.xls")});
+        QCOMPARE(result.total, 3);
+        QCOMPARE(result.clean, 1);
+#ifndef Q_OS_WIN
+        const QMap<QString, QString> cells = xlrdCells(result.summary);
+        QVERIFY2(cells.value(QStringLiteral("0:2:1"))
+                     .startsWith(QStringLiteral("Перевірку скасовано після 1 з 3 звітів: "
+                                                "зведення неповне. Тека: ")),
+                 qPrintable(cells.value(QStringLiteral("0:2:1"))));
+        QVERIFY(!cells.contains(QStringLiteral("0:5:1")));
 #endif
     }
 
