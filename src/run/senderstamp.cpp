@@ -66,6 +66,10 @@ SenderCheck readSenderCheck(sheet::Book& report, const QString& path, const QStr
                          .arg(locale.dateTimeText(*out.stampTime), locale.dateTimeText(out.modified));
     if (out.stampTime && v.type == xls::CellType::Text)
         return out; // a stamp as the check writes it: it could write one there
+    // An empty cell holds no formula (a formula keeps its result), so the stamp could go there. Only
+    // what else S13 may hold is tried, since building the file costs as much as checking the report.
+    if (v.type == xls::CellType::Empty)
+        return out;
     // No stamp of the check: would "Контроль звіту" have been able to write one and save the report?
     try {
         report.SetValue(1, check::kStampRow, check::kStampCol,

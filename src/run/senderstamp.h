@@ -32,8 +32,8 @@ QString notCheckedStamp();
 std::optional<QDateTime> stampMoment(const xls::CellValue& value, const sheet::Locale& locale, bool date1904);
 
 // Looks at the report's stamp and file. `report` is the check's own copy in memory, opened read-only:
-// when the stamp is not a readable one, a stamp is written into it (never saved) to learn whether
-// the single check could have stamped and saved it. `file` is the name the flags use.
+// when S13 holds something other than a readable stamp, a stamp is written into it (never saved) to
+// learn whether the single check could have stamped and saved it. `file` is the name the flags use.
 SenderCheck readSenderCheck(sheet::Book& report, const QString& path, const QString& file, const sheet::Locale& locale);
 
 } // namespace app
