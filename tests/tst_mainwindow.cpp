@@ -299,8 +299,9 @@ private slots:
         if (answer != u"cancel")
             d.folderAnswer =
                 app::FolderCheckRequest{answer == u"folder" ? reports.path() : reports.filePath(QStringLiteral("gone")),
-                                        QStringLiteral("12.2026"),
-                                        {}};
+                                        QStringLiteral("12.2026"), ws.path(QStringLiteral("реєстр.csv"))};
+        // The register: the clean report's balance holder and one that sent nothing.
+        ws.writeList(QStringLiteral("реєстр.csv"), "23456719;Перший\r\n31000126;Другий\r\n");
         TSuperMain w(ws.dir(), d,
                      [&] { return fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2027, 3, 20)); });
         QTest::mouseClick(w.folderButton, Qt::LeftButton);
@@ -312,11 +313,15 @@ private slots:
         QCOMPARE(d.calls, calls);
         QVERIFY(w.isEnabled());
         if (!opens) {
-            QCOMPARE(d.reports.size(), 2);
+            QCOMPARE(d.reports.size(), 3);
             QCOMPARE(d.reports[0].file, QStringLiteral("1234567.xls"));
             QCOMPARE(d.reports[0].status, app::BatchReport::Findings);
+            QVERIFY(d.reports[0].flags.contains(QStringLiteral("Код 1234567 немає в реєстрі.")));
             // Checked in March 2027 against the period asked for: the December report is clean.
             QCOMPARE(d.reports[1].status, app::BatchReport::Clean);
+            // The register's balance holder without a report comes last.
+            QCOMPARE(d.reports[2].status, app::BatchReport::NotSubmitted);
+            QCOMPARE(d.reports[2].heading.code, QStringLiteral("31000126"));
         }
     }
 

@@ -80,9 +80,12 @@ public:
             about.first().prepend(statusText(r.status) + QStringLiteral(". "));
         else
             about << statusText(r.status);
+        // A registered balance holder without a report has no file: its code and name stand there.
+        const QString file = r.file.isEmpty() ? QStringLiteral("%1 «%2»").arg(r.heading.code, r.heading.name) : r.file;
+        const bool checked = r.status == BatchReport::Clean || r.status == BatchReport::Findings;
         setText(Number, QString::number(number));
-        setText(Sheet, r.file);
-        setText(Cell, r.status == BatchReport::NotChecked ? QString() : QString::number(r.findings));
+        setText(Sheet, file);
+        setText(Cell, checked ? QString::number(r.findings) : QString());
         setText(Message, about.join(QLatin1Char(' ')));
         setTextAlignment(Number, Qt::AlignRight | Qt::AlignVCenter);
         setTextAlignment(Cell, Qt::AlignRight | Qt::AlignVCenter);
@@ -90,9 +93,9 @@ public:
         // The line below the list: the report in full.
         setData(
             Number, Qt::UserRole,
-            r.status == BatchReport::NotChecked
-                ? QStringLiteral("%1: %2").arg(r.file, about.join(QLatin1Char(' ')))
-                : QStringLiteral("%1 (помилок: %2): %3").arg(r.file).arg(r.findings).arg(about.join(QLatin1Char(' '))));
+            !checked
+                ? QStringLiteral("%1: %2").arg(file, about.join(QLatin1Char(' ')))
+                : QStringLiteral("%1 (помилок: %2): %3").arg(file).arg(r.findings).arg(about.join(QLatin1Char(' '))));
     }
 
     bool operator<(const QTreeWidgetItem& other) const override

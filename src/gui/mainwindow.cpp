@@ -230,6 +230,7 @@ void TSuperMain::folderCheckClick()
         for (app::BatchReport& r : reports)
             if (r.file == f.file)
                 r.flags = f.flags;
+    reports << result.notSubmitted; // the register's balance holders without a report, as the summary lists them
     if (!m_desktop.openDocument(result.summary))
         m_desktop.showReports(result.summary, reports);
 }
