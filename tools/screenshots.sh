@@ -44,10 +44,12 @@ session() {
     keys Down Down Down # a long message, shown in full below the list
     shot "Знайдені помилки у звіті" "$root/docs/findings-window.png"
     keys Escape
-    # "Перевірити теку звітів…" (below the four buttons): a folder of four reports, the period proposed.
+    # "Перевірити теку звітів…" (below the four buttons): a folder of four reports, the period proposed, the register.
     xdotool mousemove --window "$(wait_for "Формування та контроль звітів")" 110 150 click 1
     wait_for "Перевірка теки звітів" >/dev/null
     xdotool type --delay 20 "$scratch/reports"
+    keys Tab Tab # past the period proposed, to the register
+    xdotool type --delay 20 "$scratch/реєстр.csv"
     shot "Перевірка теки звітів" "$root/docs/folder-check.png"
     keys Return
     wait_for "Перевірені звіти" >/dev/null
@@ -114,6 +116,10 @@ cp "$root"/data/sample/zvit.xls "$scratch/reports/20000002.xls"
 cp "$root"/data/sample/clean/zvit.xls "$scratch/reports/23456719.xls"
 cp "$root"/data/sample/clean/zvit.xls "$scratch/reports/23456719_2.xls"
 head -c 3000 "$root"/data/sample/zvit.xls >"$scratch/reports/22049509.xls"
+# The office's register of senders: the sample's balance holder, the one whose file was cut short, and one
+# that sent nothing.
+printf 'Код;Назва\r\n23456719;Державне підприємство «Укрбудінвест»\r\n22049509;КП «Житлосервіс»\r\n31000126;ТОВ «Світанок»\r\n' \
+    >"$scratch/реєстр.csv"
 [ -z "$all" ] || mkdir -p "$all"
 
 export root all clean scratch app

@@ -203,10 +203,13 @@ void FindingsWindow::setReports(const QString& summaryPath, const QList<BatchRep
     openFolder->setText(QStringLiteral("Відкрити теку зведення"));
     list->setHeaderLabels(
         {QStringLiteral("№"), QStringLiteral("Файл"), QStringLiteral("Помилок"), QStringLiteral("Стан і позначки")});
-    summary->setText(QStringLiteral("Звітів: %1. Зведення не вдалося відкрити (потрібна програма для файлів .xls), "
+    const auto missing = std::count_if(reports.begin(), reports.end(),
+                                       [](const BatchReport& r) { return r.status == BatchReport::NotSubmitted; });
+    summary->setText(QStringLiteral("Звітів: %1%2. Зведення не вдалося відкрити (потрібна програма для файлів .xls), "
                                     "тому звіти показано тут; помилки кожного звіту — у його протоколі в теці "
                                     "зведення. Натисніть на заголовок стовпця, щоб упорядкувати перелік.")
-                         .arg(reports.size()));
+                         .arg(reports.size() - missing)
+                         .arg(missing ? QStringLiteral("; не подано: %1").arg(missing) : QString()));
     list->clear();
     list->setSortingEnabled(false);
     for (int i = 0; i < reports.size(); ++i)
