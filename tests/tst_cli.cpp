@@ -230,9 +230,9 @@ private slots:
         QTest::newRow("log template missing") << "no-template"
                                               << "Не знайдено шаблон протоколу";
         QTest::newRow("report missing") << "no-report"
-                                        << "zvit.xls» не знайдено.";
+                                        << "zvit.xls» не знайдено. Перевірте, чи файл лежить у цій теці";
         QTest::newRow("report is a folder") << "folder"
-                                            << "zvit.xls» є папкою";
+                                            << "zvit.xls» — це тека, а не файл Excel";
         QTest::newRow("report of 0 bytes") << "empty"
                                            << "порожній";
         QTest::newRow("report truncated") << "truncated"
@@ -281,6 +281,7 @@ private slots:
         const Run r = runCheck(ws.dir());
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(QDir::toNativeSeparators(ws.dir())) && r.err.contains(words), qPrintable(r.err));
+        QVERIFY2(fixtures::englishWords(r.err).isEmpty(), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
         QCOMPARE(bytes(report), before);
         QVERIFY(!QFile::exists(ws.path(QStringLiteral("zvit_log.xls")))); // no half-made log passes for a result

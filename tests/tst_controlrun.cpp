@@ -236,6 +236,7 @@ private slots:
         QVERIFY2(
             d.calls[0].startsWith(QStringLiteral("error Brantovel: ") + QDir::toNativeSeparators(words.arg(ws.dir()))),
             qPrintable(d.calls[0]));
+        QVERIFY2(fixtures::englishWords(d.calls[0].section(u':', 1)).isEmpty(), qPrintable(d.calls[0]));
         QVERIFY(r.rows.isEmpty());
         // No log, no temporary file: the folder holds what it held, and the report its bytes.
         QCOMPARE(QDir(ws.dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
