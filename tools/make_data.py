@@ -315,7 +315,8 @@ def settings_xml(sheets, active):
             "</office:settings>" % escape(active))
 
 
-def fods(sheets):
+def fods(sheets, header=None):
+    """header: the text of a printed page header, which then has room above the sheet's rows."""
     print_grid = any(sh.print_grid for sh in sheets)
     widths = sorted({width_key(w): w for sh in sheets for w in sh.widths}.items())
     heights = sorted({width_key(h): h for sh in sheets for h in sh.heights.values()}.items())
@@ -328,6 +329,13 @@ def fods(sheets):
     printed = "grid objects charts drawings zero-values" if print_grid else "objects charts drawings zero-values"
     footer = ('<style:footer><text:p><text:sheet-name>???</text:sheet-name> — сторінка <text:page-number>1'
               '</text:page-number> з <text:page-count>1</text:page-count></text:p></style:footer>')
+    if header:
+        header_style = ('<style:header-style><style:header-footer-properties fo:min-height="0.5cm" '
+                        'fo:margin-bottom="0.3cm"/></style:header-style>')
+        header_xml = "<style:header><text:p>%s</text:p></style:header>" % escape(header)
+    else:
+        header_style, header_xml = "<style:header-style/>", '<style:header style:display="false"/>'
+
     return ('<?xml version="1.0" encoding="UTF-8"?>\n'
             '<office:document ' + NS + 'office:version="1.3" '
             'office:mimetype="application/vnd.oasis.opendocument.spreadsheet">\n' +
@@ -352,16 +360,16 @@ def fods(sheets):
                     'fo:page-height="21cm" style:print-orientation="landscape" fo:margin-top="1cm" '
                     'fo:margin-bottom="0.8cm" fo:margin-left="0.8cm" fo:margin-right="0.8cm" style:print-page-order="ltr" '
                     'style:first-page-number="continue" %s style:print="%s" '
-                    'style:writing-mode="lr-tb"/><style:header-style/><style:footer-style>'
+                    'style:writing-mode="lr-tb"/>%s<style:footer-style>'
                     '<style:header-footer-properties fo:min-height="0.5cm" fo:margin-top="0.25cm"/>'
-                    "</style:footer-style></style:page-layout>" % (n, scale, printed)
+                    "</style:footer-style></style:page-layout>" % (n, scale, printed, header_style)
                     # One page wide; or, for a sheet printed two pages wide, a fixed scale: a fit to
                     # pages would ignore the sheet's page break between its two halves.
                     for n, scale in ((1, 'style:scale-to-X="1" style:scale-to-Y="0"'), (2, 'style:scale-to="85%"'))) +
             "</office:automatic-styles>\n"
             "<office:master-styles>" +
             "".join('<style:master-page style:name="Pages%d" style:page-layout-name="pm%d">'
-                    '<style:header style:display="false"/>%s</style:master-page>' % (n, n, footer) for n in (1, 2)) +
+                    '%s%s</style:master-page>' % (n, n, header_xml, footer) for n in (1, 2)) +
             "</office:master-styles>\n"
             "<office:body><office:spreadsheet>\n" +
             "\n".join(sh.xml("ta%d" % sh.pages_wide) for sh in sheets) +
@@ -1183,7 +1191,9 @@ def main():
              "sample-zvit": sample(mistakes=True), "sample-clean-zvit": sample()}
     os.makedirs(SRC, exist_ok=True)
     for name, sheets in books.items():
-        write(os.path.join(SRC, name + ".fods"), fods(sheets))
+        # The log's page header is replaced at every check by the report's file, code, name, time
+        # and number of findings; the template's own reserves its room on the page.
+        write(os.path.join(SRC, name + ".fods"), fods(sheets, "Протокол перевірки звіту" if name == "elog" else None))
     with open(os.path.join(SRC, "readme.md"), encoding="utf-8") as f:
         blocks = parse_markdown(f.read())
     write(os.path.join(SRC, "readme.fodt"), readme_fodt(blocks))
