@@ -1,6 +1,6 @@
 // The control run through a scripted desktop: verdicts, the copy, and the error path.
-#include "run/controlrun.h"
 #include "fixtures.h"
+#include "run/controlrun.h"
 #include "xls/workbook.h"
 
 #include <QDir>
@@ -83,7 +83,7 @@ private slots:
         d.answerYes = true;
         const app::ControlRunResult r = run(ws, d);
         QCOMPARE(r.outcome, app::ControlRunResult::Findings);
-        QVERIFY(!r.rows.isEmpty());
+        QVERIFY(!r.findings.empty());
         QCOMPARE(d.calls,
                  (QStringList{QStringLiteral("ask Brantovel: Знайдені помилки у звіті. Переглянути перелік помилок?"),
                               QStringLiteral("open zvit_log.xls")}));
@@ -107,7 +107,102 @@ private slots:
         QCOMPARE(d.proposed, QStringLiteral("23456719"));
         QCOMPARE(r.copiedTo, ws.path(QStringLiteral("копія.xls")));
         QVERIFY(QFileInfo::exists(ws.path(QStringLiteral("копія.xls"))));
-        QCOMPARE(d.calls.first(), QStringLiteral("inform Brantovel: Вибрані файли перевірені.Помилок не знайдено."));
+        QVERIFY2(d.calls.first().startsWith(QStringLiteral("inform Brantovel: Вибрані файли перевірені.Помилок не "
+                                                           "знайдено.\n\nПорівняно з попередньою перевіркою: ")),
+                 qPrintable(d.calls.first()));
+    }
+
+    // The verdict compares this check's findings with the previous check's log (a finding is the
+    // same when its sheet, row, column and message are); it says nothing without a readable log.
+    void progressSinceThePreviousCheck_data()
+    {
+        QTest::addColumn<QString>("before"); // the previous check's report, or "none", "junk" for its log
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("progress");
+        QTest::newRow("no previous log") << "none"
+                                         << "mail,phone" << QString();
+        QTest::newRow("a log that cannot be read") << "junk"
+                                                   << "mail,phone" << QString();
+        QTest::newRow("one fixed, one new, one left")
+            << "mail,phone"
+            << "phone,name"
+            << "Порівняно з попередньою перевіркою: виправлено 1, нових 1, залишилося 1.";
+        QTest::newRow("all fixed") << "mail,phone"
+                                   << ""
+                                   << "Порівняно з попередньою перевіркою: виправлено 2, нових 0, "
+                                      "залишилося 0.";
+        QTest::newRow("the same message in another cell is another finding")
+            << "district7"
+            << "district8"
+            << "Порівняно з попередньою перевіркою: виправлено 1, нових 1, залишилося 0.";
+    }
+    void progressSinceThePreviousCheck()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(QString, progress);
+        // A free premises row of "Інші відомості", right but for its district.
+        auto premises = [](int row, const QString& district) {
+            const QStringList v{QString::number(row - 6),   district,
+                                QStringLiteral("Хрещатик"), QStringLiteral("вулиця"),
+                                QStringLiteral("10"),       QStringLiteral("350"),
+                                QStringLiteral("0"),        QStringLiteral("45"),
+                                QStringLiteral("40"),       QStringLiteral("5"),
+                                QStringLiteral("1"),        QStringLiteral("задовільний"),
+                                QStringLiteral("так"),      QStringLiteral("так"),
+                                QStringLiteral("так"),      QStringLiteral("офісне")};
+            QList<fixtures::Cell> cells;
+            for (int c = 0; c < v.size(); ++c)
+                cells.append({4, row, c + 1, v[c]});
+            return cells;
+        };
+        // Mistakes by name: each gives one finding of its own.
+        auto report = [&](const QString& mistakes) {
+            QList<fixtures::Cell> cells = fixtures::cleanGeneral();
+            const QStringList names = mistakes.split(u',', Qt::SkipEmptyParts);
+            if (names.contains(QStringLiteral("mail")))
+                cells.append({1, 32, 2, QStringLiteral("a@b")});
+            if (names.contains(QStringLiteral("phone")))
+                cells.append({1, 33, 2, QStringLiteral(" ")});
+            if (names.contains(QStringLiteral("name")))
+                cells.append({1, 8, 2, QStringLiteral(" ")});
+            if (names.contains(QStringLiteral("district7")))
+                cells += premises(7, QStringLiteral("Нема"));
+            if (names.contains(QStringLiteral("district8")))
+                cells += premises(7, QStringLiteral("Печерський")) + premises(8, QStringLiteral("Нема"));
+            return cells;
+        };
+        fixtures::Workspace ws;
+        ScriptedDesktop d;
+        if (before == QStringLiteral("junk")) {
+            ws.writeList(QStringLiteral("zvit_log.xls"), "not a workbook");
+        } else if (before != QStringLiteral("none")) {
+            ws.makeReport(report(before));
+            QCOMPARE(run(ws, d).outcome, app::ControlRunResult::Findings);
+        }
+        ws.makeReport(report(after));
+        d.calls.clear();
+        const app::ControlRunResult r = run(ws, d);
+        QCOMPARE(r.progress, progress);
+        QVERIFY(!d.calls.isEmpty());
+        if (!progress.isEmpty())
+            QVERIFY2(d.calls.first().contains(progress), qPrintable(d.calls.first()));
+        // The question of a run with findings stays the verdict's last words.
+        if (r.outcome == app::ControlRunResult::Findings)
+            QVERIFY(d.calls.first().endsWith(QStringLiteral("Знайдені помилки у звіті. Переглянути перелік помилок?")));
+    }
+
+    // The printed log names its report: file, balance holder's code and name, time and count.
+    void logPageHeaderNamesTheReport()
+    {
+        fixtures::Workspace ws;
+        ws.makeReport(fixtures::cleanGeneral() + QList<fixtures::Cell>{{1, 33, 2, QStringLiteral(" ")}});
+        ScriptedDesktop d;
+        const app::ControlRunResult r = run(ws, d);
+        QCOMPARE(r.findings.size(), size_t(1));
+        QCOMPARE(xls::Workbook::open(ws.path(QStringLiteral("zvit_log.xls"))).pageHeader(0),
+                 QStringLiteral("&LЗвіт: zvit.xls&Cкод 23456719 · ДП «Тест»&RПеревірено 09.12.2026 10:30:15; "
+                                "помилок: 1"));
     }
 
     void findingsStartAfterTheTemplate_data()
@@ -133,9 +228,9 @@ private slots:
         ScriptedDesktop d;
         const app::ControlRunResult r = run(ws, d);
         QCOMPARE(r.outcome, withFinding ? app::ControlRunResult::Findings : app::ControlRunResult::Clean);
-        QCOMPARE(r.rows.size(), withFinding ? 1 : 0);
+        QCOMPARE(int(r.findings.size()), withFinding ? 1 : 0);
         if (withFinding)
-            QCOMPARE(r.rows[0].message, QStringLiteral("Не заповнено: Контактний телефон."));
+            QCOMPARE(r.findings[0].message, QStringLiteral("Не заповнено: Контактний телефон."));
         QCOMPARE(QFileInfo::exists(ws.path(QStringLiteral("zvit_log.xls"))), withFinding);
     }
 
@@ -183,6 +278,31 @@ private slots:
         QTest::newRow("open in Excel") << "~$zvit.xls" << QString::fromUtf8(locked).arg(u"%1", u"~$zvit.xls") << "";
         QTest::newRow("open in LibreOffice")
             << ".~lock.zvit.xls#" << QString::fromUtf8(locked).arg(u"%1", u".~lock.zvit.xls#") << "";
+        // An error value that the rules read outside their guarded units stops the check at its cell.
+        const char* const stopped = "Перевірку зупинено: клітинка %2 аркуша «%3» звіту «%1/zvit.xls» містить помилку "
+                                    "формули %4. Виправте формулу або введіть значення в цю клітинку й повторіть "
+                                    "перевірку. Звіт залишено без змін.";
+        const struct {
+            const char* cell;
+            int sheet, row, col;
+            const char* value;
+        } stops[] = {{"A4", 1, 4, 1, "#N/A"},
+                     {"B6", 1, 6, 2, "#VALUE!"},
+                     {"B11", 1, 11, 2, "#DIV/0!"},
+                     {"B33", 1, 33, 2, "#N/A"},
+                     {"C8", 2, 8, 3, "#REF!"}};
+        for (const auto& c : stops) {
+            const QString sheet = c.sheet == 1 ? QStringLiteral("Загальні дані") : QStringLiteral("Таблиця 2");
+            QTest::addRow("%s in %s", c.value, c.cell)
+                << QStringLiteral("error %1 %2 %3 %4")
+                       .arg(c.sheet)
+                       .arg(c.row)
+                       .arg(c.col)
+                       .arg(QString::fromLatin1(c.value))
+                << QString::fromUtf8(stopped).arg(u"%1", QString::fromLatin1(c.cell), sheet,
+                                                  QString::fromLatin1(c.value))
+                << "";
+        }
         QTest::newRow("S13 in a shared formula")
             << ""
             << "У книзі «%1/zvit.xls» клітинка S13 аркуша «Загальні дані» входить до спільної формули S12:S15 "
@@ -205,7 +325,16 @@ private slots:
         QFETCH(QString, words);
         QFETCH(QString, from);
         fixtures::Workspace ws;
-        ws.makeReport(fixtures::cleanGeneral(), from.isEmpty() ? QString() : fixture(from));
+        QList<fixtures::Cell> cells = fixtures::cleanGeneral();
+        if (damage.startsWith(QStringLiteral("error "))) {
+            // "error SHEET ROW COL VALUE": that cell holds a formula whose result is an error value; a
+            // row of Таблиця 2 is taken up only when its code cell is filled.
+            const QStringList w = damage.split(u' ');
+            cells.append({w[1].toInt(), w[2].toInt(), w[3].toInt(), u'=' + w[4]});
+            if (w[1] == QStringLiteral("2"))
+                cells.append({2, w[2].toInt(), 2, QStringLiteral("23456719")});
+        }
+        ws.makeReport(cells, from.isEmpty() ? QString() : fixture(from));
         const QString report = ws.path(QStringLiteral("zvit.xls"));
         QFile f(report);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -237,7 +366,7 @@ private slots:
             d.calls[0].startsWith(QStringLiteral("error Brantovel: ") + QDir::toNativeSeparators(words.arg(ws.dir()))),
             qPrintable(d.calls[0]));
         QVERIFY2(fixtures::englishWords(d.calls[0].section(u':', 1)).isEmpty(), qPrintable(d.calls[0]));
-        QVERIFY(r.rows.isEmpty());
+        QVERIFY(r.findings.empty());
         // No log, no temporary file: the folder holds what it held, and the report its bytes.
         QCOMPARE(QDir(ws.dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -255,15 +384,18 @@ private slots:
         const app::ControlRunResult r = run(ws, d);
         const QString dir = QDir::toNativeSeparators(ws.dir()) + QDir::separator();
         const QStringList warnings{
-            QStringLiteral("Список «%1GUOZ.bin» не знайдено, тому коди не звірено з ним і перевірка неповна.").arg(dir),
-            QStringLiteral("Не вдалося прочитати список «%1SR.bin», тому райони не звірено з ним і перевірка неповна.")
+            QStringLiteral("Список «%1GUOZ.bin» не знайдено, тому коди не звірено з ним і перевірка неповна. Поверніть "
+                           "файл GUOZ.bin до теки програми й повторіть перевірку.")
+                .arg(dir),
+            QStringLiteral("Не вдалося прочитати список «%1SR.bin», тому райони не звірено з ним і перевірка неповна. "
+                           "Поверніть файл SR.bin до теки програми й повторіть перевірку.")
                 .arg(dir)};
         QCOMPARE(r.warnings, warnings);
         // The missing list still fails the code's rules, as they define: the report gets that finding.
+        // The warnings come first, the question last.
         QCOMPARE(r.outcome, app::ControlRunResult::Findings);
-        QCOMPARE(d.calls.first(),
-                 QStringLiteral("ask Brantovel: Знайдені помилки у звіті. Переглянути перелік помилок?") +
-                     QStringLiteral("\n\n") + warnings.join(u'\n'));
+        QCOMPARE(d.calls.first(), QStringLiteral("ask Brantovel: ") + warnings.join(u'\n') + QStringLiteral("\n\n") +
+                                      QStringLiteral("Знайдені помилки у звіті. Переглянути перелік помилок?"));
     }
 
     // A report as offices save it: protected (so stored encrypted), or with S13 under a merge.

@@ -7,6 +7,7 @@
 #include "bench/genreport.h"
 #include "fixtures.h"
 #include "run/batchrun.h"
+#include "run/checkreport.h"
 #include "xls/workbook.h"
 
 #include <QDir>
@@ -64,8 +65,8 @@ QList<fixtures::Row> folderCheck(const fixtures::Workspace& ws, const QDate& tod
                         fixtures::environment(ws.dir(), sheet::Locale::comma(), today));
     QList<fixtures::Row> rows;
     batch.onReport = [&](const app::BatchReport& r) {
-        for (const app::LogRow& l : r.rows)
-            rows.append({l.sheet, l.row.toInt(), l.column, l.message});
+        for (const findings::Finding& f : r.rows)
+            rows.append({f.sheet, f.row, findings::columnText(f.col), f.message});
     };
     const app::BatchResult result = batch.run();
     if (!result.error.isEmpty() || !in.open(QIODevice::ReadOnly) || in.readAll() != before)
@@ -155,6 +156,7 @@ struct Claim {
     QList<fixtures::Row> present;
     QList<fixtures::Row> absent = {};
     QDate today = QDate(2026, 12, 9);
+    QString stop = {}; // the check stops instead, with a message naming this cell ("B11 аркуша «…»")
 };
 
 QList<Claim> claims()
@@ -282,6 +284,26 @@ QList<Claim> claims()
         {"Інші відомості: Печерський р-н",
          general(premises(7, {QStringLiteral("2=Печерський р-н")})),
          {{kFree, 7, QStringLiteral("B"), QStringLiteral("Невірно заповнено: Район.")}}},
+        {"Загальні правила: an error value in a row's other column leaves the row unprocessed",
+         general(lease(2, 7, t1, QStringLiteral("Ні")) + QList<C>{{2, 7, 11, QStringLiteral("=#DIV/0!")}}),
+         {{kT2, 7, {}, notProcessed}}},
+        {"Загальні правила: an error value in п.13 is the item's finding",
+         general({{1, 22, 2, QStringLiteral("=#VALUE!")}}),
+         {{kGeneral, 22, QStringLiteral("B"), QStringLiteral("Невірно заповнений п.13 таб.1")}}},
+        {"Загальні правила: an error value in B4 is the period's finding", general({{1, 4, 2, QStringLiteral("=#N/A")}}),
+         {{kGeneral, 4, QStringLiteral("B"), months}}},
+        {"Загальні правила: an error value in п.2 stops the check", general({{1, 11, 2, QStringLiteral("=#N/A")}}), {},
+         {}, QDate(2026, 12, 9), QStringLiteral("клітинка B11 аркуша «Загальні дані»")},
+        {"Загальні правила: an error value in п.9 stops the check", general({{1, 18, 2, QStringLiteral("=#N/A")}}), {},
+         {}, QDate(2026, 12, 9), QStringLiteral("клітинка B18 аркуша «Загальні дані»")},
+        {"Загальні правила: an error value in B33 stops the check", general({{1, 33, 2, QStringLiteral("=#N/A")}}), {},
+         {}, QDate(2026, 12, 9), QStringLiteral("клітинка B33 аркуша «Загальні дані»")},
+        {"Загальні правила: an error value in a tenant's name stops the check",
+         general(lease(2, 7, t1, QStringLiteral("Ні")) + QList<C>{{2, 7, 3, QStringLiteral("=#N/A")}}), {}, {},
+         QDate(2026, 12, 9), QStringLiteral("клітинка C7 аркуша «Таблиця 2»")},
+        {"Загальні правила: an error value in the area on the balance stops the check",
+         general(premises(7, {QStringLiteral("6==#REF!")})), {}, {}, QDate(2026, 12, 9),
+         QStringLiteral("клітинка F7 аркуша «Інші відомості»")},
         {"Протокол: a row without a code is reported after the sheet's other rows",
          general(lease(2, 7, {}, QStringLiteral("Ні")) + lease(2, 8, t1, QStringLiteral("Ні")) +
                  lease(2, 9, QStringLiteral("22003543"), QStringLiteral("Ні"))),
@@ -373,6 +395,15 @@ private slots:
         const Claim c = claims().at(index);
         fixtures::Workspace ws;
         ws.makeReport(c.cells);
+        if (!c.stop.isEmpty()) {
+            try {
+                ws.check(sheet::Locale::comma(), c.today);
+                QFAIL("the check went on");
+            } catch (const app::CheckStopped& e) {
+                QVERIFY2(e.message().contains(c.stop), qPrintable(e.message()));
+            }
+            return;
+        }
         const QList<fixtures::Row> got = ws.check(sheet::Locale::comma(), c.today);
         qsizetype from = 0;
         for (const fixtures::Row& want : c.present) {

@@ -1,6 +1,7 @@
 #include "batchrun.h"
 
 #include "check/lists.h"
+#include "checkreport.h"
 #include "log/log.h"
 #include "sheet/msexcel.h"
 #include "xls/error.h"
@@ -14,9 +15,12 @@
 #include <QThread>
 #include <algorithm>
 #include <condition_variable>
+#include <exception>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -173,6 +177,19 @@ public:
         m_changed.notify_all();
     }
 
+    // Holds the gate for one report, and lets it go on every path out of the scope.
+    class Pass {
+    public:
+        Pass(MemoryGate& gate, bool alone) : m_gate(gate), m_alone(alone) { m_gate.enter(m_alone); }
+        ~Pass() { m_gate.leave(m_alone); }
+        Pass(const Pass&) = delete;
+        Pass& operator=(const Pass&) = delete;
+
+    private:
+        MemoryGate& m_gate;
+        bool m_alone;
+    };
+
 private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -180,44 +197,134 @@ private:
     bool m_alone = false;
 };
 
-struct Job {
-    QString file, path, logPath;
-    bool large = false;
+// Runs work(i) for every i below `total` on `workers` threads and hands the results back in index
+// order. At most two results per worker wait ahead of the one asked for, so memory stays bounded
+// however many reports there are. An error that escapes work(i) is thrown again by take(i). The
+// threads stop and are joined when the pool goes, on every path.
+template <typename Result> class OrderedPool {
+public:
+    OrderedPool(int total, int workers, std::function<Result(int)> work)
+        : m_total(total), m_window(2 * workers), m_work(std::move(work)), m_slots(size_t(total))
+    {
+        for (int k = 0; k < workers; ++k)
+            m_threads.emplace_back([this](std::stop_token stop) { serve(stop); });
+    }
+    OrderedPool(const OrderedPool&) = delete;
+    OrderedPool& operator=(const OrderedPool&) = delete;
+    ~OrderedPool()
+    {
+        for (std::jthread& t : m_threads)
+            t.request_stop();
+        m_changed.notify_all();
+    }
+
+    // The result of job i, the next in order; while it waits, `progress` gets the number of jobs
+    // done each time it grew.
+    Result take(int i, const std::function<void(int done)>& progress)
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [&] { return m_slots[size_t(i)].ready || m_done != m_shown; });
+            if (m_done == m_shown)
+                break;
+            m_shown = m_done;
+            lock.unlock();
+            if (progress)
+                progress(m_shown);
+            lock.lock();
+        }
+        Slot slot = std::move(m_slots[size_t(i)]);
+        m_slots[size_t(i)] = Slot{};
+        m_passed = i + 1;
+        lock.unlock();
+        m_changed.notify_all();
+        if (slot.error)
+            std::rethrow_exception(slot.error);
+        return std::move(*slot.result);
+    }
+
+private:
+    struct Slot {
+        bool ready = false;
+        std::optional<Result> result;
+        std::exception_ptr error;
+    };
+
+    void serve(std::stop_token stop)
+    {
+        for (;;) {
+            int i;
+            {
+                std::unique_lock lock(m_mutex);
+                if (!m_changed.wait(lock, stop, [&] { return m_next >= m_total || m_next < m_passed + m_window; }) ||
+                    m_next >= m_total)
+                    return;
+                i = m_next++;
+            }
+            Slot slot;
+            slot.ready = true;
+            try {
+                slot.result.emplace(m_work(i));
+            } catch (...) {
+                slot.error = std::current_exception();
+            }
+            {
+                std::lock_guard lock(m_mutex);
+                m_slots[size_t(i)] = std::move(slot);
+                ++m_done;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    const int m_total, m_window;
+    const std::function<Result(int)> m_work;
+    std::mutex m_mutex;
+    std::condition_variable_any m_changed;
+    std::vector<Slot> m_slots;
+    int m_next = 0, m_passed = 0, m_done = 0, m_shown = 0;
+    std::vector<std::jthread> m_threads; // last: joined before the state above goes
 };
 
 // One report, checked as the single check does, with nothing written but its log.
-BatchReport checkOne(const Job& job, const check::Environment& env, const QString& logTemplate)
+BatchReport checkOne(const QString& file, const QString& path, const QString& logPath, const check::Environment& env,
+                     const QString& logTemplate)
 {
     BatchReport report;
-    report.file = job.file;
-    sheet::MSExcel Excel; // this report's own link; everything it opened goes with it
-    check::Checker checker(env);
-    checker.Logfilename = job.logPath;
+    report.file = file;
+    sheet::MSExcel Excel; // this report's own workbooks; everything it opened goes with it
+    std::shared_ptr<sheet::Book> WBLog;
+    int firstRow = 2;
     try {
-        checker.ProvObjReadOnly(Excel, job.path, logTemplate);
-        report.heading = check::readHeading(*checker.WBNew, env.locale);
-        report.rows = logRows(*checker.log.WBLog, checker.firstFindingRow, env.locale);
+        WBLog = Excel.AddWorkBook(logTemplate, logPath);
+        firstRow = WBLog->lastCellRow(1) + 1;
+        const std::shared_ptr<sheet::Book> WBNew = Excel.OpenWorkBook(path, true);
+        CheckedReport checked = checkReport(*WBNew, env, {false, firstRow});
+        report.heading = checked.heading;
+        report.rows = std::move(checked.findings);
     } catch (const std::exception& e) {
         // The row names the file already: the message need not repeat the folder.
-        report.reason = withFullStop(failureText(e)).replace(QDir::toNativeSeparators(job.path), job.file);
+        report.reason = withFullStop(failureText(e)).replace(QDir::toNativeSeparators(path), file);
     } catch (...) {
         report.reason = QStringLiteral("Внутрішня помилка програми. Звіт не перевірено.");
     }
     report.findings = int(report.rows.size());
     // A log in the output folder from an earlier run must not contradict this one.
-    if (report.rows.isEmpty() && QFileInfo::exists(job.logPath))
-        QFile::remove(job.logPath);
+    if (report.rows.empty() && QFileInfo::exists(logPath))
+        QFile::remove(logPath);
     if (!report.reason.isEmpty())
         return report; // NotChecked
-    if (report.rows.isEmpty()) {
+    if (report.rows.empty()) {
         report.status = BatchReport::Clean;
         return report;
     }
     report.status = BatchReport::Findings;
-    checker.WBNew.reset();
     try {
-        Excel.SaveWorkBook(*checker.log.WBLog);
-        report.log = QFileInfo(job.logPath).fileName();
+        findings::writeLog(*WBLog, firstRow, report.rows, env.locale, path);
+        findings::writeLogHeading(
+            *WBLog, {file, report.heading.code, report.heading.name, env.clock(), int(report.rows.size())}, env.locale);
+        Excel.SaveWorkBook(*WBLog);
+        report.log = QFileInfo(logPath).fileName();
     } catch (const std::exception& e) {
         report.reason = QStringLiteral("Протокол не записано: ") + withFullStop(failureText(e));
     }
@@ -287,20 +394,12 @@ void flag(QList<BatchReport>& reports)
     }
 }
 
-// The log writes a column as its letter up to Z and as its number past it.
-int columnNumber(const QString& text)
-{
-    if (text.size() == 1 && text[0] >= u'A' && text[0] <= u'Z')
-        return text[0].unicode() - u'A' + 1;
-    return text.toInt();
-}
-
 // The summary workbook while the reports come in.
 class Summary {
 public:
     Summary(sheet::MSExcel& Excel, const QString& templatePath, const QString& path, const QString& reportsFolder)
-        : m_book(Excel.AddWorkBook(templatePath, path))
-        , m_reports(QFileInfo(path).dir().relativeFilePath(reportsFolder))
+        : m_book(Excel.AddWorkBook(templatePath, path)),
+          m_reports(QFileInfo(path).dir().relativeFilePath(reportsFolder))
     {
         if (m_book->SheetsCount() < 2)
             throw BatchFailure(QStringLiteral("Шаблон зведення «%1» має менше двох аркушів").arg(native(templatePath)));
@@ -323,7 +422,7 @@ public:
         text(1, row, kStatus, statusText(r.status));
         text(1, row, kNote, r.reason);
         text(1, row, kLog, r.log);
-        for (const LogRow& f : r.rows) {
+        for (const findings::Finding& f : r.rows) {
             if (m_findingRow == kLastRow) { // the last row says what did not fit
                 ++m_omitted;
                 continue;
@@ -334,10 +433,10 @@ public:
             // relative, so it still works when the folder of reports is moved with its results.
             if (!f.sheet.isEmpty())
                 m_book->AddHyperlink(2, m_findingRow, kFindingSheet, QDir(m_reports).filePath(r.file),
-                                     findings::findingLocation(f.sheet, f.row.toInt(), columnNumber(f.column)));
-            if (const int n = f.row.toInt(); n > 0)
-                m_book->SetNumber(2, m_findingRow, kFindingRow, n);
-            text(2, m_findingRow, kFindingColumn, f.column);
+                                     findings::findingLocation(f.sheet, f.row, f.col));
+            if (f.row > 0)
+                m_book->SetNumber(2, m_findingRow, kFindingRow, f.row);
+            text(2, m_findingRow, kFindingColumn, findings::columnText(f.col));
             text(2, m_findingRow, kFindingMessage, f.message);
             ++m_findingRow;
         }
@@ -375,156 +474,108 @@ BatchRun::BatchRun(BatchOptions options, check::Environment env) : m_options(std
     m_env.listDir = m_options.dir; // the lists lie beside the templates
 }
 
-BatchResult BatchRun::run()
-{
-    BatchResult result;
-    const QDir dir(m_options.dir);
-    const QString logTemplate = dir.absoluteFilePath(QStringLiteral("elog.xls"));
-    const QString summaryTemplate = dir.absoluteFilePath(QStringLiteral("zvedennya.xls"));
-    QStringList files;
+struct BatchRun::Job {
+    QString file, path, logPath;
+    bool large = false;
+};
+
+struct BatchRun::Setup {
+    QString logTemplate;
     sheet::MSExcel Excel; // the summary's link
     std::optional<Summary> summary;
-    try {
-        if (!QFileInfo(m_options.folder).isDir())
-            throw BatchFailure(QStringLiteral("Теку зі звітами «%1» не знайдено").arg(native(m_options.folder)));
-        requireTemplate(logTemplate, QStringLiteral("протоколу"));
-        requireTemplate(summaryTemplate, QStringLiteral("зведення"));
-        requireLists(m_options.dir);
-        files = reportFiles(m_options.folder);
-        if (files.isEmpty())
-            throw BatchFailure(QStringLiteral("У теці «%1» немає файлів .xls").arg(native(m_options.folder)));
-        result.outDir = prepareOutDir(m_options, m_env.clock().date());
-        result.summary = QDir(result.outDir).filePath(QStringLiteral("зведення.xls"));
-        summary.emplace(Excel, summaryTemplate, result.summary, QDir(m_options.folder).absolutePath());
-        if (files.size() > summary->reportRoom())
-            throw BatchFailure(QStringLiteral("У теці «%1» %2 файлів .xls, а зведення вміщує не більше %3")
-                                   .arg(native(m_options.folder))
-                                   .arg(files.size())
-                                   .arg(summary->reportRoom()));
-    } catch (const std::exception& e) {
-        result.error = withFullStop(failureText(e));
-        return result;
-    }
+};
 
+std::vector<BatchRun::Job> BatchRun::prepare(Setup& setup, BatchResult& result)
+{
+    const QDir dir(m_options.dir);
+    setup.logTemplate = dir.absoluteFilePath(QStringLiteral("elog.xls"));
+    const QString summaryTemplate = dir.absoluteFilePath(QStringLiteral("zvedennya.xls"));
+    if (!QFileInfo(m_options.folder).isDir())
+        throw BatchFailure(QStringLiteral("Теку зі звітами «%1» не знайдено").arg(native(m_options.folder)));
+    requireTemplate(setup.logTemplate, QStringLiteral("протоколу"));
+    requireTemplate(summaryTemplate, QStringLiteral("зведення"));
+    requireLists(m_options.dir);
+    const QStringList files = reportFiles(m_options.folder);
+    if (files.isEmpty())
+        throw BatchFailure(QStringLiteral("У теці «%1» немає файлів .xls").arg(native(m_options.folder)));
+    result.outDir = prepareOutDir(m_options, m_env.clock().date());
+    result.summary = QDir(result.outDir).filePath(QStringLiteral("зведення.xls"));
+    setup.summary.emplace(setup.Excel, summaryTemplate, result.summary, QDir(m_options.folder).absolutePath());
+    if (files.size() > setup.summary->reportRoom())
+        throw BatchFailure(QStringLiteral("У теці «%1» %2 файлів .xls, а зведення вміщує не більше %3")
+                               .arg(native(m_options.folder))
+                               .arg(files.size())
+                               .arg(setup.summary->reportRoom()));
     const QStringList logs = logNames(files);
     std::vector<Job> jobs;
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QString path = QDir(m_options.folder).absoluteFilePath(files[i]);
         jobs.push_back({files[i], path, QDir(result.outDir).filePath(logs[i]), QFileInfo(path).size() > kLargeReport});
     }
+    return jobs;
+}
+
+void BatchRun::collect(const std::vector<Job>& jobs, Setup& setup, BatchResult& result)
+{
     const int total = int(jobs.size());
     result.total = total;
     const int workers =
         std::clamp(m_options.jobs > 0 ? m_options.jobs : QThread::idealThreadCount(), 1, std::max(1, total));
-    // Reports done ahead of the first one not yet passed on wait in memory: at most this many.
-    const int window = 2 * workers;
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    int next = 0, passed = 0, done = 0;
-    bool stop = false;
-    std::vector<std::optional<BatchReport>> finished(static_cast<size_t>(total));
     MemoryGate gate;
     const check::Environment env = m_env;
-
-    auto work = [&] {
-        for (;;) {
-            int i;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return stop || next >= total || next < passed + window; });
-                if (stop || next >= total)
-                    return;
-                i = next++;
-            }
-            const Job& job = jobs[size_t(i)];
-            gate.enter(job.large);
-            BatchReport report = checkOne(job, env, logTemplate);
-            gate.leave(job.large);
-            {
-                std::lock_guard lock(mutex);
-                finished[size_t(i)] = std::move(report);
-                ++done;
-            }
-            changed.notify_all();
-        }
+    OrderedPool<BatchReport> pool(total, workers, [&](int i) {
+        const Job& job = jobs[size_t(i)];
+        const MemoryGate::Pass pass(gate, job.large);
+        return checkOne(job.file, job.path, job.logPath, env, setup.logTemplate);
+    });
+    const auto progress = [&](int done) {
+        if (onProgress)
+            onProgress(done, total);
     };
-    std::vector<std::thread> threads;
-    struct Joiner {
-        std::vector<std::thread>& threads;
-        std::mutex& mutex;
-        std::condition_variable& changed;
-        bool& stop;
-        ~Joiner()
-        {
-            {
-                std::lock_guard lock(mutex);
-                stop = true;
-            }
-            changed.notify_all();
-            for (std::thread& t : threads)
-                t.join();
-        }
-    } joiner{threads, mutex, changed, stop};
-    for (int k = 0; k < workers; ++k)
-        threads.emplace_back(work);
 
     QList<BatchReport> reports; // in name order, each without its findings once the summary has them
-    try {
-        int shown = 0;
-        while (passed < total) {
-            std::optional<BatchReport> ready;
-            int nowDone;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return finished[size_t(passed)].has_value() || done != shown; });
-                nowDone = done;
-                ready.swap(finished[size_t(passed)]);
-            }
-            if (nowDone != shown) {
-                shown = nowDone;
-                if (onProgress)
-                    onProgress(shown, total);
-            }
-            if (!ready)
-                continue;
-            BatchReport& report = *ready;
-            summary->add(passed, report);
-            if (onReport)
-                onReport(report);
-            report.rows.clear();
-            switch (report.status) {
-            case BatchReport::Clean:
-                ++result.clean;
-                break;
-            case BatchReport::Findings:
-                ++result.withFindings;
-                break;
-            case BatchReport::NotChecked:
-                ++result.notChecked;
-                break;
-            }
-            reports << report;
-            {
-                std::lock_guard lock(mutex);
-                ++passed;
-            }
-            changed.notify_all();
+    for (int i = 0; i < total; ++i) {
+        BatchReport report = pool.take(i, progress);
+        setup.summary->add(i, report);
+        if (onReport)
+            onReport(report);
+        report.rows.clear();
+        switch (report.status) {
+        case BatchReport::Clean:
+            ++result.clean;
+            break;
+        case BatchReport::Findings:
+            ++result.withFindings;
+            break;
+        case BatchReport::NotChecked:
+            ++result.notChecked;
+            break;
         }
-        flag(reports);
-        for (const BatchReport& r : reports)
-            if (!r.flags.isEmpty())
-                result.flagged << r;
-        summary->finish(
-            reports,
-            QStringLiteral("Тека: %1. Перевірено: %2. Звітів: %3; без помилок: %4, з помилками: %5, не "
-                           "перевірено: %6, з позначками: %7.")
-                .arg(native(QFileInfo(m_options.folder).absoluteFilePath()), m_env.locale.dateTimeText(m_env.clock()))
-                .arg(total)
-                .arg(result.clean)
-                .arg(result.withFindings)
-                .arg(result.notChecked)
-                .arg(result.flagged.size()));
+        reports << report;
+    }
+    flag(reports);
+    for (const BatchReport& r : reports)
+        if (!r.flags.isEmpty())
+            result.flagged << r;
+    setup.summary->finish(
+        reports,
+        QStringLiteral("Тека: %1. Перевірено: %2. Звітів: %3; без помилок: %4, з помилками: %5, не "
+                       "перевірено: %6, з позначками: %7.")
+            .arg(native(QFileInfo(m_options.folder).absoluteFilePath()), m_env.locale.dateTimeText(m_env.clock()))
+            .arg(total)
+            .arg(result.clean)
+            .arg(result.withFindings)
+            .arg(result.notChecked)
+            .arg(result.flagged.size()));
+}
+
+BatchResult BatchRun::run()
+{
+    BatchResult result;
+    Setup setup;
+    try {
+        const std::vector<Job> jobs = prepare(setup, result);
+        collect(jobs, setup, result);
     } catch (const std::exception& e) {
         result.error = withFullStop(failureText(e));
     }

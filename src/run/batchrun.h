@@ -3,11 +3,13 @@
 #include "check/heading.h"
 #include "check/provobj.h"
 #include "controlrun.h"
+#include "log/log.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 namespace app {
 
@@ -19,9 +21,9 @@ struct BatchReport {
     QString reason;         // why it was not checked, or why its log could not be written
     check::Heading heading; // the balance holder and the period, as the report gives them
     int findings = 0;
-    QList<LogRow> rows; // the findings, as its log holds them
-    QString log;        // the log's file name in the output folder, when one was written
-    QStringList flags;  // what only the folder shows: a code that another report has too, an odd period
+    std::vector<findings::Finding> rows; // the findings, in the order the rules recorded them
+    QString log;                         // the log's file name in the output folder, when one was written
+    QStringList flags; // what only the folder shows: a code that another report has too, an odd period
 };
 
 // "без помилок", "є помилки", "не перевірено".
@@ -63,6 +65,15 @@ public:
     BatchResult run();
 
 private:
+    struct Job;
+    struct Setup;
+    // Everything the reports need before the first is checked: the folder, the templates, the lists,
+    // the output folder and the summary; throws with the reason when something is missing.
+    std::vector<Job> prepare(Setup& setup, BatchResult& result);
+    // Checks the reports in parallel and passes them on in name order: to the summary, onReport and
+    // the counts.
+    void collect(const std::vector<Job>& jobs, Setup& setup, BatchResult& result);
+
     BatchOptions m_options;
     check::Environment m_env;
 };

@@ -40,6 +40,12 @@ void Book::SetNumber(int sheet, int row, int col, double value)
     m_book.setNumber(sheet - 1, row, col, value);
 }
 
+void Book::SetPageHeader(int sheet, const QString& codes)
+{
+    checkSheet(sheet);
+    m_book.setPageHeader(sheet - 1, codes);
+}
+
 void Book::AddHyperlink(int sheet, int row, int col, const QString& address, const QString& subAddress)
 {
     checkSheet(sheet);
