@@ -574,6 +574,25 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(xls::Error, wb.setPageHeader(0, QString(256, QChar(u'a'))));
     }
 
+    // A save that fails says the file is unchanged only when there was one; a new file was not made.
+    void failedSaveSaysWhatBecameOfTheFile()
+    {
+        Workbook wb = Workbook::open(fixture("lo-values.xls"));
+        wb.setText(0, 1, 1, QStringLiteral("x"));
+        const QString path = tmp.filePath(QStringLiteral("no-such-folder/new.xls"));
+        try {
+            wb.save(path);
+            QFAIL("the save succeeded");
+        } catch (const xls::Error& e) {
+            QCOMPARE(e.code(), ErrorCode::WriteFailed);
+            QVERIFY2(e.message().startsWith(
+                         QStringLiteral("Не вдалося створити файл «%1».").arg(QDir::toNativeSeparators(path))) &&
+                         !e.message().contains(QStringLiteral("без змін")) &&
+                         fixtures::englishWords(e.message()).isEmpty(),
+                     qPrintable(e.message()));
+        }
+    }
+
     void failedSaveLeavesFileIntact_data()
     {
         QTest::addColumn<qint64>("after");
@@ -602,6 +621,7 @@ private slots:
                 QCOMPARE(e.code(), ErrorCode::WriteFailed);
                 QVERIFY(e.message().contains(QDir::toNativeSeparators(path)));
                 QVERIFY2(fixtures::englishWords(e.message()).isEmpty(), qPrintable(e.message()));
+                QVERIFY2(e.message().contains(QStringLiteral("файл залишився без змін")), qPrintable(e.message()));
             }
         }
         QCOMPARE(readAll(path), before);

@@ -1,6 +1,7 @@
 #include "error.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace xls {
 
@@ -152,6 +153,11 @@ QString messageText(ErrorCode code, const QString& file)
 Error makeError(ErrorCode code, const QString& path, const QString& detail)
 {
     QString text = messageText(code, quoted(path));
+    // A file that was not there before the failed save is not "left unchanged": it was not made.
+    if (code == ErrorCode::WriteFailed && !QFileInfo::exists(path))
+        text = QStringLiteral("Не вдалося створити файл %1. Перевірте, чи є вільне місце на диску й чи можна "
+                              "записувати в цю теку, і повторіть спробу.")
+                   .arg(quoted(path));
     // The detail is how the program found out: it stays in brackets, after what the user can act on.
     if (!detail.isEmpty())
         text += QLatin1Char(' ') + technical(detail);
