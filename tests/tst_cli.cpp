@@ -359,7 +359,8 @@ private slots:
         QTest::newRow("folder alone") << words({u"DIR"}) << 1 << "";
         QTest::newRow("--dir=folder") << words({u"--dir=DIR"}) << 1 << "";
         QTest::newRow("missing folder") << words({u"/nonexistent/dir"}) << 2
-                                        << QStringLiteral("Теку «%1» не знайдено.\n")
+                                        << QStringLiteral("Теку «%1» не знайдено. Перевірте шлях до теки зі звітом і "
+                                                          "повторіть команду.\n")
                                                .arg(QDir::toNativeSeparators(QStringLiteral("/nonexistent/dir")));
         QTest::newRow("--dir without a folder")
             << words({u"--dir"}) << 2 << "Після параметра «--dir» не вказано теку. Довідка: brantovel-check --help\n";

@@ -248,7 +248,8 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
         return 2;
     }
     if (!QFileInfo(dir).isDir()) {
-        err << QStringLiteral("Теку «%1» не знайдено.\n").arg(QDir::toNativeSeparators(dir));
+        err << QStringLiteral("Теку «%1» не знайдено. Перевірте шлях до теки зі звітом і повторіть команду.\n")
+                   .arg(QDir::toNativeSeparators(dir));
         return 2;
     }
     dir = QFileInfo(dir).absoluteFilePath();
