@@ -215,7 +215,8 @@ private slots:
         ws.removeFile(QStringLiteral("KYIV.bin"));
         const Run r = runCheck(ws.dir());
         QCOMPARE(r.status, 1); // the findings decide: the code's rule blames the report, as defined
-        QCOMPARE(r.err, QStringLiteral("Список «%1» не знайдено, тому коди не звірено з ним і перевірка неповна.\n")
+        QCOMPARE(r.err, QStringLiteral("Список «%1» не знайдено, тому коди не звірено з ним і перевірка неповна. "
+                                       "Поверніть файл KYIV.bin до теки програми й повторіть перевірку.\n")
                             .arg(QDir::toNativeSeparators(ws.path(QStringLiteral("KYIV.bin")))));
     }
 
@@ -239,9 +240,9 @@ private slots:
         QTest::newRow("log template missing") << "no-template"
                                               << "Не знайдено шаблон протоколу";
         QTest::newRow("report missing") << "no-report"
-                                        << "zvit.xls» не знайдено.";
+                                        << "zvit.xls» не знайдено. Перевірте, чи файл лежить у цій теці";
         QTest::newRow("report is a folder") << "folder"
-                                            << "zvit.xls» є папкою";
+                                            << "zvit.xls» — це тека, а не файл Excel";
         QTest::newRow("report of 0 bytes") << "empty"
                                            << "порожній";
         QTest::newRow("report truncated") << "truncated"
@@ -290,6 +291,7 @@ private slots:
         const Run r = runCheck(ws.dir());
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(QDir::toNativeSeparators(ws.dir())) && r.err.contains(words), qPrintable(r.err));
+        QVERIFY2(fixtures::englishWords(r.err).isEmpty(), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
         QCOMPARE(bytes(report), before);
         QVERIFY(!QFile::exists(ws.path(QStringLiteral("zvit_log.xls")))); // no half-made log passes for a result
@@ -358,7 +360,8 @@ private slots:
         QTest::newRow("folder alone") << words({u"DIR"}) << 1 << "";
         QTest::newRow("--dir=folder") << words({u"--dir=DIR"}) << 1 << "";
         QTest::newRow("missing folder") << words({u"/nonexistent/dir"}) << 2
-                                        << QStringLiteral("Теку «%1» не знайдено.\n")
+                                        << QStringLiteral("Теку «%1» не знайдено. Перевірте шлях до теки зі звітом і "
+                                                          "повторіть команду.\n")
                                                .arg(QDir::toNativeSeparators(QStringLiteral("/nonexistent/dir")));
         QTest::newRow("--dir without a folder")
             << words({u"--dir"}) << 2 << "Після параметра «--dir» не вказано теку. Довідка: brantovel-check --help\n";

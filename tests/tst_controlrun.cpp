@@ -107,7 +107,102 @@ private slots:
         QCOMPARE(d.proposed, QStringLiteral("23456719"));
         QCOMPARE(r.copiedTo, ws.path(QStringLiteral("копія.xls")));
         QVERIFY(QFileInfo::exists(ws.path(QStringLiteral("копія.xls"))));
-        QCOMPARE(d.calls.first(), QStringLiteral("inform Brantovel: Вибрані файли перевірені.Помилок не знайдено."));
+        QVERIFY2(d.calls.first().startsWith(QStringLiteral("inform Brantovel: Вибрані файли перевірені.Помилок не "
+                                                           "знайдено.\n\nПорівняно з попередньою перевіркою: ")),
+                 qPrintable(d.calls.first()));
+    }
+
+    // The verdict compares this check's findings with the previous check's log (a finding is the
+    // same when its sheet, row, column and message are); it says nothing without a readable log.
+    void progressSinceThePreviousCheck_data()
+    {
+        QTest::addColumn<QString>("before"); // the previous check's report, or "none", "junk" for its log
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("progress");
+        QTest::newRow("no previous log") << "none"
+                                         << "mail,phone" << QString();
+        QTest::newRow("a log that cannot be read") << "junk"
+                                                   << "mail,phone" << QString();
+        QTest::newRow("one fixed, one new, one left")
+            << "mail,phone"
+            << "phone,name"
+            << "Порівняно з попередньою перевіркою: виправлено 1, нових 1, залишилося 1.";
+        QTest::newRow("all fixed") << "mail,phone"
+                                   << ""
+                                   << "Порівняно з попередньою перевіркою: виправлено 2, нових 0, "
+                                      "залишилося 0.";
+        QTest::newRow("the same message in another cell is another finding")
+            << "district7"
+            << "district8"
+            << "Порівняно з попередньою перевіркою: виправлено 1, нових 1, залишилося 0.";
+    }
+    void progressSinceThePreviousCheck()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(QString, progress);
+        // A free premises row of "Інші відомості", right but for its district.
+        auto premises = [](int row, const QString& district) {
+            const QStringList v{QString::number(row - 6),   district,
+                                QStringLiteral("Хрещатик"), QStringLiteral("вулиця"),
+                                QStringLiteral("10"),       QStringLiteral("350"),
+                                QStringLiteral("0"),        QStringLiteral("45"),
+                                QStringLiteral("40"),       QStringLiteral("5"),
+                                QStringLiteral("1"),        QStringLiteral("задовільний"),
+                                QStringLiteral("так"),      QStringLiteral("так"),
+                                QStringLiteral("так"),      QStringLiteral("офісне")};
+            QList<fixtures::Cell> cells;
+            for (int c = 0; c < v.size(); ++c)
+                cells.append({4, row, c + 1, v[c]});
+            return cells;
+        };
+        // Mistakes by name: each gives one finding of its own.
+        auto report = [&](const QString& mistakes) {
+            QList<fixtures::Cell> cells = fixtures::cleanGeneral();
+            const QStringList names = mistakes.split(u',', Qt::SkipEmptyParts);
+            if (names.contains(QStringLiteral("mail")))
+                cells.append({1, 32, 2, QStringLiteral("a@b")});
+            if (names.contains(QStringLiteral("phone")))
+                cells.append({1, 33, 2, QStringLiteral(" ")});
+            if (names.contains(QStringLiteral("name")))
+                cells.append({1, 8, 2, QStringLiteral(" ")});
+            if (names.contains(QStringLiteral("district7")))
+                cells += premises(7, QStringLiteral("Нема"));
+            if (names.contains(QStringLiteral("district8")))
+                cells += premises(7, QStringLiteral("Печерський")) + premises(8, QStringLiteral("Нема"));
+            return cells;
+        };
+        fixtures::Workspace ws;
+        ScriptedDesktop d;
+        if (before == QStringLiteral("junk")) {
+            ws.writeList(QStringLiteral("zvit_log.xls"), "not a workbook");
+        } else if (before != QStringLiteral("none")) {
+            ws.makeReport(report(before));
+            QCOMPARE(run(ws, d).outcome, app::ControlRunResult::Findings);
+        }
+        ws.makeReport(report(after));
+        d.calls.clear();
+        const app::ControlRunResult r = run(ws, d);
+        QCOMPARE(r.progress, progress);
+        QVERIFY(!d.calls.isEmpty());
+        if (!progress.isEmpty())
+            QVERIFY2(d.calls.first().contains(progress), qPrintable(d.calls.first()));
+        // The question of a run with findings stays the verdict's last words.
+        if (r.outcome == app::ControlRunResult::Findings)
+            QVERIFY(d.calls.first().endsWith(QStringLiteral("Знайдені помилки у звіті. Переглянути перелік помилок?")));
+    }
+
+    // The printed log names its report: file, balance holder's code and name, time and count.
+    void logPageHeaderNamesTheReport()
+    {
+        fixtures::Workspace ws;
+        ws.makeReport(fixtures::cleanGeneral() + QList<fixtures::Cell>{{1, 33, 2, QStringLiteral(" ")}});
+        ScriptedDesktop d;
+        const app::ControlRunResult r = run(ws, d);
+        QCOMPARE(r.findings.size(), size_t(1));
+        QCOMPARE(xls::Workbook::open(ws.path(QStringLiteral("zvit_log.xls"))).pageHeader(0),
+                 QStringLiteral("&LЗвіт: zvit.xls&Cкод 23456719 · ДП «Тест»&RПеревірено 09.12.2026 10:30:15; "
+                                "помилок: 1"));
     }
 
     void findingsStartAfterTheTemplate_data()
@@ -270,6 +365,7 @@ private slots:
         QVERIFY2(
             d.calls[0].startsWith(QStringLiteral("error Brantovel: ") + QDir::toNativeSeparators(words.arg(ws.dir()))),
             qPrintable(d.calls[0]));
+        QVERIFY2(fixtures::englishWords(d.calls[0].section(u':', 1)).isEmpty(), qPrintable(d.calls[0]));
         QVERIFY(r.findings.empty());
         // No log, no temporary file: the folder holds what it held, and the report its bytes.
         QCOMPARE(QDir(ws.dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
@@ -288,15 +384,18 @@ private slots:
         const app::ControlRunResult r = run(ws, d);
         const QString dir = QDir::toNativeSeparators(ws.dir()) + QDir::separator();
         const QStringList warnings{
-            QStringLiteral("Список «%1GUOZ.bin» не знайдено, тому коди не звірено з ним і перевірка неповна.").arg(dir),
-            QStringLiteral("Не вдалося прочитати список «%1SR.bin», тому райони не звірено з ним і перевірка неповна.")
+            QStringLiteral("Список «%1GUOZ.bin» не знайдено, тому коди не звірено з ним і перевірка неповна. Поверніть "
+                           "файл GUOZ.bin до теки програми й повторіть перевірку.")
+                .arg(dir),
+            QStringLiteral("Не вдалося прочитати список «%1SR.bin», тому райони не звірено з ним і перевірка неповна. "
+                           "Поверніть файл SR.bin до теки програми й повторіть перевірку.")
                 .arg(dir)};
         QCOMPARE(r.warnings, warnings);
         // The missing list still fails the code's rules, as they define: the report gets that finding.
+        // The warnings come first, the question last.
         QCOMPARE(r.outcome, app::ControlRunResult::Findings);
-        QCOMPARE(d.calls.first(),
-                 QStringLiteral("ask Brantovel: Знайдені помилки у звіті. Переглянути перелік помилок?") +
-                     QStringLiteral("\n\n") + warnings.join(u'\n'));
+        QCOMPARE(d.calls.first(), QStringLiteral("ask Brantovel: ") + warnings.join(u'\n') + QStringLiteral("\n\n") +
+                                      QStringLiteral("Знайдені помилки у звіті. Переглянути перелік помилок?"));
     }
 
     // A report as offices save it: protected (so stored encrypted), or with S13 under a merge.

@@ -1,14 +1,15 @@
 // What the engine writes, read back by two independent readers: python3-xlrd and LibreOffice. An
 // encrypted workbook is read by LibreOffice as it is, and by xlrd and the structure walker after
 // python3-msoffcrypto-tool decrypted it.
-#include "fixtures.h"
 #include "childprocess.h"
+#include "fixtures.h"
 #include "log/log.h"
 #include "structure.h"
 #include "xls/workbook.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -319,6 +320,21 @@ private slots:
         QCOMPARE(layoutLines(QDir(fods).filePath(QFileInfo(file).completeBaseName() + QStringLiteral(".fods")),
                              QStringLiteral("link")),
                  inLibreOffice);
+        if (check) {
+            // LibreOffice prints the page header the check wrote: which report, and how many findings.
+            QFile f(QDir(fods).filePath(QStringLiteral("zvit_log.fods")));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QString xml = QString::fromUtf8(f.readAll());
+            QString header;
+            for (qsizetype at = xml.indexOf(QStringLiteral("<style:header>")); at >= 0;
+                 at = xml.indexOf(QStringLiteral("<style:header>"), at + 1))
+                header += xml.mid(at, xml.indexOf(QStringLiteral("</style:header>"), at) - at);
+            header.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
+            QVERIFY2(header.contains(QStringLiteral("Звіт: zvit.xls")) &&
+                         header.contains(QStringLiteral("код 23456719 · Державне підприємство «Укрбудінвест»")) &&
+                         header.contains(QStringLiteral("помилок: 7")),
+                     qPrintable(header));
+        }
     }
 
     // A new cell takes the format of its row, else of its column (as typed into a spreadsheet).

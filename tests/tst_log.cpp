@@ -7,6 +7,43 @@
 class TestLog : public QObject {
     Q_OBJECT
 private slots:
+    // The printed log's page header: file left, code and name centre, time and count right; an
+    // ampersand of the report's own text is no code; a long name is shortened to the record's 255.
+    void pageHeaderCodes_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("codes");
+        const QString right = QStringLiteral("&RПеревірено 09.12.2026 10:30:15; помилок: 3");
+        QTest::newRow("all parts") << "zvit.xls"
+                                   << "23456719"
+                                   << "ДП «Тест»"
+                                   << QStringLiteral("&LЗвіт: zvit.xls&Cкод 23456719 · ДП «Тест»") + right;
+        QTest::newRow("ampersands") << "R&D.xls"
+                                    << "1"
+                                    << "Сміт & Ко" << QStringLiteral("&LЗвіт: R&&D.xls&Cкод 1 · Сміт && Ко") + right;
+        QTest::newRow("no code, no name") << "zvit.xls"
+                                          << ""
+                                          << "" << QStringLiteral("&LЗвіт: zvit.xls&Cкод не заповнено") + right;
+        QTest::newRow("a name too long") << "zvit.xls"
+                                         << "23456719" << QString(300, QChar(u'я'))
+                                         << QStringLiteral("&LЗвіт: zvit.xls&Cкод 23456719 · ") +
+                                                QString(255 - 16 - 14 - 3 - 1 - right.size(), QChar(u'я')) +
+                                                QChar(0x2026) + right;
+    }
+    void pageHeaderCodes()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, code);
+        QFETCH(QString, name);
+        QFETCH(QString, codes);
+        const QString got = findings::pageHeaderCodes(
+            {file, code, name, QDateTime(QDate(2026, 12, 9), QTime(10, 30, 15)), 3}, sheet::Locale::comma());
+        QCOMPARE(got, codes);
+        QVERIFY(got.size() <= 255);
+    }
+
     void columnText_data()
     {
         QTest::addColumn<int>("col");

@@ -366,7 +366,7 @@ private slots:
         QTest::mouseClick(w.bbOk, Qt::LeftButton);
         QCOMPARE(d.calls.size(), 1);
         QVERIFY(d.calls[0].startsWith(QStringLiteral("error Файл «")));
-        QVERIFY(d.calls[0].endsWith(QStringLiteral("zvit.xls» не знайдено.")));
+        QVERIFY(d.calls[0].contains(QStringLiteral("zvit.xls» не знайдено. Перевірте")));
         QVERIFY(!status.isVisible());
         QCOMPARE(w.focusWidget(), static_cast<QWidget*>(w.bbOk));
     }

@@ -353,6 +353,7 @@ private slots:
             if (code >= 0)
                 QCOMPARE(int(e.code()), code);
             QVERIFY2(e.message().contains(QDir::toNativeSeparators(path)), qPrintable(e.message()));
+            QVERIFY2(fixtures::englishWords(e.message()).isEmpty(), qPrintable(e.message()));
             // A damaged file is described in plain words; the technical reason only follows in brackets.
             const QString plain = e.message().section(QStringLiteral("(Подробиці:"), 0, 0);
             QVERIFY2(!plain.contains(QStringLiteral("сектор")) && !plain.contains(QStringLiteral("ланцюж")),
@@ -530,6 +531,68 @@ private slots:
         QCOMPARE(Workbook::open(out).cell(0, 13, 19).text, QStringLiteral("09.12.2026 10:30:12"));
     }
 
+    // The printed page header goes into the sheet's HEADER record, replacing the one the file has or
+    // standing where it would; it reads back, and every cell stays as it was.
+    void pageHeaderIsSetAndReadBack_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("codes");
+        QTest::newRow("LibreOffice's book, Cyrillic")
+            << fixture("lo-values.xls") << QStringLiteral("&LЗвіт: zvit.xls&CКод 23456719&RПомилок: 7");
+        QTest::newRow("xlwt's book, one byte per character") << fixture("xlwt-values.xls") << QStringLiteral("&CR&&D");
+        QTest::newRow("the log template") << QStringLiteral(BRANTOVEL_DATA_DIR "/elog.xls")
+                                          << QStringLiteral("&L%1&R09.12.2026").arg(QString(200, QChar(u'ї')));
+        QTest::newRow("set twice, the second wins") << fixture("lo-values.xls") << QString();
+    }
+    void pageHeaderIsSetAndReadBack()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, codes);
+        const QString path = tmp.filePath(QStringLiteral("header.xls"));
+        Workbook wb = Workbook::open(from);
+        if (codes.isEmpty()) {
+            wb.setPageHeader(0, QStringLiteral("&Cперший"));
+            const QString once = tmp.filePath(QStringLiteral("header-once.xls"));
+            wb.save(once);
+            wb = Workbook::open(once);
+            QCOMPARE(wb.pageHeader(0), QStringLiteral("&Cперший"));
+            codes = QStringLiteral("&Cдругий");
+        }
+        wb.setPageHeader(0, codes);
+        wb.save(path);
+        const Workbook before = Workbook::open(from), back = Workbook::open(path);
+        QCOMPARE(back.pageHeader(0), codes);
+        for (int s = 0; s < before.sheetCount(); ++s) {
+            QCOMPARE(back.lastUsedRow(s), before.lastUsedRow(s));
+            for (int r = 1; r <= before.lastUsedRow(s); ++r)
+                for (int c = 1; c <= 30; ++c) {
+                    const xls::CellValue x = before.cell(s, r, c), y = back.cell(s, r, c);
+                    QVERIFY2(x.type == y.type && x.text == y.text && (x.number == y.number || x.number != x.number),
+                             qPrintable(QStringLiteral("sheet %1 R%2C%3").arg(s).arg(r).arg(c)));
+                }
+        }
+        QVERIFY_THROWS_EXCEPTION(xls::Error, wb.setPageHeader(0, QString(256, QChar(u'a'))));
+    }
+
+    // A save that fails says the file is unchanged only when there was one; a new file was not made.
+    void failedSaveSaysWhatBecameOfTheFile()
+    {
+        Workbook wb = Workbook::open(fixture("lo-values.xls"));
+        wb.setText(0, 1, 1, QStringLiteral("x"));
+        const QString path = tmp.filePath(QStringLiteral("no-such-folder/new.xls"));
+        try {
+            wb.save(path);
+            QFAIL("the save succeeded");
+        } catch (const xls::Error& e) {
+            QCOMPARE(e.code(), ErrorCode::WriteFailed);
+            QVERIFY2(e.message().startsWith(
+                         QStringLiteral("Не вдалося створити файл «%1».").arg(QDir::toNativeSeparators(path))) &&
+                         !e.message().contains(QStringLiteral("без змін")) &&
+                         fixtures::englishWords(e.message()).isEmpty(),
+                     qPrintable(e.message()));
+        }
+    }
+
     void failedSaveLeavesFileIntact_data()
     {
         QTest::addColumn<qint64>("after");
@@ -557,6 +620,8 @@ private slots:
             } catch (const xls::Error& e) {
                 QCOMPARE(e.code(), ErrorCode::WriteFailed);
                 QVERIFY(e.message().contains(QDir::toNativeSeparators(path)));
+                QVERIFY2(fixtures::englishWords(e.message()).isEmpty(), qPrintable(e.message()));
+                QVERIFY2(e.message().contains(QStringLiteral("файл залишився без змін")), qPrintable(e.message()));
             }
         }
         QCOMPARE(readAll(path), before);

@@ -16,7 +16,8 @@ set -euo pipefail
 build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
             fonts-dejavu-core fonts-liberation) # the window's fonts, also for the offscreen GUI tests
 test_pkgs=(python3 python3-xlrd python3-msoffcrypto-tool libreoffice-calc-nogui)
-data_pkgs=(python3 python3-xlwt python3-uno libreoffice-calc-nogui libreoffice-writer-nogui fonts-liberation gnumeric)
+data_pkgs=(python3 python3-xlwt python3-uno libreoffice-calc-nogui libreoffice-writer-nogui fonts-liberation gnumeric
+           poppler-utils) # pdftoppm: the printed pages of the form and the instruction, as pictures
 fuzz_pkgs=(clang-14 libclang-rt-14-dev pkg-config qt6-base-dev)
 bench_pkgs=(python3 python3-xlrd libreoffice-calc-nogui gnumeric catdoc valgrind)
 windows_pkgs=(cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-translations-l10n wine64 ccache

@@ -92,29 +92,42 @@ INPUT_FILL = "#fff7d6"
 
 # name -> (table-cell properties, paragraph properties, text properties, data style)
 CELL_STYLES = {
-    "title": ({"style:vertical-align": "middle"}, {}, {"fo:font-size": "12pt", "fo:font-weight": "bold"}, None),
+    "title": ({"fo:wrap-option": "wrap", "style:vertical-align": "middle"}, {},
+              {"fo:font-size": "12pt", "fo:font-weight": "bold"}, None),
     "note": ({"fo:wrap-option": "wrap", "style:vertical-align": "top"}, {},
              {"fo:font-size": "9pt", "fo:font-style": "italic", "fo:color": "#404040"}, None),
     "head": ({"fo:wrap-option": "wrap", "style:vertical-align": "middle", "fo:border": THIN,
               "fo:background-color": HEAD_FILL, "style:text-align-source": "fix"},
-             {"fo:text-align": "center"}, {"fo:font-size": "8pt", "fo:font-weight": "bold"}, None),
+             {"fo:text-align": "center"}, {"fo:font-size": "9pt", "fo:font-weight": "bold"}, None),
     "numbering": ({"style:vertical-align": "middle", "fo:border": THIN, "fo:background-color": HEAD_FILL,
                    "style:text-align-source": "fix"},
-                  {"fo:text-align": "center"}, {"fo:font-size": "8pt", "fo:font-style": "italic"}, None),
+                  {"fo:text-align": "center"}, {"fo:font-size": "9pt", "fo:font-style": "italic"}, None),
     "section": ({"style:vertical-align": "bottom"}, {}, {"fo:font-size": "10pt", "fo:font-weight": "bold"}, None),
     "label": ({"fo:wrap-option": "wrap", "style:vertical-align": "middle", "fo:border": THIN}, {}, {}, None),
     "input": ({"style:vertical-align": "middle", "fo:border": THIN, "fo:background-color": INPUT_FILL}, {}, {},
               None),
     "input-text": ({"style:vertical-align": "middle", "fo:border": THIN, "fo:background-color": INPUT_FILL}, {},
                    {}, "text"),
-    "hint": ({"fo:wrap-option": "wrap", "style:vertical-align": "middle"}, {},
+    "hint": ({"fo:wrap-option": "wrap", "style:vertical-align": "middle", "fo:border": THIN}, {},
              {"fo:font-size": "8pt", "fo:font-style": "italic", "fo:color": "#505050"}, None),
+    # Amounts and areas: two decimals shown, the value kept as typed (the check reads the value).
+    "input-amount": ({"style:vertical-align": "middle", "fo:border": THIN, "fo:background-color": INPUT_FILL}, {},
+                     {}, "amount"),
+    "col-amount": ({}, {}, {}, "amount"),
     "input-wrap": ({"fo:wrap-option": "wrap", "style:vertical-align": "middle", "fo:border": THIN,
                     "fo:background-color": INPUT_FILL}, {}, {}, None),
     "stamp-label": ({"style:vertical-align": "middle", "style:text-align-source": "fix"}, {"fo:text-align": "end"},
                     {"fo:font-weight": "bold"}, None),
     # The engine keeps a cell's format when it writes the stamp into it.
-    "stamp": ({"style:vertical-align": "middle"}, {}, {"fo:font-weight": "bold"}, None),
+    "stamp": ({"style:vertical-align": "middle", "fo:border": "1.5pt solid #000000",
+               "fo:background-color": "#f2f2f2"}, {}, {"fo:font-weight": "bold"}, None),
+    "stamp-caption": ({"fo:wrap-option": "wrap", "style:vertical-align": "bottom"}, {},
+                      {"fo:font-size": "8pt", "fo:font-style": "italic", "fo:color": "#505050"}, None),
+    # The signature block: a line to sign or write on, and the small caption under it.
+    "sign-role": ({"style:vertical-align": "bottom"}, {}, {"fo:font-weight": "bold"}, None),
+    "sign-line": ({"style:vertical-align": "bottom", "fo:border-bottom": THIN}, {}, {}, None),
+    "sign-caption": ({"style:vertical-align": "top", "style:text-align-source": "fix"}, {"fo:text-align": "center"},
+                     {"fo:font-size": "8pt", "fo:font-style": "italic"}, None),
     # Column defaults: what a value typed into an empty cell of the column takes on.
     "col-text": ({}, {}, {}, "text"),
     "log-head": ({"fo:wrap-option": "wrap", "style:vertical-align": "middle", "fo:border": THIN,
@@ -194,6 +207,9 @@ class Sheet:
         self.spans = {}               # (row, col) -> (rows, cols)
         self.heights = {}             # row -> cm
         self.header_rows = None       # (first, last) rows printed on every page
+        self.header_cols = None       # (first, last) columns printed on every page
+        self.pages_wide = 1           # the printout's width in pages (A4 landscape)
+        self.page_break_before = None  # a column that starts a new page
         self.frozen_rows = 0
         self.cursor = (1, 1)          # (row, col) selected when the file opens
         self.print_grid = False
@@ -258,12 +274,16 @@ class Sheet:
             pr = ' table:print-ranges=%s' % quoteattr(self.address(r1, c1, r2, c2))
         out = ['<table:table table:name=%s table:style-name="%s"%s>' % (quoteattr(self.name), table_style, pr)]
         for c, w in enumerate(self.widths, start=1):
-            attrs = ' table:style-name="co%s"' % width_key(w)
+            if self.header_cols and c == self.header_cols[0]:
+                out.append("<table:table-header-columns>")
+            attrs = ' table:style-name="%s%s"' % ("cb" if c == self.page_break_before else "co", width_key(w))
             if c in self.col_styles:
                 attrs += ' table:default-cell-style-name="%s"' % self.col_styles[c]
             if c in self.hidden:
                 attrs += ' table:visibility="collapse"'
             out.append("<table:table-column%s/>" % attrs)
+            if self.header_cols and c == self.header_cols[1]:
+                out.append("</table:table-header-columns>")
         last = self.last_row()
         ncols = len(self.widths)
         for r in range(1, last + 1):
@@ -355,7 +375,8 @@ def settings_xml(sheets, active):
             "</office:settings>" % escape(active))
 
 
-def fods(sheets):
+def fods(sheets, header=None):
+    """header: the text of a printed page header, which then has room above the sheet's rows."""
     print_grid = any(sh.print_grid for sh in sheets)
     summary = any(st in SUMMARY_STYLES for sh in sheets for st in sh.col_styles.values())
     styles = dict(CELL_STYLES, **(SUMMARY_STYLES if summary else {}))
@@ -365,15 +386,22 @@ def fods(sheets):
     numbers = (NUMBER_STYLES if summary else "")
     widths = sorted({width_key(w): w for sh in sheets for w in sh.widths}.items())
     heights = sorted({width_key(h): h for sh in sheets for h in sh.heights.values()}.items())
-    col_styles = "".join('<style:style style:name="co%s" style:family="table-column"><style:table-column-properties '
-                         'fo:break-before="auto" style:column-width="%.2fcm"/></style:style>' % (k, w)
-                         for k, w in widths)
+    col_styles = "".join('<style:style style:name="%s%s" style:family="table-column"><style:table-column-properties '
+                         'fo:break-before="%s" style:column-width="%.2fcm"/></style:style>' % (p, k, b, w)
+                         for k, w in widths for p, b in (("co", "auto"), ("cb", "page")))
     row_styles = "".join('<style:style style:name="ro%s" style:family="table-row"><style:table-row-properties '
                          'style:row-height="%.2fcm" fo:break-before="auto" style:use-optimal-row-height="false"/>'
                          "</style:style>" % (k, h) for k, h in heights)
     printed = "grid objects charts drawings zero-values" if print_grid else "objects charts drawings zero-values"
     footer = ('<style:footer><text:p><text:sheet-name>???</text:sheet-name> — сторінка <text:page-number>1'
               '</text:page-number> з <text:page-count>1</text:page-count></text:p></style:footer>')
+    if header:
+        header_style = ('<style:header-style><style:header-footer-properties fo:min-height="0.5cm" '
+                        'fo:margin-bottom="0.3cm"/></style:header-style>')
+        header_xml = "<style:header><text:p>%s</text:p></style:header>" % escape(header)
+    else:
+        header_style, header_xml = "<style:header-style/>", '<style:header style:display="false"/>'
+
     return ('<?xml version="1.0" encoding="UTF-8"?>\n'
             '<office:document ' + NS + (CALCEXT if summary else "") + 'office:version="1.3" '
             'office:mimetype="application/vnd.oasis.opendocument.spreadsheet">\n' +
@@ -381,7 +409,10 @@ def fods(sheets):
             '<office:font-face-decls><style:font-face style:name="Arial" svg:font-family="Arial" '
             'style:font-family-generic="swiss" style:font-pitch="variable"/></office:font-face-decls>\n'
             "<office:styles>"
-            '<number:text-style style:name="N-text"><number:text-content/></number:text-style>' + numbers +
+            '<number:text-style style:name="N-text"><number:text-content/></number:text-style>'
+            '<number:number-style style:name="N-amount"><number:number number:decimal-places="2" '
+            'number:min-decimal-places="2" number:min-integer-digits="1"/></number:number-style>'
+            + numbers +
             '<style:default-style style:family="table-cell"><style:paragraph-properties '
             'style:tab-stop-distance="1.25cm"/><style:text-properties style:font-name="Arial" fo:font-size="10pt" '
             'fo:language="uk" fo:country="UA"/></style:default-style>'
@@ -389,20 +420,27 @@ def fods(sheets):
             "".join(cell_style_xml(n, st) for n, st in named.items()) +
             "</office:styles>\n"
             "<office:automatic-styles>" + col_styles + row_styles +
-            '<style:style style:name="ta1" style:family="table" style:master-page-name="Landscape">'
-            '<style:table-properties table:display="true" style:writing-mode="lr-tb"/></style:style>' +
+            "".join('<style:style style:name="ta%d" style:family="table" style:master-page-name="Pages%d">'
+                    '<style:table-properties table:display="true" style:writing-mode="lr-tb"/></style:style>'
+                    % (n, n) for n in (1, 2)) +
             "".join(cell_style_xml(n, s) for n, s in styles.items()) +
-            '<style:page-layout style:name="pm1"><style:page-layout-properties fo:page-width="29.7cm" '
-            'fo:page-height="21cm" style:print-orientation="landscape" fo:margin-top="1cm" fo:margin-bottom="0.8cm" '
-            'fo:margin-left="1cm" fo:margin-right="1cm" style:print-page-order="ttb" style:first-page-number="continue" '
-            'style:scale-to-X="1" style:scale-to-Y="0" style:print="%s" style:writing-mode="lr-tb"/>'
-            '<style:header-style/><style:footer-style><style:header-footer-properties fo:min-height="0.5cm" '
-            'fo:margin-top="0.25cm"/></style:footer-style></style:page-layout>'
+            "".join('<style:page-layout style:name="pm%d"><style:page-layout-properties fo:page-width="29.7cm" '
+                    'fo:page-height="21cm" style:print-orientation="landscape" fo:margin-top="1cm" '
+                    'fo:margin-bottom="0.8cm" fo:margin-left="0.8cm" fo:margin-right="0.8cm" style:print-page-order="ltr" '
+                    'style:first-page-number="continue" %s style:print="%s" '
+                    'style:writing-mode="lr-tb"/>%s<style:footer-style>'
+                    '<style:header-footer-properties fo:min-height="0.5cm" fo:margin-top="0.25cm"/>'
+                    "</style:footer-style></style:page-layout>" % (n, scale, printed, header_style)
+                    # One page wide; or, for a sheet printed two pages wide, a fixed scale: a fit to
+                    # pages would ignore the sheet's page break between its two halves.
+                    for n, scale in ((1, 'style:scale-to-X="1" style:scale-to-Y="0"'), (2, 'style:scale-to="85%"'))) +
             "</office:automatic-styles>\n"
-            '<office:master-styles><style:master-page style:name="Landscape" style:page-layout-name="pm1">'
-            '<style:header style:display="false"/>%s</style:master-page></office:master-styles>\n'
-            "<office:body><office:spreadsheet>\n" % (printed, footer) +
-            "\n".join(sh.xml("ta1") for sh in sheets) + database_ranges(sheets) +
+            "<office:master-styles>" +
+            "".join('<style:master-page style:name="Pages%d" style:page-layout-name="pm%d">'
+                    '%s%s</style:master-page>' % (n, n, header_xml, footer) for n in (1, 2)) +
+            "</office:master-styles>\n"
+            "<office:body><office:spreadsheet>\n" +
+            "\n".join(sh.xml("ta%d" % sh.pages_wide) for sh in sheets) + database_ranges(sheets) +
             "\n</office:spreadsheet></office:body></office:document>\n")
 
 
@@ -418,11 +456,13 @@ def database_ranges(sheets):
 # The report form. What the check reads: the sheet names and order; on "Загальні дані" A4, A31,
 # A34 and column B of rows 4 to 37; on the table sheets the numbering row 6 ("1" in column A)
 # and the data rows from row 7; S13 of the first sheet takes the stamp. Everything else here
-# (titles, hints in column C, the header blocks in rows 1 to 5) is read by no rule. Rows below
+# (titles, hints in column C, the header blocks in rows 1 to 5, the stamp's caption in R12:S12, the
+# signature block below row 37 of the first sheet) is read by no rule. Rows below
 # the headers stay without any formatting: a formatted empty row counts as used, and the check
 # reports every used row without data.
 
-REPORT_TITLE = "Звіт про нарахування та надходження орендної плати за використання державного майна"
+REPORT_TITLE = ("Звіт про нарахування та надходження орендної плати за використання державного майна\n"
+                "за ____ місяців 20__ року")
 
 # Table 1: (label, hint beside the value)
 TABLE1 = [
@@ -436,7 +476,8 @@ TABLE1 = [
     ("п.8 з неї виникла за звітний період, грн",
      "= п.3 − п.4 − п.6 (0, якщо різниця не більша за 0); = Σ гр.8 таб.3 і таб.6; не більше п.7"),
     ("п.9 з неї підлягає перерахуванню до бюджету, грн", "= Σ гр.13 таб.3 і таб.6; не більше п.7"),
-    ("п.10 Нараховано 50% орендної плати до бюджету за звітний період, грн", "= п.5 / 2 (для списку ZFB.bin)"),
+    ("п.10 Нараховано 50% орендної плати до бюджету за звітний період, грн",
+     "= п.5 / 2, якщо балансоутримувач перераховує 50% орендної плати до бюджету"),
     ("п.11 Перераховано 50% орендної плати до бюджету за звітний період, грн", ""),
     ("п.12 з них за попередні періоди, грн", "не більше п.11"),
     ("п.13 Заборгованість з перерахування 50% орендної плати до бюджету, грн", "= п.10 − (п.11 − п.12)"),
@@ -468,13 +509,16 @@ CONTACTS = [  # rows 32 to 37
 ]
 
 
+COUNT_ITEMS = (24, 25)  # п.15, п.16: numbers of contracts, whole numbers
+
+
 def general_sheet(values):
     # A: labels, B: values, C: hints; D to Q are hidden so that the stamp (S13) stands beside them.
     sh = Sheet("Загальні дані", [12.5, 5.0, 7.0] + [2.0] * 14 + [3.2, 3.9], hidden=range(4, 18))
     sh.merge(1, 1, 1, 3, REPORT_TITLE, "title")
     sh.merge(2, 1, 2, 3, "Заповнюйте лише виділені кольором клітинки стовпця B. Не змінюйте підписів у стовпці A, "
              "назв і порядку аркушів, не вставляйте і не видаляйте рядків.", "note")
-    for c, t in enumerate(["Показник", "Значення", "Підказка (програма її не читає)"], start=1):
+    for c, t in enumerate(["Показник", "Значення", "Підказка"], start=1):
         sh.put(3, c, t, "head")
     for i, (label, hint) in enumerate(HEADER):
         r = 4 + i
@@ -485,21 +529,34 @@ def general_sheet(values):
     for i, (label, hint) in enumerate(TABLE1):
         r = 10 + i
         sh.put(r, 1, label, "label")
-        sh.put(r, 2, values.get(r, ""), "input")
+        sh.put(r, 2, values.get(r, ""), "input" if r in COUNT_ITEMS else "input-amount")
         sh.put(r, 3, hint, "hint")
     for i, (label, hint) in enumerate(CONTACTS):
         r = 32 + i
         sh.put(r, 1, label, "label")
         sh.put(r, 2, values.get(r, ""), "input-wrap" if r == 37 else "input")
         sh.put(r, 3, hint, "hint")
+    sh.merge(12, 18, 12, 19, "Заповнює програма під час перевірки", "stamp-caption")
     sh.put(13, 18, "Дата перевірки:", "stamp-label")
     sh.put(13, 19, "", "stamp")
+    # The signature block, below the contacts: no rule reads a row after 37.
+    for i, role in enumerate(["Керівник", "Головний бухгалтер"]):
+        r = 39 + 3 * i
+        sh.put(r, 1, role, "sign-role")
+        sh.put(r, 2, "", "sign-line")
+        sh.put(r, 3, "", "sign-line")
+        sh.merge(r, 18, r, 19, "", "sign-line")
+        sh.put(r + 1, 2, "(підпис)", "sign-caption")
+        sh.put(r + 1, 3, "(прізвище та ініціали)", "sign-caption")
+        sh.merge(r + 1, 18, r + 1, 19, "(дата)", "sign-caption")
     sh.header_rows = (3, 3)
     sh.frozen_rows = 3
     sh.cursor = (4, 2)
-    sh.fit_heights(range(1, 38), minimum=0.5)
-    sh.heights[1] = 0.75
+    sh.fit_heights(range(1, 44), minimum=0.5)
+    sh.heights[1] = 1.2
     sh.heights[9] = 0.7
+    for r in (39, 42):  # room to sign above the line
+        sh.heights[r] = 0.9
     for r in (8, 37):  # room for a long name or address on two lines
         sh.heights[r] = max(sh.heights[r], 0.95)
     return sh
@@ -521,6 +578,7 @@ TENANT_HEAD = [
     (14, 14, 4, 5, "з неї в рахунок нарахувань звітного періоду"),
 ]
 TENANT_CODES = (2, 4)
+TENANT_AMOUNTS = range(7, 15)
 
 DEBT_WIDTHS = [1.0, 2.3, 4.0, 2.3, 3.4, 1.9] + [2.1] * 6 + [2.5, 2.0] + [1.75] * 8 + [2.2, 2.2]
 DEBT_HEAD = [
@@ -542,35 +600,58 @@ DEBT_HEAD = [
     (23, 24, 3, 3, "Погашено заборгованості, грн"), (23, 23, 4, 5, "всього"), (24, 24, 4, 5, "з неї за звітний період"),
 ]
 DEBT_CODES = (2, 4)
+DEBT_AMOUNTS = list(range(7, 15)) + [23, 24]
 
-FREE_WIDTHS = [1.0, 3.0, 3.8, 2.2, 1.7, 2.2, 2.0, 2.0, 2.0, 2.4, 2.3, 2.6, 1.9, 1.9, 1.9, 3.2, 5.2]
+FREE_WIDTHS = [1.0, 2.5, 3.0, 1.9, 1.7, 2.2, 1.8, 1.8, 1.8, 2.4, 1.9, 2.3, 1.9, 1.9, 1.9, 2.6, 3.2]
 FREE_HEAD = [
     (1, 1, 3, 5, "№ з/п"), (2, 2, 3, 5, "Район"),
-    (3, 5, 3, 3, "Адреса"), (3, 3, 4, 5, "Назва вулиці"), (4, 4, 4, 5, "Тип вулиці (вулиця, провулок, проспект…)"),
+    (3, 5, 3, 3, "Адреса"), (3, 3, 4, 5, "Назва вулиці"), (4, 4, 4, 5, "Тип вулиці"),
     (5, 5, 4, 5, "Номер будинку"),
     (6, 6, 3, 5, "Загальна площа приміщень на балансі, кв. м"), (7, 7, 3, 5, "Площа, надана в оренду, кв. м"),
     (8, 10, 3, 3, "Вільні приміщення, кв. м"), (8, 8, 4, 5, "загальна площа"), (9, 9, 4, 5, "з неї корисна"),
     (10, 10, 4, 5, "з неї місця загального користування"),
-    (11, 11, 3, 5, "Місце розташування вільного приміщення (поверх)"),
-    (12, 12, 3, 5, "Технічний стан (задовільний / незадовільний)"),
+    (11, 11, 3, 5, "Поверх"),
+    (12, 12, 3, 5, "Технічний стан"),
     (13, 15, 3, 3, "Забезпечення (так / ні)"), (13, 13, 4, 5, "енергією"), (14, 14, 4, 5, "водою"),
     (15, 15, 4, 5, "теплом"),
     (16, 16, 3, 5, "Можливе використання приміщення (одне слово з переліку в інструкції)"),
     (17, 17, 3, 5, "Примітка (порожньо, «-» або фраза з переліку в інструкції)"),
 ]
 FREE_CODES = ()
+FREE_AMOUNTS = range(6, 11)
 
 TABLE_NOTE = ("Дані вносьте з 7-го рядка, по одному запису в рядку, без порожніх рядків; № з/п — номер рядка "
               "мінус 6. Коди ЄДРПОУ — 8 цифр (10 — для фізичної особи) з нулями на початку.")
+DEBT_NOTE2 = ("Кількості — цілими числами; «всього» не менше, ніж «з них за звітний період»; заходів усього не "
+              "менше, ніж позовів, задоволених позовів і проваджень.")
 FREE_NOTE = ("Дані вносьте з 7-го рядка, по одному приміщенню в рядку, без порожніх рядків; № з/п — номер рядка "
              "мінус 6. Район, технічний стан, так/ні, використання і примітку пишіть як в інструкції.")
 
 
-def table_sheet(name, title, widths, head, codes, data, note=TABLE_NOTE):
+def table_sheet(name, title, widths, head, codes, data, note=TABLE_NOTE, amounts=(), second_page=None):
+    """second_page: (first column, title, note) of a second printed page, which repeats columns A to C
+    (the row's number, code and name); the title and note of the first page end before that column."""
     n = len(widths)
-    sh = Sheet(name, widths, col_styles={c: "col-text" for c in codes})
-    sh.merge(1, 1, 1, n, title, "title")
-    sh.merge(2, 1, 2, n, note, "note")
+    col_styles = {c: "col-amount" for c in amounts}
+    col_styles.update({c: "col-text" for c in codes})
+    sh = Sheet(name, widths, col_styles=col_styles)
+    if second_page:
+        split, title2, note2 = second_page
+        sh.pages_wide = 2
+        sh.header_cols = (1, 3)
+        sh.page_break_before = split
+        # A1:C1 print on both pages: they hold the table's name, the rest of the title stands beside.
+        number, rest = title.split(". ", 1)
+        sh.merge(1, 1, 1, 3, number + ".", "title")
+        sh.merge(1, 4, 1, split - 1, rest, "title")
+        sh.merge(1, split, 1, n, title2, "title")
+        first, rest = note.split("; ", 1)
+        sh.merge(2, 1, 2, 3, first + ";", "note")
+        sh.merge(2, 4, 2, split - 1, rest, "note")
+        sh.merge(2, split, 2, n, note2, "note")
+    else:
+        sh.merge(1, 1, 1, n, title, "title")
+        sh.merge(2, 1, 2, n, note, "note")
     for c1, c2, r1, r2, text in head:
         sh.merge(r1, c1, r2, c2, text, "head")
     for c in range(1, n + 1):
@@ -579,9 +660,9 @@ def table_sheet(name, title, widths, head, codes, data, note=TABLE_NOTE):
         for c, v in enumerate(values, start=1):
             if v not in (None, ""):
                 sh.put(7 + i, c, v)
-    sh.fit_heights(range(2, 6), minimum=0.5)
-    sh.heights[1] = 0.75
-    sh.heights[6] = 0.45
+    sh.fit_heights(range(1, 6), minimum=0.5)
+    sh.heights[1] = max(sh.heights[1], 0.75)
+    sh.heights[6] = 0.5
     sh.header_rows = (3, 6)
     sh.frozen_rows = 6
     sh.cursor = (7, 1)
@@ -589,18 +670,23 @@ def table_sheet(name, title, widths, head, codes, data, note=TABLE_NOTE):
 
 
 def report(general=None, t2=(), t3=(), free=(), t5=(), t6=()):
+    # Both lease tables hold leases of movable and immovable property (column F tells which); they
+    # differ by who signed the lease as the lessor.
     return [
         general_sheet(general or {}),
-        table_sheet("Таблиця 2", "Таблиця 2. Договори оренди нерухомого майна", TENANT_WIDTHS, TENANT_HEAD,
-                    TENANT_CODES, t2),
+        table_sheet("Таблиця 2", "Таблиця 2. Договори оренди державного майна, укладені балансоутримувачем як "
+                    "орендодавцем", TENANT_WIDTHS, TENANT_HEAD, TENANT_CODES, t2, amounts=TENANT_AMOUNTS),
         table_sheet("Таблиця 3", "Таблиця 3. Заборгованість з орендної плати за договорами таблиці 2 та заходи з її "
-                    "стягнення", DEBT_WIDTHS, DEBT_HEAD, DEBT_CODES, t3),
+                    "стягнення", DEBT_WIDTHS, DEBT_HEAD, DEBT_CODES, t3, amounts=DEBT_AMOUNTS,
+                    second_page=(15, "Заходи зі стягнення заборгованості за договорами таблиці 2", DEBT_NOTE2)),
         table_sheet("Інші відомості", "Інші відомості. Вільні приміщення", FREE_WIDTHS, FREE_HEAD, FREE_CODES, free,
-                    FREE_NOTE),
-        table_sheet("Таблиця 5", "Таблиця 5. Договори оренди рухомого майна та інші договори", TENANT_WIDTHS,
-                    TENANT_HEAD, TENANT_CODES, t5),
+                    FREE_NOTE, amounts=FREE_AMOUNTS),
+        table_sheet("Таблиця 5", "Таблиця 5. Договори оренди державного майна, що є на балансі балансоутримувача, "
+                    "укладені іншим орендодавцем (регіональним відділенням Фонду державного майна України, органом "
+                    "управління)", TENANT_WIDTHS, TENANT_HEAD, TENANT_CODES, t5, amounts=TENANT_AMOUNTS),
         table_sheet("Таблиця 6", "Таблиця 6. Заборгованість з орендної плати за договорами таблиці 5 та заходи з її "
-                    "стягнення", DEBT_WIDTHS, DEBT_HEAD, DEBT_CODES, t6),
+                    "стягнення", DEBT_WIDTHS, DEBT_HEAD, DEBT_CODES, t6, amounts=DEBT_AMOUNTS,
+                    second_page=(15, "Заходи зі стягнення заборгованості за договорами таблиці 5", DEBT_NOTE2)),
     ]
 
 
@@ -694,6 +780,8 @@ def summary_template():
 
 HOLDER = code(2345671)  # in KYIV.bin only
 LESSOR = "ДП «Укрбудінвест»"
+# The leases of Table 5 were signed by another lessor: the regional office of the State Property Fund.
+FUND, FUND_NAME = code(4293751), "Регіональне відділення ФДМУ по м. Києву"
 T1, T2, T3, T4 = code(3100012), code(2200345), "2845109876", code(3300789)
 T5, T6 = code(5100032), code(4200071)
 
@@ -719,9 +807,9 @@ def sample_data():
              "незадовільний", "так", "ні", "так", "складське", "є звернення на передачу в оренду"],
             [3, "Солом'янський", "Вадима Гетьмана", "вулиця", "6", 210, 150, 60, 52, 8, "2", "задовільний",
              "так", "так", "так", "торговельне", ""]]
-    t5 = [[1, T5, "ПАТ «Київ-Транс»", HOLDER, LESSOR, "Так", 0, 0, 0, 0, 2000, 0, 1500, 1500],
-          [2, T6, "ТОВ «Автобаза-7»", HOLDER, LESSOR, "Так", 0, 0, 0, 0, 1200, 200, 1000, 1000]]
-    t6 = [[1, T5, "ПАТ «Київ-Транс»", HOLDER, LESSOR, "Так", 500, 500, 500, 0, 0, 0, 250, 0,
+    t5 = [[1, T5, "ПАТ «Київ-Транс»", FUND, FUND_NAME, "Так", 0, 0, 0, 0, 2000, 0, 1500, 1500],
+          [2, T6, "ТОВ «Автобаза-7»", FUND, FUND_NAME, "Так", 0, 0, 0, 0, 1200, 200, 1000, 1000]]
+    t6 = [[1, T5, "ПАТ «Київ-Транс»", FUND, FUND_NAME, "Так", 500, 500, 500, 0, 0, 0, 250, 0,
            1, 1, 0, 0, 0, 0, 0, 0, 0, 0]]
     leases, debts = t2 + t5, t3 + t6
     p3, p4 = sum(r[10] for r in leases), sum(r[11] for r in leases)
@@ -1264,7 +1352,9 @@ def main():
              "sample-zvit": sample(mistakes=True), "sample-clean-zvit": sample()}
     os.makedirs(SRC, exist_ok=True)
     for name, sheets in books.items():
-        write(os.path.join(SRC, name + ".fods"), fods(sheets))
+        # The log's page header is replaced at every check by the report's file, code, name, time
+        # and number of findings; the template's own reserves its room on the page.
+        write(os.path.join(SRC, name + ".fods"), fods(sheets, "Протокол перевірки звіту" if name == "elog" else None))
     with open(os.path.join(SRC, "readme.md"), encoding="utf-8") as f:
         blocks = parse_markdown(f.read())
     write(os.path.join(SRC, "readme.fodt"), readme_fodt(blocks))

@@ -291,7 +291,8 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
         }
     }
     if (!QFileInfo(dir).isDir()) {
-        err << QStringLiteral("Теку «%1» не знайдено.\n").arg(QDir::toNativeSeparators(dir));
+        err << QStringLiteral("Теку «%1» не знайдено. Перевірте шлях до теки зі звітом і повторіть команду.\n")
+                   .arg(QDir::toNativeSeparators(dir));
         return 2;
     }
     dir = QFileInfo(dir).absoluteFilePath();
@@ -316,6 +317,8 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
     }
     for (const QString& warning : result.warnings)
         err << warning << '\n';
+    if (!result.progress.isEmpty())
+        err << result.progress << '\n';
     for (const findings::Finding& f : result.findings)
         out << f.sheet << '\t' << (f.row != 0 ? QString::number(f.row) : QString()) << '\t'
             << findings::columnText(f.col) << '\t' << f.message << '\n';

@@ -40,6 +40,42 @@ QString fitCell(const QString& text)
 
 } // namespace
 
+namespace {
+
+// A text inside a page header: an ampersand would start a code.
+QString headerText(QString text)
+{
+    return text.replace(u'&', QStringLiteral("&&"));
+}
+
+} // namespace
+
+QString pageHeaderCodes(const LogHeading& h, const sheet::Locale& locale)
+{
+    constexpr qsizetype kMax = 255; // the HEADER record's limit
+    const QString left = QStringLiteral("&LЗвіт: ") + headerText(h.reportFile);
+    const QString right = QStringLiteral("&RПеревірено ") + headerText(locale.dateTimeText(h.checked)) +
+                          QStringLiteral("; помилок: %1").arg(h.findings);
+    const QString code = h.code.isEmpty() ? QStringLiteral("код не заповнено") : QStringLiteral("код ") + h.code;
+    QString centre = QStringLiteral("&C") + headerText(code);
+    QString name = h.name.simplified();
+    const qsizetype room = kMax - left.size() - right.size() - centre.size() - 3;
+    if (!name.isEmpty() && room > 1) {
+        if (headerText(name).size() > room) {
+            while (!name.isEmpty() && headerText(name).size() + 1 > room)
+                name.chop(1);
+            name += QChar(0x2026);
+        }
+        centre += QStringLiteral(" · ") + headerText(name);
+    }
+    return QString(left + centre + right).left(kMax);
+}
+
+void writeLogHeading(sheet::Book& log, const LogHeading& heading, const sheet::Locale& locale)
+{
+    log.SetPageHeader(1, pageHeaderCodes(heading, locale));
+}
+
 void FindingsLog::Log(const QString& tabsheetname, const QString& comment, int row, int col)
 {
     // Past the log sheet's last row the run stops with a clear error instead of losing findings.

@@ -58,6 +58,21 @@ private:
     std::vector<Finding> m_findings;
 };
 
+// What the printed log says at the top of every page, so that a sheet of paper tells which report
+// it belongs to: the report's file, the balance holder's code and name as the report gives them,
+// the time of the check and the number of findings.
+struct LogHeading {
+    QString reportFile; // the file name, without its folder
+    QString code, name;
+    QDateTime checked;
+    int findings = 0;
+};
+// The heading in Excel's page header codes: the file on the left, code and name in the centre, the
+// time and count on the right; at most 255 characters (the name is shortened to fit).
+QString pageHeaderCodes(const LogHeading& heading, const sheet::Locale& locale);
+// Sets the log's page header (its first sheet).
+void writeLogHeading(sheet::Book& log, const LogHeading& heading, const sheet::Locale& locale);
+
 // Writes findings into the first sheet of a log workbook, one per row from `firstRow`: sheet name,
 // row, column text, message and time (in `locale`) in columns A to E, all as texts. When `report`
 // is given, each sheet name is a link to its cell there, by a path relative to the log's folder.

@@ -330,6 +330,8 @@ BatchReport checkOne(const QString& file, const QString& path, const QString& lo
     report.status = BatchReport::Findings;
     try {
         findings::writeLog(*WBLog, firstRow, report.rows, env.locale, path);
+        findings::writeLogHeading(
+            *WBLog, {file, report.heading.code, report.heading.name, env.clock(), int(report.rows.size())}, env.locale);
         Excel.SaveWorkBook(*WBLog);
         report.log = QFileInfo(logPath).fileName();
     } catch (const std::exception& e) {

@@ -5,11 +5,13 @@
 #include "sheet/valuetext.h"
 #include "xls/error.h"
 #include "xls/savefile.h"
+#include "xls/workbook.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 
@@ -104,10 +106,11 @@ QString listWarning(const check::ListProblem& problem)
 {
     // SR.bin holds district names, the other five identification codes.
     const QString what = problem.file == QStringLiteral("SR.bin") ? QStringLiteral("райони") : QStringLiteral("коди");
-    return (problem.missing ? QStringLiteral("Список «%1» не знайдено, тому %2 не звірено з ним і перевірка неповна.")
+    return (problem.missing ? QStringLiteral("Список «%1» не знайдено, тому %2 не звірено з ним і перевірка неповна. "
+                                             "Поверніть файл %3 до теки програми й повторіть перевірку.")
                             : QStringLiteral("Не вдалося прочитати список «%1», тому %2 не звірено з ним і перевірка "
-                                             "неповна."))
-        .arg(native(problem.path), what);
+                                             "неповна. Поверніть файл %3 до теки програми й повторіть перевірку."))
+        .arg(native(problem.path), what, problem.file);
 }
 
 // The stamp went into a cell that a merged range starting elsewhere hides.
@@ -134,10 +137,66 @@ QString failureText(const std::exception& e)
     if (dynamic_cast<const std::bad_alloc*>(&e))
         return QStringLiteral("Не вистачило пам'яті, щоб перевірити звіт. Закрийте інші програми та повторіть "
                               "перевірку");
-    if (dynamic_cast<const std::logic_error*>(&e))
-        return QStringLiteral("Внутрішня помилка програми (%1). Перевірку не завершено")
-            .arg(QString::fromUtf8(e.what()));
-    return QString::fromUtf8(e.what());
+    // The program's own texts are Ukrainian; one from the C++ library or the system (English) is not
+    // shown, not even among the details.
+    const QString what = QString::fromUtf8(e.what());
+    const bool ours =
+        std::any_of(what.begin(), what.end(), [](QChar c) { return c.script() == QChar::Script_Cyrillic; });
+    if (dynamic_cast<const std::logic_error*>(&e) || !ours)
+        return QStringLiteral("Внутрішня помилка програми: перевірку не завершено, звіт залишено без змін. Повторіть "
+                              "перевірку; якщо помилка повториться, повідомте про неї розробникам програми") +
+               (ours ? QStringLiteral(" (Подробиці: %1)").arg(what) : QString());
+    return what;
+}
+
+QString findingKey(const QString& sheet, const QString& row, const QString& column, const QString& message)
+{
+    return sheet + QChar(0x1F) + row + QChar(0x1F) + column + QChar(0x1F) + message;
+}
+
+QString progressText(const QHash<QString, int>& previous, const std::vector<findings::Finding>& now)
+{
+    QHash<QString, int> current;
+    for (const findings::Finding& f : now)
+        ++current[findingKey(f.sheet, f.row != 0 ? QString::number(f.row) : QString(), findings::columnText(f.col),
+                             f.message)];
+    // The same finding may stand more than once (one cell, two rules): counted, not just matched.
+    int fixed = 0, added = 0, kept = 0;
+    for (auto it = previous.begin(); it != previous.end(); ++it) {
+        const int n = current.value(it.key());
+        kept += std::min(n, it.value());
+        fixed += std::max(0, it.value() - n);
+    }
+    for (auto it = current.begin(); it != current.end(); ++it)
+        added += std::max(0, it.value() - previous.value(it.key()));
+    return QStringLiteral("Порівняно з попередньою перевіркою: виправлено %1, нових %2, залишилося %3.")
+        .arg(fixed)
+        .arg(added)
+        .arg(kept);
+}
+
+std::optional<QHash<QString, int>> previousFindings(const QString& log, const QString& logTemplate)
+{
+    if (!QFileInfo(log).isFile())
+        return std::nullopt;
+    try {
+        // The rows above the template's end are its header, not findings.
+        const int first = xls::Workbook::open(logTemplate).lastUsedRow(0) + 1;
+        const xls::Workbook old = xls::Workbook::open(log);
+        auto text = [&](int row, int col) {
+            const xls::CellValue v = old.cell(0, row, col);
+            return v.type == xls::CellType::Number ? QString::number(v.number) : v.text;
+        };
+        QHash<QString, int> found;
+        for (int r = first; r <= old.lastUsedRow(0); ++r) {
+            const QString sheet = text(r, 1), message = text(r, 4);
+            if (!sheet.isEmpty() || !message.isEmpty())
+                ++found[findingKey(sheet, text(r, 2), text(r, 3), message)];
+        }
+        return found;
+    } catch (const std::exception&) {
+        return std::nullopt; // an old log that cannot be read says nothing about progress
+    }
 }
 
 ControlRun::ControlRun(QString dir, check::Environment env, Desktop& desktop, StatusDisplay* status, QString title)
@@ -170,6 +229,10 @@ CheckedReport checkAndSave(const QString& report, const QString& logTemplate, co
     // The log is written first: if either save fails, the report on disk is still untouched.
     if (!checked.findings.empty()) {
         findings::writeLog(*WBLog, firstRow, checked.findings, env.locale, report);
+        findings::writeLogHeading(*WBLog,
+                                  {QFileInfo(report).fileName(), checked.heading.code, checked.heading.name,
+                                   env.clock(), int(checked.findings.size())},
+                                  env.locale);
         if (logWritten)
             *logWritten = true;
         Excel.SaveWorkBook(*WBLog);
@@ -181,8 +244,12 @@ CheckedReport checkAndSave(const QString& report, const QString& logTemplate, co
 void ControlRun::checkAndSave(const Paths& paths, ControlRunResult& result, bool* logWritten)
 {
     checkBeforeWriting(m_dir, paths.report, paths.logTemplate);
+    // Read before the old log goes: what this check finds is compared with it.
+    const std::optional<QHash<QString, int>> previous = previousFindings(paths.log, paths.logTemplate);
     removeOldLog(paths.log);
     CheckedReport checked = app::checkAndSave(paths.report, paths.logTemplate, paths.log, m_env, logWritten);
+    if (previous)
+        result.progress = progressText(*previous, checked.findings);
     result.INNKOD = checked.INNKOD;
     for (const check::ListProblem& problem : checked.listProblems)
         result.warnings << listWarning(problem);
@@ -227,19 +294,26 @@ ControlRunResult ControlRun::run()
 
 void ControlRun::conclude(const Paths& paths, ControlRunResult& result)
 {
-    // A list that could not be read leaves the check of codes or districts incomplete: the verdict says so.
-    const QString warnings =
-        result.warnings.isEmpty() ? QString() : QStringLiteral("\n\n") + result.warnings.join(QLatin1Char('\n'));
+    // A list that could not be read leaves the check of codes or districts incomplete, and the
+    // comparison with the previous check shows the progress: the verdict says both, with the
+    // question, when there is one, last.
+    auto paragraphs = [](QStringList parts) {
+        parts.removeAll(QString());
+        return parts.join(QStringLiteral("\n\n"));
+    };
+    const QString warnings = result.warnings.join(QLatin1Char('\n'));
     if (!result.findings.empty()) {
         result.outcome = ControlRunResult::Findings;
-        if (m_desktop.askYesNo(m_title,
-                               QStringLiteral("Знайдені помилки у звіті. Переглянути перелік помилок?") + warnings))
+        if (m_desktop.askYesNo(m_title, paragraphs({warnings, result.progress,
+                                                    QStringLiteral("Знайдені помилки у звіті. Переглянути перелік "
+                                                                   "помилок?")})))
             m_desktop.openDocument(paths.log);
         return;
     }
     result.outcome = ControlRunResult::Clean;
     QFile::remove(paths.log);
-    m_desktop.inform(m_title, QStringLiteral("Вибрані файли перевірені.Помилок не знайдено.") + warnings);
+    m_desktop.inform(m_title, paragraphs({QStringLiteral("Вибрані файли перевірені.Помилок не знайдено."),
+                                          result.progress, warnings}));
     saveCopy(paths.report, result);
 }
 

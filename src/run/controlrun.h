@@ -5,9 +5,11 @@
 #include "desktop.h"
 #include "log/log.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <exception>
+#include <optional>
 #include <vector>
 
 namespace app {
@@ -21,7 +23,18 @@ struct ControlRunResult {
     QString copiedTo;                                 // where the clean report was copied, if anywhere
     QString Logfilename;                              // the log of this run (kept on disk only with findings)
     QString INNKOD = QStringLiteral("Не визначений"); // the code the save dialog proposes
+    // «Порівняно з попередньою перевіркою: …» when the log of the previous check could be read.
+    QString progress;
 };
+
+// What changed since the previous check: `previous` counts the findings of its log by
+// findingKey(); the sentence says how many are gone, new and still there.
+QString progressText(const QHash<QString, int>& previous, const std::vector<findings::Finding>& now);
+// A finding as its log row shows it (sheet, row, column and message), to compare two checks.
+QString findingKey(const QString& sheet, const QString& row, const QString& column, const QString& message);
+// The findings of the log a previous check left at `log` (its rows after the template's used
+// range), counted by findingKey(); nothing when there is no such log or it cannot be read.
+std::optional<QHash<QString, int>> previousFindings(const QString& log, const QString& logTemplate);
 
 // The application title: the executable's file name up to its first dot, first letter kept,
 // the rest in lower case.

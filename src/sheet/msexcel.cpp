@@ -1,5 +1,6 @@
 #include "msexcel.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <stdexcept>
 
@@ -13,7 +14,11 @@ Book::Book(QString fullName, xls::Workbook book, bool readOnly)
 void Book::noSuchSheet(int sheet) const
 {
     throw std::runtime_error(
-        QStringLiteral("Книга «%1» не має аркуша з номером %2.").arg(m_fullName).arg(sheet).toStdString());
+        QStringLiteral("У книзі «%1» немає аркуша з номером %2, тому програма не може з нею працювати. Замініть її "
+                       "справною копією (шаблон — з архіву програми) і повторіть перевірку.")
+            .arg(QDir::toNativeSeparators(m_fullName))
+            .arg(sheet)
+            .toStdString());
 }
 
 QString Book::SheetName(int sheet) const
@@ -38,6 +43,12 @@ void Book::SetNumber(int sheet, int row, int col, double value)
 {
     checkSheet(sheet);
     m_book.setNumber(sheet - 1, row, col, value);
+}
+
+void Book::SetPageHeader(int sheet, const QString& codes)
+{
+    checkSheet(sheet);
+    m_book.setPageHeader(sheet - 1, codes);
 }
 
 void Book::AddHyperlink(int sheet, int row, int col, const QString& address, const QString& subAddress)

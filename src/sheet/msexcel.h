@@ -23,6 +23,9 @@ public:
     xls::CellValue Value(int sheet, int row, int col) const;
     void SetValue(int sheet, int row, int col, const QString& text);
     void SetNumber(int sheet, int row, int col, double value);
+    // PageSetup.CenterHeader and its kin: the header printed on every page, in Excel's codes ("&L",
+    // "&C", "&R" start the left, centre and right part; "&&" is an ampersand).
+    void SetPageHeader(int sheet, const QString& codes);
     // Hyperlinks.Add: makes the cell a link to `address` (a file, relative to this workbook's folder,
     // or empty for this workbook) at `subAddress` (e.g. "'Таблиця 2'!C7"); see
     // xls::Workbook::setHyperlink.

@@ -1,6 +1,7 @@
 #include "error.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace xls {
 
@@ -24,6 +25,8 @@ QString technical(QString detail)
 {
     if (detail.startsWith(QLatin1Char('(')) && detail.endsWith(QLatin1Char(')')))
         detail = detail.mid(1, detail.size() - 2);
+    if (detail.endsWith(QLatin1Char('.')))
+        detail.chop(1);
     return QStringLiteral("(Подробиці: %1.)").arg(detail);
 }
 
@@ -31,15 +34,23 @@ QString messageText(ErrorCode code, const QString& file)
 {
     switch (code) {
     case ErrorCode::NotFound:
-        return QStringLiteral("Файл %1 не знайдено.").arg(file);
+        return QStringLiteral("Файл %1 не знайдено. Перевірте, чи файл лежить у цій теці під саме цією назвою, і "
+                              "поверніть його на місце.")
+            .arg(file);
     case ErrorCode::IsFolder:
-        return QStringLiteral("%1 є папкою, а не файлом Excel.").arg(file);
+        return QStringLiteral(
+                   "%1 — це тека, а не файл Excel. Перейменуйте або приберіть цю теку й покладіть на її місце "
+                   "книгу Excel 97-2003 (.xls).")
+            .arg(file);
     case ErrorCode::ReadFailed:
-        return QStringLiteral("Не вдалося прочитати файл %1 (можливо, його відкрито в іншій програмі або немає прав "
-                              "доступу).")
+        return QStringLiteral(
+                   "Не вдалося прочитати файл %1. Закрийте його в інших програмах, перевірте, чи маєте право "
+                   "його читати, і повторіть спробу.")
             .arg(file);
     case ErrorCode::Empty:
-        return QStringLiteral("Файл %1 порожній (0 байтів), це не книга Excel.").arg(file);
+        return QStringLiteral("Файл %1 порожній (0 байтів), це не книга Excel. Візьміть попередню копію файлу або "
+                              "збережіть книгу в табличному редакторі ще раз.")
+            .arg(file);
     case ErrorCode::NotCompoundFile:
         return QStringLiteral("Файл %1 не є книгою Excel 97-2003 (.xls): програма не впізнала, що в ньому. Відкрийте "
                               "його в програмі, якою його створено, та збережіть як «Книга Excel 97-2003 (*.xls)».")
@@ -105,14 +116,27 @@ QString messageText(ErrorCode code, const QString& file)
             .arg(file);
     case ErrorCode::NoWorkbookStream:
         return QStringLiteral("Файл %1 є документом Office, але не книгою Excel (можливо, це документ Word або "
-                              "презентація PowerPoint з розширенням .xls).")
+                              "презентація PowerPoint з розширенням .xls). Покладіть на його місце книгу Excel 97-2003 "
+                              "(.xls).")
             .arg(file);
     case ErrorCode::Unsupported:
-        return QStringLiteral("Книгу %1 не можна змінити безпечно.").arg(file);
+        return QStringLiteral("Книгу %1 не можна змінити безпечно: у ній є будова, яку програма не вміє записати без "
+                              "ризику пошкодити дані, тому книгу залишено без змін. Відкрийте її в табличному "
+                              "редакторі, збережіть як «Книга Excel 97-2003 (*.xls)» під тим самим іменем і повторіть "
+                              "спробу.")
+            .arg(file);
     case ErrorCode::CellOutOfRange:
-        return QStringLiteral("Книга %1: адреса клітинки поза межами аркуша Excel 97-2003.").arg(file);
+        return QStringLiteral("Книгу %1 залишено без змін: програма мала записати значення в клітинку поза межами "
+                              "аркуша Excel 97-2003. Повідомте про це розробникам програми.")
+            .arg(file);
     case ErrorCode::WriteFailed:
-        return QStringLiteral("Не вдалося зберегти файл %1; файл залишився без змін.").arg(file);
+        return QStringLiteral("Не вдалося зберегти файл %1; файл залишився без змін. Перевірте, чи є вільне місце на "
+                              "диску й чи можна записувати в цю теку, і повторіть спробу.")
+            .arg(file);
+    case ErrorCode::ReadOnlyFile:
+        return QStringLiteral("Файл %1 позначено «лише для читання», тому зберегти його не вдалося; файл залишився без "
+                              "змін. Зніміть цю позначку у властивостях файлу й повторіть спробу.")
+            .arg(file);
     case ErrorCode::InUse:
         return QStringLiteral("Файл %1 відкрито в іншій програмі (наприклад, у табличному редакторі), тому зберегти "
                               "його не вдалося; файл залишився без змін. Закрийте його там і повторіть спробу.")
@@ -129,11 +153,45 @@ QString messageText(ErrorCode code, const QString& file)
 Error makeError(ErrorCode code, const QString& path, const QString& detail)
 {
     QString text = messageText(code, quoted(path));
-    if (!detail.isEmpty()) {
-        const bool damaged = code == ErrorCode::Corrupt || code == ErrorCode::Truncated;
-        text += QLatin1Char(' ') + (damaged ? technical(detail) : detail);
-    }
+    // A file that was not there before the failed save is not "left unchanged": it was not made.
+    if (code == ErrorCode::WriteFailed && !QFileInfo::exists(path))
+        text = QStringLiteral("Не вдалося створити файл %1. Перевірте, чи є вільне місце на диску й чи можна "
+                              "записувати в цю теку, і повторіть спробу.")
+                   .arg(quoted(path));
+    // The detail is how the program found out: it stays in brackets, after what the user can act on.
+    if (!detail.isEmpty())
+        text += QLatin1Char(' ') + technical(detail);
     return Error(code, text);
+}
+
+QString fileProblem(QFileDevice::FileError error)
+{
+    switch (error) {
+    case QFileDevice::NoError:
+        break;
+    case QFileDevice::ReadError:
+        return QStringLiteral("збій читання з диска");
+    case QFileDevice::WriteError:
+        return QStringLiteral("збій запису на диск");
+    case QFileDevice::ResourceError:
+        return QStringLiteral("на диску не залишилося місця або системі забракло ресурсів");
+    case QFileDevice::OpenError:
+        return QStringLiteral("файл не відкрився: немає прав доступу, або його тримає інша програма");
+    case QFileDevice::PermissionsError:
+        return QStringLiteral("немає прав доступу");
+    case QFileDevice::RenameError:
+        return QStringLiteral("не вдалося замінити старий файл новим");
+    case QFileDevice::AbortError:
+    case QFileDevice::TimeOutError:
+    case QFileDevice::UnspecifiedError:
+    case QFileDevice::FatalError:
+    case QFileDevice::RemoveError:
+    case QFileDevice::PositionError:
+    case QFileDevice::ResizeError:
+    case QFileDevice::CopyError:
+        break;
+    }
+    return QStringLiteral("збій файлової системи");
 }
 
 Error formulaGroupError(const QString& path, const QString& sheet, int row, int col, FormulaGroupKind kind,

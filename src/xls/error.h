@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileDevice>
 #include <QString>
 #include <exception>
 
@@ -31,6 +32,7 @@ enum class ErrorCode {
     ZipArchive,     // a ZIP archive that is no office document
     FormulaGroup,   // the cell to write belongs to a shared formula, an array formula or a data table
     LockedByEditor, // a spreadsheet program's lock file lies beside the file: it is open there
+    ReadOnlyFile,   // the file to replace is marked read-only
 };
 
 class Error : public std::exception {
@@ -50,6 +52,10 @@ private:
 // Builds the user-facing message for a code: names the file and says what to do. `detail` follows
 // it; for a damaged file it is the technical reason, shown in brackets after the plain words.
 Error makeError(ErrorCode code, const QString& path, const QString& detail = {});
+
+// Why a file operation failed, in the user's words (Ukrainian, never the system's own text, which
+// may be English): for the "(Подробиці: …)" of a message.
+QString fileProblem(QFileDevice::FileError error);
 
 // The kinds of formula that span several cells.
 enum class FormulaGroupKind { Shared, Array, Table };

@@ -77,12 +77,12 @@ void writeFileAtomically(const QString& path, const FileImage& image)
     const QFileDevice::Permissions perms = info.permissions();
     if (info.exists() && (!(perms & QFileDevice::WriteUser) ||
                           !(perms & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther))))
-        throw makeError(ErrorCode::WriteFailed, path, QStringLiteral("Файл доступний лише для читання."));
+        throw makeError(ErrorCode::ReadOnlyFile, path);
 
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly))
-        throw makeError(ErrorCode::WriteFailed, path, file.errorString());
+        throw makeError(ErrorCode::WriteFailed, path, fileProblem(file.error()));
     // The test seam's limit counts the bytes of the whole file.
     const qint64 total = qint64(image.size());
     const qint64 limit = g_fault && g_fault->failAfterBytes() >= 0 ? std::min(total, g_fault->failAfterBytes()) : total;
@@ -93,7 +93,7 @@ void writeFileAtomically(const QString& path, const FileImage& image)
             break;
         if (file.write(r.data, n) != n) {
             file.cancelWriting();
-            throw makeError(ErrorCode::WriteFailed, path, file.errorString());
+            throw makeError(ErrorCode::WriteFailed, path, fileProblem(file.error()));
         }
         written += n;
     }
@@ -103,12 +103,12 @@ void writeFileAtomically(const QString& path, const FileImage& image)
     }
     if (!file.flush()) {
         file.cancelWriting();
-        throw makeError(ErrorCode::WriteFailed, path, file.errorString());
+        throw makeError(ErrorCode::WriteFailed, path, fileProblem(file.error()));
     }
 #ifdef Q_OS_UNIX
     if (::fsync(file.handle()) != 0) {
         file.cancelWriting();
-        throw makeError(ErrorCode::WriteFailed, path, QStringLiteral("(fsync)"));
+        throw makeError(ErrorCode::WriteFailed, path, QStringLiteral("(збій скидання даних на диск)"));
     }
 #endif
     if (g_fault && g_fault->failAtCommit()) {
@@ -119,7 +119,7 @@ void writeFileAtomically(const QString& path, const FileImage& image)
         // QSaveFile has removed its temporary file; the target is untouched.
         if (heldOpenElsewhere(path))
             throw makeError(ErrorCode::InUse, path);
-        throw makeError(ErrorCode::WriteFailed, path, file.errorString());
+        throw makeError(ErrorCode::WriteFailed, path, fileProblem(file.error()));
     }
 }
 

@@ -75,18 +75,18 @@ Workbook Workbook::open(const QString& path)
         throw makeError(ErrorCode::NotFound, path);
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        throw makeError(ErrorCode::ReadFailed, path, f.errorString());
+        throw makeError(ErrorCode::ReadFailed, path, fileProblem(f.error()));
     // One read into an array of the file's size: readAll() would grow it step by step, and the
     // workbook keeps these bytes for as long as it is open.
     QByteArray bytes(qsizetype(std::max<qint64>(f.size(), 0)), Qt::Uninitialized);
     const qint64 got = bytes.isEmpty() ? 0 : f.read(bytes.data(), bytes.size());
     if (got < 0)
-        throw makeError(ErrorCode::ReadFailed, path, f.errorString());
+        throw makeError(ErrorCode::ReadFailed, path, fileProblem(f.error()));
     bytes.truncate(qsizetype(got));
     if (!f.atEnd())
         bytes += f.readAll(); // the file grew meanwhile, or reports no size
     if (f.error() != QFileDevice::NoError)
-        throw makeError(ErrorCode::ReadFailed, path, f.errorString());
+        throw makeError(ErrorCode::ReadFailed, path, fileProblem(f.error()));
     return fromBytes(bytes, path);
 }
 
@@ -215,6 +215,22 @@ void Workbook::setNumber(int sheet, int row, int col, double value)
     d->checkCellForEdit(sheet, row, col);
     d->book.sheets[size_t(sheet)].edits[editKey(row - 1, col - 1)] = Edit{false, {}, value};
     d->modified = true;
+}
+
+void Workbook::setPageHeader(int sheet, const QString& codes)
+{
+    d->checkCellForEdit(sheet, 1, 1);
+    if (codes.size() > 255)
+        throw makeError(ErrorCode::Unsupported, d->book.path,
+                        QStringLiteral("Верхній колонтитул довший за 255 символів."));
+    d->book.sheets[size_t(sheet)].newPageHeader = codes;
+    d->modified = true;
+}
+
+QString Workbook::pageHeader(int sheet) const
+{
+    const book::Sheet& sh = d->book.sheets.at(size_t(sheet));
+    return sh.newPageHeader.value_or(sh.pageHeader);
 }
 
 void Workbook::setFormulaError(int sheet, int row, int col, uint8_t code)

@@ -73,6 +73,11 @@ public:
     // when the cell is outside the sheet or target and location have together more than 2000
     // characters.
     void setHyperlink(int sheet, int row, int col, const QString& target, const QString& location = {});
+    // The header printed at the top of every page of the sheet, in Excel's codes: "&L", "&C" and
+    // "&R" start its left, centre and right part, "&&" is an ampersand. pageHeader() is the one the
+    // file holds (or the one set). Throws xls::Error when the text has more than 255 characters.
+    void setPageHeader(int sheet, const QString& codes);
+    QString pageHeader(int sheet) const;
     bool isModified() const;
 
     // The whole file with the edits applied. Throws xls::Error when the workbook cannot be written safely.

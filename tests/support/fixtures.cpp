@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace fixtures {
@@ -133,6 +134,21 @@ QList<Cell> cleanGeneral(int months, int year)
         {1, 37, 2, QStringLiteral("Київ")},
     };
     return cells;
+}
+
+QStringList englishWords(const QString& text)
+{
+    // The words every such sentence has and no product name does.
+    static const QRegularExpression words(
+        QStringLiteral("\\b(the|not|no|such|is|are|was|of|or|to|cannot|could|failed|denied|permission|error|"
+                       "unknown|invalid|device|directory|file|access|space|left|operation|timed|out)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    // Quoted paths and names (random folder names of a test among them) are no sentence of ours.
+    const QString plain = QString(text).remove(QRegularExpression(QStringLiteral("«[^»]*»")));
+    QStringList found;
+    for (auto m = words.globalMatch(plain); m.hasNext();)
+        found << m.next().captured(0);
+    return found;
 }
 
 QByteArray runPython(const QString& script, const QStringList& args, bool* ok)

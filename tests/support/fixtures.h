@@ -75,6 +75,11 @@ template <typename Case> void addCaseRows(const QList<Case>& all)
         QTest::newRow(all[i].name) << i;
 }
 
+// The English words of a sentence of Qt or the operating system ("No such file or directory",
+// "Permission denied", "Unknown error") in a text meant for the user; empty when there is none.
+// Names such as Excel, LibreOffice Calc, PDF or .xlsx are no sentence and pass.
+QStringList englishWords(const QString& text);
+
 // Runs a command of the system's Python with a script from tests/tools; returns stdout (fails the test on error).
 QByteArray runPython(const QString& script, const QStringList& args, bool* ok);
 

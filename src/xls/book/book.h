@@ -72,11 +72,13 @@ struct Sheet {
     std::vector<ColInfo> colInfo;
     std::vector<Merge> merges;
     uint16_t defaultRowHeight = 0x00FF;
-    std::map<uint32_t, Edit> edits; // key: editKey(row0, col0)
-    std::map<uint32_t, Link> links; // hyperlinks to set, by the same key
+    std::map<uint32_t, Edit> edits;       // key: editKey(row0, col0)
+    std::map<uint32_t, Link> links;       // hyperlinks to set, by the same key
+    QString pageHeader;                   // the printed page header as read (Excel's codes: &L, &C, &R)
+    std::optional<QString> newPageHeader; // the page header to set
 
     // Whether saving writes the sheet anew.
-    bool changed() const { return !edits.empty() || !links.empty(); }
+    bool changed() const { return !edits.empty() || !links.empty() || newPageHeader.has_value(); }
 
     // The cell read at 0-based (row, col), or null.
     const CellRec* find(size_t row0, uint16_t col0) const;

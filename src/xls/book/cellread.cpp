@@ -171,6 +171,10 @@ void CellReader::read(const Record& r, const RecordIterator& after)
     case DEFAULTROWHEIGHT:
         m_sheet.defaultRowHeight = u16(r.data + 2);
         break;
+    case HEADER: // empty when the sheet prints no header; otherwise one unicode string
+        if (r.len >= 3)
+            ContinueReader({{r.data, uint32_t(r.len)}}).readString(&m_sheet.pageHeader, false);
+        break;
     case MERGECELLS:
         for (uint32_t k = 0, n = u16(r.data); k < n && 2 + 8 * (k + 1) <= r.len; ++k) {
             const char* m = r.data + 2 + 8 * k;

@@ -458,13 +458,66 @@ void CellTableWriter::writeDimensions(QByteArray& out, const Record& r) const
     appendRecord(out, DIMENSIONS, body.constData(), r.len);
 }
 
-// The records before the cell table; INDEX gets room for `blocks` DBCELL positions.
+// A HEADER record holding `text`: a unicode string, in one byte per character when every character
+// fits.
+QByteArray headerRecord(const QString& text)
+{
+    const bool compressed = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
+    QByteArray body(3, '\0');
+    put16(body.data(), uint16_t(text.size()));
+    body[2] = compressed ? '\0' : '\1';
+    for (const QChar c : text) {
+        body.append(char(c.unicode() & 0xFF));
+        if (!compressed)
+            body.append(char(c.unicode() >> 8));
+    }
+    QByteArray out;
+    appendRecord(out, HEADER, body.constData(), uint32_t(body.size()));
+    return out;
+}
+
+// Where a new HEADER goes when the sheet has none: before the rest of the page settings (or, when
+// it has none either, before the column settings and DIMENSIONS).
+bool followsHeader(uint16_t type)
+{
+    switch (type) {
+    case FOOTER:
+    case HCENTER:
+    case VCENTER:
+    case LEFTMARGIN:
+    case RIGHTMARGIN:
+    case TOPMARGIN:
+    case BOTTOMMARGIN:
+    case PLS:
+    case SETUP:
+    case DEFCOLWIDTH:
+    case COLINFO:
+    case DIMENSIONS:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The records before the cell table; INDEX gets room for `blocks` DBCELL positions, and a new page
+// header replaces the sheet's HEADER or goes where it would stand.
 void CellTableWriter::writePrefix(BuiltSheet& b, size_t blocks) const
 {
     QByteArray& out = b.bytes;
+    bool headerDue = m_sheet.newPageHeader.has_value();
+    // Writers order the block differently (xlwt puts the column settings first): a HEADER the sheet
+    // has is replaced where it stands.
+    const bool hasHeader = std::any_of(m_recs.begin(), m_recs.begin() + ptrdiff_t(m_tStart),
+                                       [](const Record& r) { return r.depth == 1 && r.type == HEADER; });
     for (size_t k = 0; k < m_tStart; ++k) {
         const Record& r = m_recs[k];
         const bool own = r.depth == 1;
+        if (headerDue && own && (hasHeader ? r.type == HEADER : followsHeader(r.type))) {
+            out.append(headerRecord(*m_sheet.newPageHeader));
+            headerDue = false;
+            if (r.type == HEADER)
+                continue;
+        }
         if (own && r.type == INDEX && r.hasFields()) {
             b.indexData = int(out.size() + 4);
             const QByteArray body(qsizetype(16 + 4 * blocks), '\0');
@@ -477,6 +530,8 @@ void CellTableWriter::writePrefix(BuiltSheet& b, size_t blocks) const
             appendRecord(out, r);
         }
     }
+    if (headerDue)
+        out.append(headerRecord(*m_sheet.newPageHeader));
 }
 
 // The rows in blocks of 32: the block's ROW records, then the cells of each row, then a DBCELL

@@ -48,6 +48,8 @@ bool sameCell(const Book& book, const CellRec& a, const Book& back, const CellRe
 // The edited sheet `sh` as read back into `nb`.
 void compareSheet(const Book& book, const Sheet& sh, const Book& back, const Sheet& nb)
 {
+    if (sh.newPageHeader && nb.pageHeader != *sh.newPageHeader)
+        throw failure(book, QStringLiteral("колонтитул аркуша «%1»").arg(sh.name));
     for (const auto& [key, e] : sh.edits)
         if (!readsAs(back, nb.find(size_t(editRow(key)), editCol(key)), e))
             throw failure(book, QStringLiteral("клітинка рядка %1").arg(editRow(key) + 1));
