@@ -176,6 +176,15 @@ Error editorLockError(const QString& path, const QString& lockPath)
                      .arg(quoted(path), quoted(lockPath)));
 }
 
+Error writeError(const QString& path, bool existed, const SystemFailure& failure)
+{
+    return Error(ErrorCode::WriteFailed,
+                 QStringLiteral("Не вдалося записати файл %1: %2; %3 %4")
+                     .arg(quoted(path), causeClause(failure),
+                          existed ? QStringLiteral("файл залишився без змін.") : QStringLiteral("файл не створено."),
+                          causeRemedy(failure)));
+}
+
 QString cellName(int row, int col)
 {
     QString letters;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "syserror.h"
+
 #include <QString>
 #include <exception>
 
@@ -61,6 +63,10 @@ Error formulaGroupError(const QString& path, const QString& sheet, int row, int 
 
 // LockedByEditor: the lock file `lockPath` says that another program has `path` open.
 Error editorLockError(const QString& path, const QString& lockPath);
+
+// WriteFailed for a failure the system reported: names the file and the cause, says whether the file
+// (when `existed`) stayed as it was or was not made, and what to do.
+Error writeError(const QString& path, bool existed, const SystemFailure& failure);
 
 // A cell's address as spreadsheet programs show it: 1-based (13, 19) is "S13".
 QString cellName(int row, int col);
