@@ -300,9 +300,12 @@ private slots:
             again.setHyperlink(0, 2, 1, QStringLiteral("../zvit.xls"), QStringLiteral("'Таблиця 3'!D9"));
             again.setHyperlink(0, 1, 2, QString(), QStringLiteral("'Протокол'!E1"));
             again.setHyperlink(0, 3, 4, QStringLiteral("звіт ґ.xls"), QString());
+            // A folder check's results beside the reports' folder: up one, then down into it.
+            again.setHyperlink(0, 4, 1, QStringLiteral("../in/sub/zvit.xls"), QStringLiteral("'Таблиця 1'!A7"));
             again.save();
             const QString up = QFileInfo(ws.dir()).absolutePath();
             expected << QStringLiteral("2\t1\t%1/zvit.xls#'Таблиця 3'!D9").arg(up)
+                     << QStringLiteral("4\t1\t%1/in/sub/zvit.xls#'Таблиця 1'!A7").arg(up)
                      << QStringLiteral("3\t4\t%1#").arg(ws.path(QStringLiteral("звіт ґ.xls")));
             inLibreOffice = expected;
             expected << QStringLiteral("1\t2\t#'Протокол'!E1");
