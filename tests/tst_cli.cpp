@@ -2,9 +2,12 @@
 // the report left byte-identical when the run fails.
 #include "check/period.h"
 #include "fixtures.h"
+#include "run/folderlisting.h"
+#include "run/outdirlock.h"
 #include "validate/validid.h"
 #include "xls/error.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -359,6 +362,12 @@ private slots:
                                         << "Невідомий параметр «--bogus». Довідка: brantovel-check --help\n";
         QTest::newRow("two folders") << words({u"--dir", u"DIR", u"/tmp"}) << 2
                                      << "Зайвий параметр «/tmp»: теку вже вказано. Довідка: brantovel-check --help\n";
+        QTest::newRow("--dir followed by an option")
+            << words({u"--dir", u"--batch", u"DIR"}) << 2
+            << "Після параметра «--dir» не вказано теку. Довідка: brantovel-check --help\n";
+        QTest::newRow("--batch followed by an option")
+            << words({u"--batch", u"--out", u"DIR"}) << 2
+            << "Після параметра «--batch» не вказано теку. Довідка: brantovel-check --help\n";
     }
     void arguments()
     {
@@ -371,6 +380,146 @@ private slots:
         const Run r = runArguments(arguments);
         QCOMPARE(r.status, status);
         QCOMPARE(r.err, err);
+    }
+
+    // Every entry of a folder of reports is accounted for: checked, not checked with its reason, or
+    // skipped with what it is.
+    void folderListing_data()
+    {
+        QTest::addColumn<QString>("make"); // how the entry "name" is made
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("says");
+        const int report = app::FolderEntry::Report, unread = app::FolderEntry::NotChecked,
+                  skipped = app::FolderEntry::Skipped;
+        QTest::newRow("report") << "report"
+                                << "a.xls" << report << "";
+        QTest::newRow("hidden report") << "report"
+                                       << ".a.xls" << report << "";
+        QTest::newRow("capital XLS") << "report"
+                                     << "A.XLS" << report << "";
+        QTest::newRow("0 bytes") << "empty"
+                                 << "a.xls" << unread << "порожній (0 байтів)";
+        QTest::newRow("Excel's lock file") << "report"
+                                           << "~$a.xls" << unread << "файл блокування, який Excel";
+        QTest::newRow("unreadable") << "unreadable"
+                                    << "a.xls" << unread << "немає права його читати";
+        QTest::newRow("broken link") << "broken-link"
+                                     << "a.xls" << unread << "веде на файл, якого немає";
+        QTest::newRow("looping link") << "loop-link"
+                                      << "a.xls" << unread << "замкнене в коло";
+        QTest::newRow("FIFO") << "fifo"
+                              << "a.xls" << unread << "не звичайний файл";
+        QTest::newRow("folder named .xls") << "folder"
+                                           << "a.xls" << skipped << "тека";
+        QTest::newRow("sub-folder") << "folder"
+                                    << "2026" << skipped << "вкладені теки не перевіряються";
+        QTest::newRow(".xlsx") << "report"
+                               << "a.xlsx" << skipped << "Excel 2007 або новішого формату (.xlsx)";
+        QTest::newRow(".ods") << "report"
+                              << "a.ods" << skipped << "книга OpenDocument (.ods)";
+        QTest::newRow("text") << "report"
+                              << "notes.txt" << skipped << "файл .txt, не звіт .xls";
+        QTest::newRow("LibreOffice's lock") << "report"
+                                            << ".~lock.a.xls#" << skipped << "файл блокування LibreOffice";
+    }
+    void folderListing()
+    {
+        QFETCH(QString, make);
+        QFETCH(QString, name);
+        QFETCH(int, kind);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        const bool root = bytes(QStringLiteral("/proc/self/status")).contains("\nUid:\t0\t");
+        if (make == QStringLiteral("folder")) {
+            QVERIFY(QDir(dir.path()).mkdir(name));
+        } else if (make == QStringLiteral("report") || make == QStringLiteral("unreadable")) {
+            QVERIFY(QFile::copy(fixture(QStringLiteral("lo-values.xls")), path));
+            if (make == QStringLiteral("unreadable")) {
+                if (root)
+                    QSKIP("the superuser reads every file");
+                QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+            }
+        } else if (make == QStringLiteral("empty")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        } else {
+#ifdef Q_OS_WIN
+            QSKIP("links and FIFOs as Linux makes them");
+#endif
+            if (make == QStringLiteral("broken-link"))
+                QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone.xls")), path));
+            else if (make == QStringLiteral("loop-link"))
+                QVERIFY(QFile::link(path, path));
+            else
+                QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {path}), 0);
+        }
+        const app::FolderListing listing = app::listFolder(dir.path());
+        QCOMPARE(listing.error, QString());
+        QCOMPARE(int(listing.entries.size()), 1);
+        const app::FolderEntry& e = listing.entries.front();
+        QCOMPARE(e.name, name);
+        QVERIFY2(e.kind == kind && e.reason.contains(says), qPrintable(e.reason));
+        QVERIFY(kind != app::FolderEntry::Report || e.reason.isEmpty());
+    }
+
+    // One run at a time per output folder: a lock naming its holder, taken over only when stale.
+    void outDirLock_data()
+    {
+        QTest::addColumn<QString>("holder"); // who holds the lock before the run
+        QTest::addColumn<bool>("takesOver");
+        QTest::newRow("a running process here") << "running" << false;
+        QTest::newRow("a process here that is gone") << "gone" << true;
+        QTest::newRow("another computer, an hour ago") << "elsewhere" << false;
+        QTest::newRow("another computer, two days ago") << "old" << true;
+        QTest::newRow("unreadable, just made") << "garbled" << false;
+    }
+    void outDirLock()
+    {
+        QFETCH(QString, holder);
+        QFETCH(bool, takesOver);
+        QTemporaryDir dir;
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        app::LockHolder h = app::OutDirLock::self(now.addSecs(-3600));
+        h.user = QStringLiteral("Оксана");
+        if (holder == QStringLiteral("gone")) {
+            h.pid = 999999999; // a process number no system hands out
+        } else if (holder != QStringLiteral("running")) {
+            h.computer = QStringLiteral("office-7");
+            if (holder == QStringLiteral("old"))
+                h.started = now.addDays(-2);
+        }
+        const QString lockPath = dir.filePath(QString::fromLatin1(app::OutDirLock::kFileName));
+        {
+            QFile f(lockPath);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(holder == QStringLiteral("garbled") ? QByteArray("comp") : app::OutDirLock::text(h));
+        }
+        {
+            app::OutDirLock lock(dir.path(), now);
+            QCOMPARE(lock.held(), takesOver);
+            if (takesOver) {
+                QVERIFY2(lock.note().contains(QStringLiteral("не було завершено")), qPrintable(lock.note()));
+                QCOMPARE(app::OutDirLock::parse(bytes(lockPath)).pid, app::OutDirLock::self(now).pid);
+                // A second run now finds this one.
+                app::OutDirLock second(dir.path(), now);
+                QVERIFY(!second.held());
+                QVERIFY2(second.error().contains(QStringLiteral("процес %1").arg(QCoreApplication::applicationPid())),
+                         qPrintable(second.error()));
+            } else {
+                QVERIFY2(lock.error().contains(QStringLiteral("зараз записує результати інша перевірка")),
+                         qPrintable(lock.error()));
+                if (holder != QStringLiteral("garbled"))
+                    QVERIFY2(
+                        lock.error().contains(QStringLiteral("користувач Оксана")) &&
+                            lock.error().contains(h.started.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"))),
+                        qPrintable(lock.error()));
+                QVERIFY(lock.error().contains(QDir::toNativeSeparators(lockPath)));
+            }
+        }
+        // The run's own lock goes with it; another's stays.
+        QCOMPARE(QFileInfo::exists(lockPath), !takesOver);
     }
 
     // The receiving office's folder: every kind of file it meets, checked without changing one.
