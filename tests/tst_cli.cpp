@@ -6,6 +6,7 @@
 #include "run/outdirlock.h"
 #include "validate/validid.h"
 #include "xls/error.h"
+#include "xls/workbook.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -16,6 +17,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -126,6 +128,43 @@ QMap<QString, QString> xlrdCells(const QString& path)
             cells.insert(f[0] + u':' + f[1] + u':' + f[2], f.mid(4).join(u'\t'));
     }
     return ok ? cells : QMap<QString, QString>();
+}
+
+// What is wrong with a folder check's results in `out` ("" when nothing): the summary either says it
+// is incomplete, or names exactly the logs there, each of its own run (`previous`, the files of the
+// run before, when the summary is still that run's: then nothing of it may have changed).
+QString resultProblems(const QString& out, const QMap<QString, QByteArray>& previous)
+{
+    const QString summary = QDir(out).filePath(QStringLiteral("зведення.xls"));
+    if (!QFileInfo::exists(summary))
+        return previous.isEmpty() ? QString() : QStringLiteral("the previous summary is gone");
+    const xls::Workbook book = xls::Workbook::open(summary);
+    if (book.cell(0, 2, 1).text.startsWith(QStringLiteral("Перевірку перервано до завершення: зведення неповне")))
+        return {};
+    QStringList named, present;
+    for (int row = 4; row <= book.lastUsedRow(0); ++row)
+        if (const QString log = book.cell(0, row, 10).text; !log.isEmpty())
+            named << log;
+    for (const QString& f : QDir(out).entryList({QStringLiteral("*_log.xls")}, QDir::Files))
+        present << f;
+    named.sort();
+    if (named != present)
+        return QStringLiteral("the summary names %1, the folder holds %2").arg(named.join(u' '), present.join(u' '));
+    const QByteArray now = QCryptographicHash::hash(bytes(summary), QCryptographicHash::Sha256);
+    if (now == previous.value(QStringLiteral("зведення.xls")))
+        for (const QString& log : present)
+            if (QCryptographicHash::hash(bytes(QDir(out).filePath(log)), QCryptographicHash::Sha256) !=
+                previous.value(log))
+                return QStringLiteral("%1 changed under the previous summary").arg(log);
+    return {};
+}
+
+QMap<QString, QByteArray> digests(const QString& dir)
+{
+    QMap<QString, QByteArray> out;
+    for (const QString& f : QDir(dir).entryList(QDir::Files))
+        out.insert(f, QCryptographicHash::hash(bytes(QDir(dir).filePath(f)), QCryptographicHash::Sha256));
+    return out;
 }
 
 } // namespace
@@ -540,6 +579,7 @@ private slots:
         b.file(QStringLiteral("5-damaged.xls"), bytes(b.path(QStringLiteral("1-clean.xls"))).left(3000));
         b.file(QStringLiteral("6-renamed.xls"),
                QByteArray("PK\x03\x04", 4) + "[Content_Types].xml" + QByteArray(400, 'x'));
+        b.file(QStringLiteral("7-tab\tand\nline.xls"), ""); // a name that must not break the lines
         b.file(QStringLiteral("notes.txt"), "not a report");
         QVERIFY(QDir(b.folder.path()).mkdir(QStringLiteral("sub")));
         QVERIFY(QFile::copy(b.path(QStringLiteral("1-clean.xls")), b.path(QStringLiteral("sub/7-nested.xls"))));
@@ -552,7 +592,7 @@ private slots:
         const QString summary = QDir(outDir).filePath(QStringLiteral("зведення.xls"));
         const QString renamed = xls::makeError(xls::ErrorCode::OoxmlRenamed, QStringLiteral("6-renamed.xls")).message();
         QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 10);
+        QCOMPARE(lines.size(), 13);
         const QString damaged = lines.takeAt(4);
         QVERIFY2(damaged.startsWith(QStringLiteral("5-damaged.xls\t\tне перевірено\tФайл «5-damaged.xls»")),
                  qPrintable(damaged));
@@ -564,11 +604,17 @@ private slots:
                 {QStringLiteral("1-clean.xls\t0\tбез помилок"), QStringLiteral("2-findings.xls\t1\tє помилки"),
                  QStringLiteral("3-same-code.xls\t0\tбез помилок"), QStringLiteral("4-other-period.xls\t1\tє помилки"),
                  QStringLiteral("6-renamed.xls\t\tне перевірено\t") + renamed,
+                 QStringLiteral(
+                     "7-tab\\tand\\nline.xls\t\tне перевірено\tФайл «7-tab\\tand\\nline.xls» порожній (0 "
+                     "байтів): можливо, його ще копіюють або запис перервався. Скопіюйте звіт до теки ще раз "
+                     "і повторіть перевірку."),
+                 QStringLiteral("notes.txt\t\tпропущено\tфайл .txt, не звіт .xls"),
+                 QStringLiteral("sub\t\tпропущено\tтека: вкладені теки не перевіряються"),
                  QStringLiteral("2-findings.xls\tпозначка\tКод %1 також у звітах: 3-same-code.xls.").arg(second),
                  QStringLiteral("3-same-code.xls\tпозначка\tКод %1 також у звітах: 2-findings.xls.").arg(second),
                  QStringLiteral("4-other-period.xls\tпозначка\t") + periodFlag,
-                 QStringLiteral("Звітів: 6; без помилок: 2, з помилками: 2, не перевірено: 2, з позначками: "
-                                "3. Зведення: %1")
+                 QStringLiteral("Звітів: 7; без помилок: 2, з помилками: 2, не перевірено: 3, з позначками: "
+                                "3; пропущено інших файлів і тек: 2. Зведення: %1")
                      .arg(QDir::toNativeSeparators(summary))}));
 
         // Not one byte of the folder changed; the results are in their own new folder.
@@ -601,6 +647,9 @@ private slots:
         const QMap<QString, QString> cells = xlrdCells(summary);
         QVERIFY(cells.value(QStringLiteral("0:2:1"))
                     .startsWith(QStringLiteral("Тека: %1.").arg(QDir::toNativeSeparators(b.folder.path()))));
+        // ... with the lists the whole run used, as read when it started.
+        QVERIFY2(cells.value(QStringLiteral("0:2:1")).contains(QStringLiteral("Списки: GUOZ.bin (змінено ")),
+                 qPrintable(cells.value(QStringLiteral("0:2:1"))));
         const QStringList want = {
             // sheet "Звіти": file, code, name, months, year, findings, status, reason, flags, log
             QStringLiteral("0:4:1=1-clean.xls"), QStringLiteral("0:4:2=23456719"), QStringLiteral("0:4:3=ДП «Тест»"),
@@ -619,7 +668,9 @@ private slots:
             const QString key = w.section(u'=', 0, 0);
             QCOMPARE(key + u'=' + cells.value(key), w);
         }
-        QVERIFY(!cells.contains(QStringLiteral("0:10:1")) && !cells.contains(QStringLiteral("1:4:1")));
+        QCOMPARE(cells.value(QStringLiteral("0:12:1")) + u'=' + cells.value(QStringLiteral("0:12:7")),
+                 QStringLiteral("sub=пропущено"));
+        QVERIFY(!cells.contains(QStringLiteral("0:13:1")) && !cells.contains(QStringLiteral("1:4:1")));
         QVERIFY(cells.value(QStringLiteral("0:8:8")).startsWith(QStringLiteral("Файл «")));
 #endif
     }
@@ -676,11 +727,11 @@ private slots:
         QTest::newRow("list missing") << "SR.bin"
                                       << "SR.bin». Теку перевіряють лише з усіма шістьма списками";
         QTest::newRow("no reports") << "no-reports"
-                                    << "немає файлів .xls.";
+                                    << "немає файлів .xls (інших файлів і тек: 1)";
         QTest::newRow("results into the folder") << "out-is-folder"
                                                  << "не можна записувати до теки зі звітами";
         QTest::newRow("results into a file") << "out-is-file"
-                                             << "Не вдалося створити теку «";
+                                             << "» — це файл, а не тека";
     }
     void batchCannotRun()
     {
@@ -706,6 +757,90 @@ private slots:
         QVERIFY2(r.err.contains(words), qPrintable(r.err));
         QCOMPARE(r.out, QString());
         QCOMPARE(b.state(), before); // no results folder either
+    }
+
+    // A run killed at any moment, again and again into the same results, leaves either the previous
+    // complete result or a summary that says it is incomplete; the next run takes over its lock.
+    void batchKilled()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("killed through POSIX signals");
+#endif
+        Batch b;
+        for (int i = 0; i < 60; ++i)
+            b.report(QStringLiteral("r%1.xls").arg(i, 2, 10, QLatin1Char('0')),
+                     cleanToday() << fixtures::Cell{1, 33, 2, QString()});
+        QTemporaryDir results;
+        const QStringList args{QStringLiteral("--batch"), b.folder.path(),         QStringLiteral("--dir"),
+                               b.program.dir(),           QStringLiteral("--out"), results.path(),
+                               QStringLiteral("--jobs"),  QStringLiteral("1")};
+        QCOMPARE(runArguments(args).status, 1);
+        // The next runs differ: ten reports are gone (their logs must go), one is corrected.
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(QFile::remove(b.path(QStringLiteral("r%1.xls").arg(i, 2, 10, QLatin1Char('0')))));
+        QVERIFY(QFile::remove(b.path(QStringLiteral("r10.xls"))));
+        b.report(QStringLiteral("r10.xls"), cleanToday());
+        QStringList ended;
+        for (const int ms : {40, 150, 300, 450, 600, 800}) {
+            // Each run's complete summary differs from the one before: r11 is corrected, then not.
+            QVERIFY(QFile::remove(b.path(QStringLiteral("r11.xls"))));
+            b.report(QStringLiteral("r11.xls"),
+                     ended.size() % 2 ? cleanToday() : cleanToday() << fixtures::Cell{1, 33, 2, QString()});
+            const QMap<QString, QByteArray> previous = digests(results.path());
+            QProcess p;
+            p.start(QStringLiteral(BRANTOVEL_BIN_DIR "/brantovel-check"), args);
+            QVERIFY(p.waitForStarted());
+            QTest::qWait(ms);
+            if (const qint64 pid = p.processId(); pid > 0 && p.state() == QProcess::Running)
+                ::kill(pid_t(pid), SIGKILL); // never 0: that would be this test's own process group
+            if (p.state() != QProcess::NotRunning)
+                QVERIFY(p.waitForFinished());
+            ended << (p.exitStatus() == QProcess::CrashExit ? QStringLiteral("killed")
+                                                            : QStringLiteral("finished(%1): %2")
+                                                                  .arg(p.exitCode())
+                                                                  .arg(QString::fromUtf8(p.readAllStandardError())));
+            const QString problems = resultProblems(results.path(), previous);
+            QVERIFY2(problems.isEmpty(),
+                     qPrintable(QStringLiteral("%1 after %2 ms: %3").arg(ended.last()).arg(ms).arg(problems)));
+        }
+        QVERIFY2(ended.contains(QStringLiteral("killed")), qPrintable(ended.join(u' ')));
+        const Run r = runArguments(args);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.out.contains(QStringLiteral("Звітів: 50;")), qPrintable(r.out));
+        QCOMPARE(resultProblems(results.path(), {}), QString());
+        const qsizetype logs = 49 - (ended.size() - 1) % 2; // r11 is clean after the last change
+        QCOMPARE(QDir(results.path()).entryList({QStringLiteral("*_log.xls")}, QDir::Files).size(), logs);
+        // Nothing else is left: no hidden log, no lock.
+        QCOMPARE(QDir(results.path()).entryList(QDir::Files | QDir::Hidden).size(), logs + 1);
+    }
+
+    // Results on a full disk: the run says so in Ukrainian and leaves the previous result as it was.
+    void batchFullDisk()
+    {
+        QTemporaryDir mountPoint;
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=256k"), QStringLiteral("tmpfs"), mountPoint.path()}) != 0)
+            QSKIP("cannot mount a RAM disk here (not root)");
+        struct Unmount {
+            QString path;
+            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {path}); }
+        } unmount{mountPoint.path()};
+        Batch b;
+        for (int i = 0; i < 3; ++i)
+            b.report(QStringLiteral("r%1.xls").arg(i), cleanToday() << fixtures::Cell{1, 33, 2, QString()});
+        const QStringList out{QStringLiteral("--out"), mountPoint.path()};
+        QCOMPARE(b.run(out).status, 1);
+        for (int i = 3; i < 40; ++i)
+            b.report(QStringLiteral("r%1.xls").arg(i), cleanToday() << fixtures::Cell{1, 33, 2, QString()});
+        const QMap<QString, QByteArray> previous = digests(mountPoint.path());
+        const Run r = b.run(out);
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("на диску не залишилося вільного місця")), qPrintable(r.err));
+        QVERIFY2(!QString(r.err).remove(mountPoint.path()).contains(QRegularExpression(QStringLiteral("[A-Za-z]{4,}"))),
+                 qPrintable(r.err));
+        QCOMPARE(digests(mountPoint.path()), previous);
+        QCOMPARE(QDir(mountPoint.path()).entryList(QDir::Files | QDir::Hidden).size(), previous.size());
     }
 
     void batchRunsAgain()

@@ -301,6 +301,7 @@ private slots:
             again.setHyperlink(0, 1, 2, QString(), QStringLiteral("'Протокол'!E1"));
             again.setHyperlink(0, 3, 4, QStringLiteral("звіт ґ.xls"), QString());
             // A folder check's results beside the reports' folder: up one, then down into it.
+            again.setText(0, 4, 1, QStringLiteral("Таблиця 1"));
             again.setHyperlink(0, 4, 1, QStringLiteral("../in/sub/zvit.xls"), QStringLiteral("'Таблиця 1'!A7"));
             again.save();
             const QString up = QFileInfo(ws.dir()).absolutePath();

@@ -48,8 +48,30 @@ const QStringList& ReferenceLists::names()
     return six;
 }
 
+std::shared_ptr<const ListSnapshot> ListSnapshot::take(const QString& dir)
+{
+    auto snapshot = std::make_shared<ListSnapshot>();
+    const ReferenceLists fromDisk(dir);
+    for (const QString& file : ReferenceLists::names()) {
+        List list;
+        list.file = file;
+        list.modified = QFileInfo(fromDisk.path(file)).lastModified();
+        list.problem = fromDisk.read(file, &list.lines);
+        snapshot->lists.push_back(std::move(list));
+    }
+    return snapshot;
+}
+
 std::optional<ListProblem> ReferenceLists::read(const QString& file, QStringList* lines) const
 {
+    if (m_snapshot) {
+        for (const ListSnapshot::List& l : m_snapshot->lists)
+            if (l.file == file) {
+                if (!l.problem)
+                    *lines = l.lines;
+                return l.problem;
+            }
+    }
     const QString p = path(file);
     if (!QFileInfo::exists(p))
         return ListProblem{file, p, true};

@@ -79,7 +79,10 @@ bool TenantList::contains(const QString& inn, const QString& mayno) const
     return m_index.contains(Key{inn, mayno});
 }
 
-Checker::Checker(Environment env) : log(env.locale, env.clock), m_env(std::move(env)), m_lists(m_env.listDir) {}
+Checker::Checker(Environment env)
+    : log(env.locale, env.clock), m_env(std::move(env)), m_lists(m_env.listDir, m_env.listSnapshot)
+{
+}
 
 xls::CellValue SheetContext::value(int row, int col) const
 {

@@ -116,8 +116,8 @@ public:
     void report(const app::BatchReport& r)
     {
         clearProgress();
-        m_out << field(r.file) << '\t'
-              << (r.status == app::BatchReport::NotChecked ? QString() : QString::number(r.findings)) << '\t'
+        const bool counted = r.status == app::BatchReport::Clean || r.status == app::BatchReport::Findings;
+        m_out << field(r.file) << '\t' << (counted ? QString::number(r.findings) : QString()) << '\t'
               << app::statusText(r.status);
         if (!r.reason.isEmpty())
             m_out << '\t' << field(r.reason);
@@ -176,20 +176,25 @@ int runBatch(const app::BatchOptions& options, const check::Environment& env, QT
     for (const app::BatchReport& r : result.flagged)
         for (const QString& f : r.flags)
             out << field(r.file) << '\t' << QStringLiteral("позначка") << '\t' << field(f) << '\n';
+    out.flush();
+    for (const QString& note : result.notes)
+        err << note << '\n';
     if (!result.error.isEmpty()) {
-        out.flush();
         err << result.error << '\n';
         return 2;
     }
-    out << QStringLiteral("Звітів: %1; без помилок: %2, з помилками: %3, не перевірено: %4, з позначками: %5. "
-                          "Зведення: %6\n")
+    const QString skipped =
+        result.skipped == 0 ? QString() : QStringLiteral("; пропущено інших файлів і тек: %1").arg(result.skipped);
+    out << QStringLiteral("Звітів: %1; без помилок: %2, з помилками: %3, не перевірено: %4, з позначками: %5%6. "
+                          "Зведення: %7\n")
                .arg(result.total)
                .arg(result.clean)
                .arg(result.withFindings)
                .arg(result.notChecked)
                .arg(result.flagged.size())
-               .arg(QDir::toNativeSeparators(result.summary));
-    return result.clean == result.total && result.flagged.isEmpty() ? 0 : 1;
+               .arg(skipped, QDir::toNativeSeparators(result.summary));
+    // A spreadsheet of another format may be a report that was not checked: never "all clean".
+    return result.clean == result.total && result.flagged.isEmpty() && result.skippedOtherFormat == 0 ? 0 : 1;
 }
 
 } // namespace

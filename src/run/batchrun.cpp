@@ -1,9 +1,13 @@
 #include "batchrun.h"
 
 #include "check/lists.h"
+#include "folderlisting.h"
 #include "log/log.h"
+#include "outdirlock.h"
+#include "resultstage.h"
 #include "sheet/msexcel.h"
 #include "xls/error.h"
+#include "xls/syserror.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,6 +33,8 @@ QString statusText(BatchReport::Status status)
         return QStringLiteral("без помилок");
     case BatchReport::Findings:
         return QStringLiteral("є помилки");
+    case BatchReport::Skipped:
+        return QStringLiteral("пропущено");
     case BatchReport::NotChecked:
         break;
     }
@@ -61,40 +67,53 @@ public:
     explicit BatchFailure(const QString& text) : std::runtime_error(text.toStdString()) {}
 };
 
-void requireTemplate(const QString& path, const QString& what)
+// A template's bytes, read once when the run starts: every log (and the summary) of the run is made
+// from the same content, whatever happens to the file meanwhile.
+QByteArray readTemplate(const QString& path, const QString& what)
 {
     if (!QFileInfo::exists(path))
         throw BatchFailure(QStringLiteral("Не знайдено шаблон %1 «%2». Поверніть файл %3 до теки програми та "
                                           "повторіть перевірку")
                                .arg(what, native(path), QFileInfo(path).fileName()));
-    xls::Workbook::open(path); // a damaged template stops the batch with the engine's words
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw xls::makeError(xls::ErrorCode::ReadFailed, path);
+    const QByteArray bytes = f.readAll();
+    xls::Workbook::fromBytes(bytes, path); // a damaged template stops the batch with the engine's words
+    return bytes;
 }
 
-void requireLists(const QString& dir)
+// A book of the run made from a template's bytes, to be saved at `fullName`.
+std::shared_ptr<sheet::Book> fromTemplate(const QByteArray& bytes, const QString& templatePath, const QString& fullName)
 {
+    return std::make_shared<sheet::Book>(fullName, xls::Workbook::fromBytes(bytes, templatePath));
+}
+
+// The six lists, read once; throws when one of them cannot be read.
+std::shared_ptr<const check::ListSnapshot> readLists(const QString& dir)
+{
+    std::shared_ptr<const check::ListSnapshot> lists = check::ListSnapshot::take(dir);
     QStringList missing;
-    for (const check::ListProblem& p : check::ReferenceLists(dir).problems())
-        missing << QStringLiteral("«%1»").arg(native(p.path));
+    for (const check::ListSnapshot::List& l : lists->lists)
+        if (l.problem)
+            missing << QStringLiteral("«%1»").arg(native(l.problem->path));
     if (!missing.isEmpty())
         throw BatchFailure(QStringLiteral("Не вдалося прочитати %1 %2. Теку перевіряють лише з усіма шістьма "
                                           "списками, щоб усі звіти було перевірено однаково")
                                .arg(missing.size() == 1 ? QStringLiteral("список") : QStringLiteral("списки"),
                                     missing.join(QStringLiteral(", "))));
+    return lists;
 }
 
-// The .xls files of the folder (not hidden, not in subfolders), sorted by name.
-QStringList reportFiles(const QString& folder)
+// The lists of the run and when each was last changed, for the summary's header.
+QString listsText(const check::ListSnapshot& lists, const sheet::Locale& locale)
 {
-    QStringList files;
-    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Readable | QDir::NoDotAndDotDot);
-    for (const QFileInfo& f : entries)
-        if (f.isFile() && f.suffix().compare(QStringLiteral("xls"), Qt::CaseInsensitive) == 0)
-            files << f.fileName();
-    std::sort(files.begin(), files.end(), [](const QString& a, const QString& b) {
-        const int c = a.compare(b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a < b;
-    });
-    return files;
+    QStringList parts;
+    for (const check::ListSnapshot::List& l : lists.lists)
+        parts << QStringLiteral("%1 (змінено %2, рядків: %3)")
+                     .arg(l.file, locale.dateTimeText(l.modified))
+                     .arg(l.lines.size());
+    return parts.join(QStringLiteral(", "));
 }
 
 // One log name per report: the report's name without ".xls" and "_log.xls"; names that only letter
@@ -114,11 +133,20 @@ QStringList logNames(const QStringList& files)
     return names;
 }
 
-// The output folder: the one given, or a new dated folder inside the reports' folder, so that a
-// second run never mixes its files with an earlier one's.
-QString prepareOutDir(const BatchOptions& options, const QDate& today)
+// Why the output folder cannot be made or written to, with the system's cause.
+QString outDirProblem(const QString& out, const xls::SystemFailure& failure)
+{
+    return QStringLiteral("Не вдалося підготувати теку «%1» для протоколів і зведення: %2. %3")
+        .arg(native(out), xls::causeClause(failure), xls::causeRemedy(failure));
+}
+
+// The output folder: the one given, or a new dated folder inside the reports' folder, made
+// exclusively, so that a second run never mixes its files with an earlier (or a simultaneous) one's.
+// `created` says whether this run made it (and so removes it again when the run cannot go on).
+QString prepareOutDir(const BatchOptions& options, const QDate& today, bool* created)
 {
     QString out;
+    *created = false;
     if (!options.outDir.isEmpty()) {
         out = QFileInfo(options.outDir).absoluteFilePath();
         const QString canonical = QFileInfo(out).canonicalFilePath();
@@ -126,22 +154,32 @@ QString prepareOutDir(const BatchOptions& options, const QDate& today)
             throw BatchFailure(QStringLiteral("Протоколи і зведення не можна записувати до теки зі звітами «%1»: "
                                               "наступна перевірка взяла б їх за звіти. Вкажіть іншу теку")
                                    .arg(native(out)));
+        if (QFileInfo(out).exists() && !QFileInfo(out).isDir())
+            throw BatchFailure(QStringLiteral("«%1» — це файл, а не тека, тому протоколи і зведення туди записати не "
+                                              "можна. Вкажіть у параметрі --out теку")
+                                   .arg(native(out)));
+        errno = 0;
+        *created = !QFileInfo::exists(out);
+        if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
+            throw BatchFailure(outDirProblem(out, xls::lastSystemFailure()));
     } else {
         const QString base =
             QDir(options.folder).filePath(QStringLiteral("перевірка-") + today.toString(QStringLiteral("yyyy-MM-dd")));
         out = base;
-        for (int k = 2; QFileInfo::exists(out); ++k)
+        for (int k = 2;; ++k) {
+            errno = 0;
+            if (QDir().mkdir(out))
+                break;
+            if (!QFileInfo::exists(out))
+                throw BatchFailure(outDirProblem(out, xls::lastSystemFailure()));
             out = QStringLiteral("%1-%2").arg(base).arg(k);
+        }
+        *created = true;
     }
-    if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
-        throw BatchFailure(QStringLiteral("Не вдалося створити теку «%1» для протоколів і зведення. Вкажіть "
-                                          "теку, до якої у вас є право запису")
-                               .arg(native(out)));
     QTemporaryFile probe(QDir(out).filePath(QStringLiteral(".brantovel-XXXXXX")));
+    errno = 0;
     if (!probe.open())
-        throw BatchFailure(QStringLiteral("До теки «%1» не можна записувати протоколи і зведення. Вкажіть теку, "
-                                          "до якої у вас є право запису")
-                               .arg(native(out)));
+        throw BatchFailure(outDirProblem(out, xls::failureOfDevice(xls::lastSystemFailure(), probe.error())));
     return out;
 }
 
@@ -181,9 +219,28 @@ private:
 };
 
 struct Job {
-    QString file, path, logPath;
+    QString file, path;
+    QString logName, logPath; // the log's name, and where it is written while the run goes on
     bool large = false;
 };
+
+// A log that cannot be written because of the output folder itself (the disk is full, the folder
+// is gone or may not be written): the run cannot go on, whichever report comes next.
+bool outDirFailure(const std::exception& e)
+{
+    const auto* x = dynamic_cast<const xls::Error*>(&e);
+    if (!x)
+        return false;
+    switch (x->systemCause()) {
+    case xls::SystemCause::DiskFull:
+    case xls::SystemCause::NoPermission:
+    case xls::SystemCause::ReadOnlyDisk:
+    case xls::SystemCause::FolderGone:
+        return true;
+    default:
+        return false;
+    }
+}
 
 // One report, checked as the single check does, with nothing written but its log.
 BatchReport checkOne(const Job& job, const check::Environment& env, const QString& logTemplate)
@@ -204,9 +261,6 @@ BatchReport checkOne(const Job& job, const check::Environment& env, const QStrin
         report.reason = QStringLiteral("Внутрішня помилка програми. Звіт не перевірено.");
     }
     report.findings = int(report.rows.size());
-    // A log in the output folder from an earlier run must not contradict this one.
-    if (report.rows.isEmpty() && QFileInfo::exists(job.logPath))
-        QFile::remove(job.logPath);
     if (!report.reason.isEmpty())
         return report; // NotChecked
     if (report.rows.isEmpty()) {
@@ -217,9 +271,16 @@ BatchReport checkOne(const Job& job, const check::Environment& env, const QStrin
     checker.WBNew.reset();
     try {
         Excel.SaveWorkBook(*checker.log.WBLog);
-        report.log = QFileInfo(job.logPath).fileName();
+        ResultStage::hide(job.logPath);
+        report.log = job.logName;
     } catch (const std::exception& e) {
-        report.reason = QStringLiteral("Протокол не записано: ") + withFullStop(failureText(e));
+        // The log is written under its hidden name: the user is told of the one it would have.
+        const QString text =
+            withFullStop(failureText(e))
+                .replace(native(job.logPath), native(QFileInfo(job.logPath).dir().filePath(job.logName)));
+        if (outDirFailure(e))
+            throw BatchFailure(QStringLiteral("Перевірку теки зупинено. ") + text);
+        report.reason = QStringLiteral("Протокол не записано: ") + text;
     }
     return report;
 }
@@ -238,7 +299,7 @@ void flag(QList<BatchReport>& reports)
     QMap<std::pair<QString, QString>, int> periods;
     for (int i = 0; i < reports.size(); ++i) {
         const check::Heading& h = reports[i].heading;
-        if (reports[i].status == BatchReport::NotChecked)
+        if (reports[i].status == BatchReport::NotChecked || reports[i].status == BatchReport::Skipped)
             continue;
         if (!h.code.isEmpty())
             byCode[h.code] << i;
@@ -280,7 +341,8 @@ void flag(QList<BatchReport>& reports)
     const check::Heading usual{{}, {}, common->first, common->second};
     for (BatchReport& r : reports) {
         const check::Heading& h = r.heading;
-        if (r.status == BatchReport::NotChecked || (h.months.isEmpty() && h.year.isEmpty()))
+        if (r.status == BatchReport::NotChecked || r.status == BatchReport::Skipped ||
+            (h.months.isEmpty() && h.year.isEmpty()))
             continue;
         if (std::pair{h.months, h.year} != *common)
             r.flags << QStringLiteral("Період %1, а в більшості звітів %2.").arg(periodText(h), periodText(usual));
@@ -298,9 +360,10 @@ int columnNumber(const QString& text)
 // The summary workbook while the reports come in.
 class Summary {
 public:
-    Summary(sheet::MSExcel& Excel, const QString& templatePath, const QString& path, const QString& reportsFolder)
-        : m_book(Excel.AddWorkBook(templatePath, path))
-        , m_reports(QFileInfo(path).dir().relativeFilePath(reportsFolder))
+    Summary(const QByteArray& templateBytes, const QString& templatePath, const QString& path,
+            const QString& reportsFolder)
+        : m_book(fromTemplate(templateBytes, templatePath, path)),
+          m_reports(QFileInfo(path).dir().relativeFilePath(reportsFolder))
     {
         if (m_book->SheetsCount() < 2)
             throw BatchFailure(QStringLiteral("Шаблон зведення «%1» має менше двох аркушів").arg(native(templatePath)));
@@ -318,7 +381,7 @@ public:
         text(1, row, kName, r.heading.name);
         text(1, row, kMonths, r.heading.months);
         text(1, row, kYear, r.heading.year);
-        if (r.status != BatchReport::NotChecked)
+        if (r.status == BatchReport::Clean || r.status == BatchReport::Findings)
             m_book->SetNumber(1, row, kFindings, r.findings);
         text(1, row, kStatus, statusText(r.status));
         text(1, row, kNote, r.reason);
@@ -343,16 +406,31 @@ public:
         }
     }
 
-    void finish(const QList<BatchReport>& reports, const QString& info)
+    int firstReportRow() const { return m_firstReportRow; }
+
+    void finish(const QList<BatchReport>& reports)
     {
         for (int i = 0; i < reports.size(); ++i)
             text(1, m_firstReportRow + i, kFlags, reports[i].flags.join(QLatin1Char('\n')));
-        text(1, kInfoRow, 1, info);
         if (m_omitted > 0)
             text(2, kLastRow, kFindingMessage,
                  QStringLiteral("Аркуш вміщує не всі помилки: ще %1 не показано. Усі помилки кожного звіту є в "
                                 "його протоколі.")
                      .arg(m_omitted));
+    }
+
+    // A log that could not be put in place: the summary does not name it, and says why.
+    void logMissing(int index, const QString& reason)
+    {
+        m_book->SetValue(1, m_firstReportRow + index, kLog, QString());
+        m_book->SetValue(1, m_firstReportRow + index, kNote, reason);
+    }
+
+    // Writes the summary (atomically) with `info` on its information row, marked incomplete first
+    // while the logs are being put in place.
+    void save(const QString& info, bool incomplete)
+    {
+        m_book->SetValue(1, kInfoRow, 1, incomplete ? ResultStage::kIncomplete + QLatin1Char(' ') + info : info);
         m_book->Save();
     }
 
@@ -375,45 +453,151 @@ BatchRun::BatchRun(BatchOptions options, check::Environment env) : m_options(std
     m_env.listDir = m_options.dir; // the lists lie beside the templates
 }
 
+// The summary's information row: which folder, when, the counts, and the lists the run used.
+QString info(const QString& folder, const QString& when, const BatchResult& r, const QString& lists)
+{
+    QString text = QStringLiteral("Тека: %1. Перевірено: %2. Звітів: %3; без помилок: %4, з помилками: %5, не "
+                                  "перевірено: %6, з позначками: %7")
+                       .arg(native(QFileInfo(folder).absoluteFilePath()), when)
+                       .arg(r.total)
+                       .arg(r.clean)
+                       .arg(r.withFindings)
+                       .arg(r.notChecked)
+                       .arg(r.flagged.size());
+    if (r.skipped > 0)
+        text += QStringLiteral("; пропущено інших файлів і тек: %1").arg(r.skipped);
+    return text + QStringLiteral(". Списки: %1.").arg(lists);
+}
+
+// What a failed run left of the output folder's results.
+QString untouchedText(const QString& outDir, bool existed)
+{
+    return existed ? QStringLiteral("Попередні результати в теці «%1» залишилися без змін.").arg(native(outDir))
+                   : QStringLiteral("Теку результатів «%1» не створено.").arg(native(outDir));
+}
+
+// The last step of a run (see ResultStage): the summary marked incomplete replaces the old one, the
+// logs are put in place, and the summary is written again complete. `replaced` turns true once the
+// old summary is gone.
+void publish(Summary& summary, ResultStage& stage, QList<BatchReport>& reports, const QStringList& newLogs,
+             const QStringList& oldLogs, const QString& info, bool* replaced)
+{
+    stage.noteRemovals(oldLogs);
+    summary.save(info, true);
+    *replaced = true;
+    const QMap<QString, QString> failed = stage.publish(newLogs, oldLogs);
+    for (int i = 0; i < reports.size(); ++i) {
+        BatchReport& r = reports[i];
+        if (r.log.isEmpty() || !failed.contains(r.log))
+            continue;
+        r.reason = QStringLiteral("Протокол не записано: ") + failed.value(r.log);
+        r.log.clear();
+        summary.logMissing(i, r.reason);
+    }
+    try {
+        summary.save(info, false);
+    } catch (const std::exception& e) {
+        throw BatchFailure(withFullStop(failureText(e)) +
+                           QStringLiteral(" Зведення залишилося позначеним як неповне: повторіть перевірку"));
+    }
+}
+
+// What the run holds in the output folder while it goes: the lock and the staged logs. Let go in
+// that order when the run ends; a folder the run made and left empty goes too.
+struct OutDirHold {
+    std::optional<OutDirLock> lock;
+    std::optional<ResultStage> stage;
+    QString createdDir;
+    bool keep = false; // the results were published
+
+    ~OutDirHold()
+    {
+        stage.reset();
+        lock.reset();
+        if (!keep && !createdDir.isEmpty())
+            QDir().rmdir(createdDir); // only when empty
+    }
+};
+
+// The entries of the folder as rows of the summary: a report is checked later; the others are done.
+BatchReport entryReport(const FolderEntry& e)
+{
+    BatchReport r;
+    r.file = e.name;
+    r.reason = e.reason;
+    r.status = e.kind == FolderEntry::Skipped ? BatchReport::Skipped : BatchReport::NotChecked;
+    r.otherFormat = e.otherFormat;
+    return r;
+}
+
 BatchResult BatchRun::run()
 {
     BatchResult result;
     const QDir dir(m_options.dir);
     const QString logTemplate = dir.absoluteFilePath(QStringLiteral("elog.xls"));
     const QString summaryTemplate = dir.absoluteFilePath(QStringLiteral("zvedennya.xls"));
-    QStringList files;
-    sheet::MSExcel Excel; // the summary's link
+    FolderListing listing;
+    QByteArray logBytes;
+    OutDirHold hold;
     std::optional<Summary> summary;
+    QStringList oldLogs;
+    QString listsInfo;
+    check::Environment env = m_env;
     try {
         if (!QFileInfo(m_options.folder).isDir())
             throw BatchFailure(QStringLiteral("Теку зі звітами «%1» не знайдено").arg(native(m_options.folder)));
-        requireTemplate(logTemplate, QStringLiteral("протоколу"));
-        requireTemplate(summaryTemplate, QStringLiteral("зведення"));
-        requireLists(m_options.dir);
-        files = reportFiles(m_options.folder);
-        if (files.isEmpty())
-            throw BatchFailure(QStringLiteral("У теці «%1» немає файлів .xls").arg(native(m_options.folder)));
-        result.outDir = prepareOutDir(m_options, m_env.clock().date());
-        result.summary = QDir(result.outDir).filePath(QStringLiteral("зведення.xls"));
-        summary.emplace(Excel, summaryTemplate, result.summary, QDir(m_options.folder).absolutePath());
-        if (files.size() > summary->reportRoom())
-            throw BatchFailure(QStringLiteral("У теці «%1» %2 файлів .xls, а зведення вміщує не більше %3")
+        logBytes = readTemplate(logTemplate, QStringLiteral("протоколу"));
+        const QByteArray summaryBytes = readTemplate(summaryTemplate, QStringLiteral("зведення"));
+        env.listSnapshot = readLists(m_options.dir);
+        listsInfo = listsText(*env.listSnapshot, env.locale);
+        listing = listFolder(m_options.folder, m_options.outDir);
+        if (!listing.error.isEmpty())
+            throw BatchFailure(listing.error);
+        if (std::none_of(listing.entries.begin(), listing.entries.end(),
+                         [](const FolderEntry& e) { return e.kind != FolderEntry::Skipped; }))
+            throw BatchFailure(QStringLiteral("У теці «%1» немає файлів .xls (інших файлів і тек: %2)")
                                    .arg(native(m_options.folder))
-                                   .arg(files.size())
+                                   .arg(listing.entries.size()));
+        bool created = false;
+        result.outDir = prepareOutDir(m_options, m_env.clock().date(), &created);
+        if (created)
+            hold.createdDir = result.outDir;
+        hold.lock.emplace(result.outDir, m_env.clock());
+        if (!hold.lock->held())
+            throw BatchFailure(hold.lock->error());
+        if (!hold.lock->note().isEmpty())
+            result.notes << hold.lock->note();
+        hold.stage.emplace(result.outDir);
+        result.summary = QDir(result.outDir).filePath(QStringLiteral("зведення.xls"));
+        summary.emplace(summaryBytes, summaryTemplate, result.summary, QDir(m_options.folder).absolutePath());
+        oldLogs = ResultStage::namedLogs(result.summary, summary->firstReportRow(), kLog) + hold.stage->leftToRemove();
+        if (qsizetype(listing.entries.size()) > summary->reportRoom())
+            throw BatchFailure(QStringLiteral("У теці «%1» %2 файлів і тек, а зведення вміщує не більше %3")
+                                   .arg(native(m_options.folder))
+                                   .arg(listing.entries.size())
                                    .arg(summary->reportRoom()));
     } catch (const std::exception& e) {
         result.error = withFullStop(failureText(e));
         return result;
     }
 
+    QStringList files;
+    for (const FolderEntry& e : listing.entries)
+        if (e.kind == FolderEntry::Report)
+            files << e.name;
     const QStringList logs = logNames(files);
     std::vector<Job> jobs;
-    for (qsizetype i = 0; i < files.size(); ++i) {
-        const QString path = QDir(m_options.folder).absoluteFilePath(files[i]);
-        jobs.push_back({files[i], path, QDir(result.outDir).filePath(logs[i]), QFileInfo(path).size() > kLargeReport});
+    std::vector<int> jobOf(listing.entries.size(), -1); // each entry's job, for the reports
+    for (size_t k = 0; k < listing.entries.size(); ++k) {
+        const FolderEntry& e = listing.entries[k];
+        if (e.kind != FolderEntry::Report)
+            continue;
+        const QString& log = logs[qsizetype(jobs.size())];
+        jobOf[k] = int(jobs.size());
+        jobs.push_back({e.name, QDir(m_options.folder).absoluteFilePath(e.name), log, hold.stage->stagedPath(log),
+                        e.size > kLargeReport});
     }
     const int total = int(jobs.size());
-    result.total = total;
     const int workers =
         std::clamp(m_options.jobs > 0 ? m_options.jobs : QThread::idealThreadCount(), 1, std::max(1, total));
     // Reports done ahead of the first one not yet passed on wait in memory: at most this many.
@@ -424,8 +608,8 @@ BatchResult BatchRun::run()
     int next = 0, passed = 0, done = 0;
     bool stop = false;
     std::vector<std::optional<BatchReport>> finished(static_cast<size_t>(total));
+    std::vector<std::exception_ptr> failures(static_cast<size_t>(total));
     MemoryGate gate;
-    const check::Environment env = m_env;
 
     auto work = [&] {
         for (;;) {
@@ -438,12 +622,19 @@ BatchResult BatchRun::run()
                 i = next++;
             }
             const Job& job = jobs[size_t(i)];
+            std::optional<BatchReport> report;
+            std::exception_ptr failure;
             gate.enter(job.large);
-            BatchReport report = checkOne(job, env, logTemplate);
+            try {
+                report = checkOne(job, env, logTemplate);
+            } catch (...) {
+                failure = std::current_exception();
+            }
             gate.leave(job.large);
             {
                 std::lock_guard lock(mutex);
-                finished[size_t(i)] = std::move(report);
+                finished[size_t(i)] = report ? std::move(report) : std::optional<BatchReport>(BatchReport{});
+                failures[size_t(i)] = failure;
                 ++done;
             }
             changed.notify_all();
@@ -466,30 +657,42 @@ BatchResult BatchRun::run()
                 t.join();
         }
     } joiner{threads, mutex, changed, stop};
-    for (int k = 0; k < workers; ++k)
+    for (int k = 0; k < workers && total > 0; ++k)
         threads.emplace_back(work);
 
     QList<BatchReport> reports; // in name order, each without its findings once the summary has them
+    QStringList newLogs;
     try {
         int shown = 0;
-        while (passed < total) {
+        for (size_t k = 0; k < listing.entries.size(); ++k) {
             std::optional<BatchReport> ready;
-            int nowDone;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return finished[size_t(passed)].has_value() || done != shown; });
-                nowDone = done;
-                ready.swap(finished[size_t(passed)]);
+            if (jobOf[k] < 0)
+                ready = entryReport(listing.entries[k]);
+            while (!ready) {
+                int nowDone;
+                std::exception_ptr failure;
+                {
+                    std::unique_lock lock(mutex);
+                    changed.wait(lock, [&] { return finished[size_t(passed)].has_value() || done != shown; });
+                    nowDone = done;
+                    ready.swap(finished[size_t(passed)]);
+                    failure = failures[size_t(passed)];
+                }
+                if (failure)
+                    std::rethrow_exception(failure);
+                if (nowDone != shown) {
+                    shown = nowDone;
+                    if (onProgress)
+                        onProgress(shown, total);
+                }
+                if (ready) {
+                    std::lock_guard lock(mutex);
+                    ++passed;
+                }
+                changed.notify_all();
             }
-            if (nowDone != shown) {
-                shown = nowDone;
-                if (onProgress)
-                    onProgress(shown, total);
-            }
-            if (!ready)
-                continue;
             BatchReport& report = *ready;
-            summary->add(passed, report);
+            summary->add(int(k), report);
             if (onReport)
                 onReport(report);
             report.rows.clear();
@@ -503,30 +706,27 @@ BatchResult BatchRun::run()
             case BatchReport::NotChecked:
                 ++result.notChecked;
                 break;
+            case BatchReport::Skipped:
+                ++result.skipped;
+                result.skippedOtherFormat += report.otherFormat ? 1 : 0;
+                break;
             }
+            if (!report.log.isEmpty())
+                newLogs << report.log;
             reports << report;
-            {
-                std::lock_guard lock(mutex);
-                ++passed;
-            }
-            changed.notify_all();
         }
+        result.total = result.clean + result.withFindings + result.notChecked;
         flag(reports);
         for (const BatchReport& r : reports)
             if (!r.flags.isEmpty())
                 result.flagged << r;
-        summary->finish(
-            reports,
-            QStringLiteral("Тека: %1. Перевірено: %2. Звітів: %3; без помилок: %4, з помилками: %5, не "
-                           "перевірено: %6, з позначками: %7.")
-                .arg(native(QFileInfo(m_options.folder).absoluteFilePath()), m_env.locale.dateTimeText(m_env.clock()))
-                .arg(total)
-                .arg(result.clean)
-                .arg(result.withFindings)
-                .arg(result.notChecked)
-                .arg(result.flagged.size()));
+        summary->finish(reports);
+        publish(*summary, *hold.stage, reports, newLogs, oldLogs,
+                info(m_options.folder, m_env.locale.dateTimeText(m_env.clock()), result, listsInfo), &hold.keep);
     } catch (const std::exception& e) {
         result.error = withFullStop(failureText(e));
+        if (!hold.keep)
+            result.error += QLatin1Char(' ') + untouchedText(result.outDir, hold.createdDir.isEmpty());
     }
     return result;
 }

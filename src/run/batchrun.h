@@ -13,10 +13,11 @@ namespace app {
 
 // One report of a folder check, as the summary and the command line show it.
 struct BatchReport {
-    enum Status { Clean, Findings, NotChecked };
+    enum Status { Clean, Findings, NotChecked, Skipped };
     QString file; // the file name in the folder
     Status status = NotChecked;
-    QString reason;         // why it was not checked, or why its log could not be written
+    QString reason;         // why it was not checked, why its log could not be written, or what a skipped entry is
+    bool otherFormat = false; // skipped, but a spreadsheet of another format (.xlsx, .ods): perhaps a report
     check::Heading heading; // the balance holder and the period, as the report gives them
     int findings = 0;
     QList<LogRow> rows; // the findings, as its log holds them
@@ -24,7 +25,7 @@ struct BatchReport {
     QStringList flags;  // what only the folder shows: a code that another report has too, an odd period
 };
 
-// "без помилок", "є помилки", "не перевірено".
+// "без помилок", "є помилки", "не перевірено", "пропущено".
 QString statusText(BatchReport::Status status);
 
 struct BatchOptions {
@@ -40,7 +41,9 @@ struct BatchResult {
     QString error;
     QString outDir;  // where the logs and the summary were written
     QString summary; // the summary workbook
-    int total = 0, clean = 0, withFindings = 0, notChecked = 0;
+    int total = 0, clean = 0, withFindings = 0, notChecked = 0; // the .xls entries of the folder
+    int skipped = 0, skippedOtherFormat = 0; // the other entries, and of them the other spreadsheets
+    QStringList notes; // what the user should know of the run itself (a stale lock taken over)
     QList<BatchReport> flagged; // the reports with flags, in name order (without their findings)
 };
 

@@ -57,11 +57,12 @@ bool isXls(const QString& name)
 }
 
 // What a file that is not a report is, by its name.
-QString whatFileIs(const QString& name)
+QString whatFileIs(const QString& name, bool* otherFormat)
 {
     const QString suffix = QFileInfo(name).suffix().toLower();
     if (name.startsWith(QStringLiteral(".~lock.")) && name.endsWith(u'#'))
         return QStringLiteral("файл блокування LibreOffice: поки він є, книгу відкрито в LibreOffice");
+    *otherFormat = true;
     if (suffix == QStringLiteral("xlsx") || suffix == QStringLiteral("xlsm") || suffix == QStringLiteral("xlsb"))
         return QStringLiteral("книга Excel 2007 або новішого формату (.%1): перевіряються лише звіти .xls; збережіть "
                               "її в Excel як «Книга Excel 97-2003 (*.xls)», щоб перевірити")
@@ -70,6 +71,7 @@ QString whatFileIs(const QString& name)
         return QStringLiteral("книга OpenDocument (.%1): перевіряються лише звіти .xls; збережіть її в LibreOffice "
                               "Calc як «Книга Excel 97-2003 (*.xls)», щоб перевірити")
             .arg(suffix);
+    *otherFormat = false;
     if (suffix.isEmpty())
         return QStringLiteral("файл без розширення, не звіт .xls");
     return QStringLiteral("файл .%1, не звіт .xls").arg(suffix);
@@ -164,7 +166,7 @@ FolderListing listFolder(const QString& folder, const QString& resultsFolder)
         else if (!info.isFile())
             e.reason = QStringLiteral("спеціальний файл (канал, сокет чи пристрій), не звіт .xls");
         else
-            e.reason = whatFileIs(name);
+            e.reason = whatFileIs(name, &e.otherFormat);
         listing.entries.push_back(e);
     }
     std::sort(listing.entries.begin(), listing.entries.end(),

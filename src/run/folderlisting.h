@@ -15,7 +15,8 @@ struct FolderEntry {
     QString name;
     Kind kind = Report;
     QString reason;
-    qint64 size = 0; // of a report
+    qint64 size = 0;          // of a report
+    bool otherFormat = false; // skipped, but a spreadsheet of another format: perhaps a report
 };
 
 struct FolderListing {

@@ -1,5 +1,6 @@
 #include "resultstage.h"
 
+#include "xls/savefile.h"
 #include "xls/syserror.h"
 #include "xls/workbook.h"
 
@@ -9,10 +10,26 @@
 #include <QSet>
 #include <cerrno>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace app {
 
 namespace {
 const QString kPrefix = QStringLiteral(".brantovel-new.");
+const QString kRemovals = QStringLiteral(".brantovel-remove");
+
+#ifdef Q_OS_WIN
+void setHidden(const QString& path, bool hidden)
+{
+    const auto* name = reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16());
+    const DWORD attributes = GetFileAttributesW(name);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesW(name,
+                           hidden ? attributes | FILE_ATTRIBUTE_HIDDEN : attributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN));
+}
+#endif
 
 QString problem(const QString& what, const QString& path)
 {
@@ -40,9 +57,35 @@ ResultStage::~ResultStage()
         QFile::remove(QDir(m_dir).filePath(f));
 }
 
+QStringList ResultStage::leftToRemove() const
+{
+    QFile f(QDir(m_dir).filePath(kRemovals));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList names;
+    for (const QString& n : QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts))
+        if (n.endsWith(QStringLiteral("_log.xls"), Qt::CaseInsensitive) && !n.contains(u'/') && !n.contains(u'\\'))
+            names << n;
+    return names;
+}
+
+void ResultStage::noteRemovals(const QStringList& logs) const
+{
+    xls::writeFileAtomically(QDir(m_dir).filePath(kRemovals), logs.join(u'\n').toUtf8());
+}
+
 QString ResultStage::stagedPath(const QString& name) const
 {
     return QDir(m_dir).filePath(kPrefix + name);
+}
+
+void ResultStage::hide(const QString& staged)
+{
+#ifdef Q_OS_WIN
+    setHidden(staged, true);
+#else
+    Q_UNUSED(staged);
+#endif
 }
 
 QStringList ResultStage::namedLogs(const QString& summary, int firstRow, int column)
@@ -91,8 +134,13 @@ QMap<QString, QString> ResultStage::publish(const QStringList& newLogs, const QS
         if (!QFile::rename(stagedPath(name), target)) {
             failed.insert(name, problem(QStringLiteral("Не вдалося перейменувати протокол"), target));
             QFile::remove(stagedPath(name));
+            continue;
         }
+#ifdef Q_OS_WIN
+        setHidden(target, false);
+#endif
     }
+    QFile::remove(dir.filePath(kRemovals));
     return failed;
 }
 

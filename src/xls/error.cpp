@@ -178,11 +178,13 @@ Error editorLockError(const QString& path, const QString& lockPath)
 
 Error writeError(const QString& path, bool existed, const SystemFailure& failure)
 {
-    return Error(ErrorCode::WriteFailed,
-                 QStringLiteral("Не вдалося записати файл %1: %2; %3 %4")
-                     .arg(quoted(path), causeClause(failure),
-                          existed ? QStringLiteral("файл залишився без змін.") : QStringLiteral("файл не створено."),
-                          causeRemedy(failure)));
+    Error e(ErrorCode::WriteFailed,
+            QStringLiteral("Не вдалося записати файл %1: %2; %3 %4")
+                .arg(quoted(path), causeClause(failure),
+                     existed ? QStringLiteral("файл залишився без змін.") : QStringLiteral("файл не створено."),
+                     causeRemedy(failure)));
+    e.setSystemCause(failure.cause);
+    return e;
 }
 
 QString cellName(int row, int col)

@@ -40,11 +40,15 @@ public:
     Error(ErrorCode code, QString message) : m_code(code), m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
 
     ErrorCode code() const noexcept { return m_code; }
+    // For a write the system refused: why (disk full, no permission...); Unknown otherwise.
+    SystemCause systemCause() const noexcept { return m_cause; }
+    void setSystemCause(SystemCause cause) noexcept { m_cause = cause; }
     const QString& message() const noexcept { return m_message; }
     const char* what() const noexcept override { return m_utf8.constData(); }
 
 private:
     ErrorCode m_code;
+    SystemCause m_cause = SystemCause::Unknown;
     QString m_message;
     QByteArray m_utf8;
 };
