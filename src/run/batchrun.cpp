@@ -218,6 +218,14 @@ private:
     bool m_alone = false;
 };
 
+// A report of a folder that went away while the run went on.
+QString folderGoneText(const QString& folder)
+{
+    return QStringLiteral("Теки зі звітами «%1» більше немає (її видалено, перейменовано або диск від'єднано під час "
+                          "перевірки), тому звіт не перевірено. Поверніть теку на місце й повторіть перевірку.")
+        .arg(native(folder));
+}
+
 struct Job {
     QString file, path;
     QString logName, logPath; // the log's name, and where it is written while the run goes on
@@ -257,6 +265,8 @@ BatchReport checkOne(const Job& job, const check::Environment& env, const QStrin
     } catch (const std::exception& e) {
         // The row names the file already: the message need not repeat the folder.
         report.reason = withFullStop(failureText(e)).replace(QDir::toNativeSeparators(job.path), job.file);
+        if (const QString folder = QFileInfo(job.path).absolutePath(); !QFileInfo(folder).isDir())
+            report.reason = folderGoneText(folder);
     } catch (...) {
         report.reason = QStringLiteral("Внутрішня помилка програми. Звіт не перевірено.");
     }
