@@ -1,6 +1,7 @@
 // brantovel-check end to end: exit codes, output against the log as python3-xlrd reads it, and
 // the report left byte-identical when the run fails.
 #include "check/period.h"
+#include "cli/cli.h"
 #include "fixtures.h"
 #include "run/folderlisting.h"
 #include "run/outdirlock.h"
@@ -26,16 +27,25 @@ struct Run {
     QString out, err;
 };
 
+// The day every in-process run takes as today, whatever the day the tests run on.
+const QDate kToday(2026, 12, 9);
+
+// brantovel-check's own code, run in this process with the clock at kToday and the process locale
+// (ctest sets LC_ALL=C.UTF-8).
 Run runArguments(const QStringList& arguments)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(BRANTOVEL_BIN_DIR "/brantovel-check"), arguments);
-    if (!p.waitForFinished(120000))
-        return {};
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    check::Environment env;
+    env.clock = [] { return QDateTime(kToday, QTime(10, 30, 15)); };
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    Run r;
+    r.status = cli::run(QStringList{QStringLiteral("brantovel-check")} + arguments, QStringLiteral(BRANTOVEL_BIN_DIR),
+                        env, outStream, errStream);
+    outStream.flush();
+    errStream.flush();
+    r.out = out;
+    r.err = err;
+    return r;
 }
 
 QStringList words(std::initializer_list<const char16_t*> list)
@@ -51,16 +61,15 @@ Run runCheck(const QString& dir)
     return runArguments({QStringLiteral("--dir"), dir});
 }
 
-// A clean general data sheet for the period the program derives from today's date.
 QString fixture(const QString& name)
 {
     return QDir(QStringLiteral(BRANTOVEL_FIXTURES_DIR)).filePath(name);
 }
 
+// A clean general data sheet for the period of kToday.
 QList<fixtures::Cell> cleanToday()
 {
-    const QDate today = QDate::currentDate();
-    return fixtures::cleanGeneral(check::requiredMonths(today), check::reportingYear(today));
+    return fixtures::cleanGeneral(check::requiredMonths(kToday), check::reportingYear(kToday));
 }
 
 QByteArray bytes(const QString& path)
@@ -111,8 +120,7 @@ struct Batch {
 
 QString todaysOutDir(const QString& folder)
 {
-    return QDir(folder).filePath(QStringLiteral("перевірка-") +
-                                 QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    return QDir(folder).filePath(QStringLiteral("перевірка-") + kToday.toString(QStringLiteral("yyyy-MM-dd")));
 }
 
 // Every non-empty cell of a workbook as xlrd reads it: "sheet:row:column" (sheet from 0, row and
@@ -368,7 +376,7 @@ private slots:
         for (const QString& f : QDir(ws.dir()).entryList(QDir::Files))
             QVERIFY(QFile::copy(ws.path(f), disk.filePath(f)));
         const QByteArray before = bytes(disk.filePath(QStringLiteral("zvit.xls")));
-        // Fill the disk but for room enough for the log, not for a second copy of the report.
+        // Fill the disk but for half the room a second copy of the report needs.
         const qint64 report = before.size();
         QFile filler(disk.filePath(QStringLiteral("filler")));
         QVERIFY(filler.open(QIODevice::WriteOnly));
@@ -376,7 +384,7 @@ private slots:
         while (filler.write(block) == block.size())
             ;
         filler.close();
-        filler.resize(std::max<qint64>(0, filler.size() - report / 2 - 16384));
+        filler.resize(std::max<qint64>(0, filler.size() - report / 2));
         const Run r = runCheck(disk.path());
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(QStringLiteral("zvit")), qPrintable(r.err));
@@ -565,7 +573,7 @@ private slots:
     void batchFolder()
     {
         Batch b;
-        const QDate today = QDate::currentDate();
+        const QDate today = kToday;
         const QString months = QString::number(check::requiredMonths(today));
         const QString year = QString::number(check::reportingYear(today));
         const QString second = otherCode(3100012), third = otherCode(3300789);
@@ -633,15 +641,17 @@ private slots:
         bool ok = false;
         const QString layout = QString::fromUtf8(fixtures::runPython(
             QStringLiteral("read_layout.py"), {QDir(outDir).filePath(QStringLiteral("2-findings_log.xls"))}, &ok));
-        QVERIFY2(layout.startsWith(QStringLiteral("link\t2\t1\t%1#'Загальні дані'!B33\n")
-                                       .arg(b.path(QStringLiteral("2-findings.xls")))),
-                 qPrintable(layout.left(300)));
+        QVERIFY2(
+            layout.startsWith(
+                QStringLiteral("link\t2\t1\t%1#'Загальні дані'!B33\n").arg(b.path(QStringLiteral("2-findings.xls")))),
+            qPrintable(layout.left(300)));
         // So does the summary's, on the sheet of every finding.
         const QString summaryLinks = QString::fromUtf8(
             fixtures::runPython(QStringLiteral("read_layout.py"), {summary, QStringLiteral("1")}, &ok));
-        QVERIFY2(summaryLinks.startsWith(QStringLiteral("link\t2\t2\t%1#'Загальні дані'!B33\n")
-                                             .arg(b.path(QStringLiteral("2-findings.xls")))),
-                 qPrintable(summaryLinks.left(300)));
+        QVERIFY2(
+            summaryLinks.startsWith(
+                QStringLiteral("link\t2\t2\t%1#'Загальні дані'!B33\n").arg(b.path(QStringLiteral("2-findings.xls")))),
+            qPrintable(summaryLinks.left(300)));
 
         // The summary as another reader sees it.
         const QMap<QString, QString> cells = xlrdCells(summary);
@@ -693,7 +703,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(int, flags);
         Batch b;
-        const int year = check::reportingYear(QDate::currentDate());
+        const int year = check::reportingYear(kToday);
         for (int i = 0; i < reports.size(); ++i) {
             const QString name = QStringLiteral("%1.xls").arg(i);
             const QString& kind = reports[i];
@@ -716,10 +726,10 @@ private slots:
     {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("words");
-        QTest::newRow("folder missing") << "no-folder"
-                                        // Windows makes the path absolute with its drive letter: "Z:\nonexistent\reports".
-                                        << QStringLiteral("%1» не знайдено.")
-                                               .arg(QDir::toNativeSeparators(QStringLiteral("nonexistent/reports")));
+        QTest::newRow("folder missing")
+            << "no-folder"
+            // Windows makes the path absolute with its drive letter: "Z:\nonexistent\reports".
+            << QStringLiteral("%1» не знайдено.").arg(QDir::toNativeSeparators(QStringLiteral("nonexistent/reports")));
         QTest::newRow("log template missing") << "elog.xls"
                                               << "Не знайдено шаблон протоколу «";
         QTest::newRow("summary template missing") << "zvedennya.xls"
@@ -872,8 +882,11 @@ private slots:
         if (script.isEmpty())
             QSKIP("util-linux's script (a pseudo-terminal) is not installed");
         Batch b;
+        // A separate process reads the system clock: the reports are for the period of the real today.
+        const QDate today = QDate::currentDate();
         for (const char* name : {"a.xls", "b.xls", "c.xls"})
-            b.report(QString::fromLatin1(name), cleanToday());
+            b.report(QString::fromLatin1(name),
+                     fixtures::cleanGeneral(check::requiredMonths(today), check::reportingYear(today)));
         QStringList command{QStringLiteral(BRANTOVEL_BIN_DIR "/brantovel-check"),
                             QStringLiteral("--batch"),
                             b.folder.path(),

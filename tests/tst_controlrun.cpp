@@ -1,6 +1,6 @@
 // The control run through a scripted desktop: verdicts, the copy, and the error path.
-#include "run/controlrun.h"
 #include "fixtures.h"
+#include "run/controlrun.h"
 #include "xls/workbook.h"
 
 #include <QDir>
@@ -83,7 +83,7 @@ private slots:
         d.answerYes = true;
         const app::ControlRunResult r = run(ws, d);
         QCOMPARE(r.outcome, app::ControlRunResult::Findings);
-        QVERIFY(!r.rows.isEmpty());
+        QVERIFY(!r.findings.empty());
         QCOMPARE(d.calls,
                  (QStringList{QStringLiteral("ask Brantovel: Знайдені помилки у звіті. Переглянути перелік помилок?"),
                               QStringLiteral("open zvit_log.xls")}));
@@ -133,9 +133,9 @@ private slots:
         ScriptedDesktop d;
         const app::ControlRunResult r = run(ws, d);
         QCOMPARE(r.outcome, withFinding ? app::ControlRunResult::Findings : app::ControlRunResult::Clean);
-        QCOMPARE(r.rows.size(), withFinding ? 1 : 0);
+        QCOMPARE(int(r.findings.size()), withFinding ? 1 : 0);
         if (withFinding)
-            QCOMPARE(r.rows[0].message, QStringLiteral("Не заповнено: Контактний телефон."));
+            QCOMPARE(r.findings[0].message, QStringLiteral("Не заповнено: Контактний телефон."));
         QCOMPARE(QFileInfo::exists(ws.path(QStringLiteral("zvit_log.xls"))), withFinding);
     }
 
@@ -183,6 +183,31 @@ private slots:
         QTest::newRow("open in Excel") << "~$zvit.xls" << QString::fromUtf8(locked).arg(u"%1", u"~$zvit.xls") << "";
         QTest::newRow("open in LibreOffice")
             << ".~lock.zvit.xls#" << QString::fromUtf8(locked).arg(u"%1", u".~lock.zvit.xls#") << "";
+        // An error value that the rules read outside their guarded units stops the check at its cell.
+        const char* const stopped = "Перевірку зупинено: клітинка %2 аркуша «%3» звіту «%1/zvit.xls» містить помилку "
+                                    "формули %4. Виправте формулу або введіть значення в цю клітинку й повторіть "
+                                    "перевірку. Звіт залишено без змін.";
+        const struct {
+            const char* cell;
+            int sheet, row, col;
+            const char* value;
+        } stops[] = {{"A4", 1, 4, 1, "#N/A"},
+                     {"B6", 1, 6, 2, "#VALUE!"},
+                     {"B11", 1, 11, 2, "#DIV/0!"},
+                     {"B33", 1, 33, 2, "#N/A"},
+                     {"C8", 2, 8, 3, "#REF!"}};
+        for (const auto& c : stops) {
+            const QString sheet = c.sheet == 1 ? QStringLiteral("Загальні дані") : QStringLiteral("Таблиця 2");
+            QTest::addRow("%s in %s", c.value, c.cell)
+                << QStringLiteral("error %1 %2 %3 %4")
+                       .arg(c.sheet)
+                       .arg(c.row)
+                       .arg(c.col)
+                       .arg(QString::fromLatin1(c.value))
+                << QString::fromUtf8(stopped).arg(u"%1", QString::fromLatin1(c.cell), sheet,
+                                                  QString::fromLatin1(c.value))
+                << "";
+        }
         QTest::newRow("S13 in a shared formula")
             << ""
             << "У книзі «%1/zvit.xls» клітинка S13 аркуша «Загальні дані» входить до спільної формули S12:S15 "
@@ -205,7 +230,16 @@ private slots:
         QFETCH(QString, words);
         QFETCH(QString, from);
         fixtures::Workspace ws;
-        ws.makeReport(fixtures::cleanGeneral(), from.isEmpty() ? QString() : fixture(from));
+        QList<fixtures::Cell> cells = fixtures::cleanGeneral();
+        if (damage.startsWith(QStringLiteral("error "))) {
+            // "error SHEET ROW COL VALUE": that cell holds a formula whose result is an error value; a
+            // row of Таблиця 2 is taken up only when its code cell is filled.
+            const QStringList w = damage.split(u' ');
+            cells.append({w[1].toInt(), w[2].toInt(), w[3].toInt(), u'=' + w[4]});
+            if (w[1] == QStringLiteral("2"))
+                cells.append({2, w[2].toInt(), 2, QStringLiteral("23456719")});
+        }
+        ws.makeReport(cells, from.isEmpty() ? QString() : fixture(from));
         const QString report = ws.path(QStringLiteral("zvit.xls"));
         QFile f(report);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -236,7 +270,7 @@ private slots:
         QVERIFY2(
             d.calls[0].startsWith(QStringLiteral("error Brantovel: ") + QDir::toNativeSeparators(words.arg(ws.dir()))),
             qPrintable(d.calls[0]));
-        QVERIFY(r.rows.isEmpty());
+        QVERIFY(r.findings.empty());
         // No log, no temporary file: the folder holds what it held, and the report its bytes.
         QCOMPARE(QDir(ws.dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
         QVERIFY(f.open(QIODevice::ReadOnly));

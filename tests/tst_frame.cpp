@@ -1,5 +1,6 @@
 // The sheet walk: dispatch by name, the stamp, both saves, and the log's first free row.
 #include "fixtures.h"
+#include "run/controlrun.h"
 #include "xls/error.h"
 #include "xls/workbook.h"
 
@@ -107,10 +108,11 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray before = f.readAll();
         f.close();
-        check::Checker checker(fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9)));
-        checker.Logfilename = ws.path(QStringLiteral("missing_log.xls"));
-        sheet::MSExcel Excel;
-        QVERIFY_THROWS_EXCEPTION(xls::Error, checker.ProvObj(Excel, ws.path(QStringLiteral("zvit.xls"))));
+        QVERIFY_THROWS_EXCEPTION(
+            xls::Error,
+            app::checkAndSave(ws.path(QStringLiteral("zvit.xls")), ws.path(QStringLiteral("missing_elog.xls")),
+                              ws.path(QStringLiteral("zvit_log.xls")),
+                              fixtures::environment(ws.dir(), sheet::Locale::comma(), QDate(2026, 12, 9))));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), before);
     }

@@ -4,9 +4,9 @@
 // clean sample is the other one with exactly the cited cells corrected, and the instruction names
 // every message the rules can write. Each report is also checked as a folder of one report, which
 // must find the same.
-#include "run/batchrun.h"
 #include "bench/genreport.h"
 #include "fixtures.h"
+#include "run/batchrun.h"
 #include "xls/workbook.h"
 
 #include <QDir>
@@ -64,8 +64,8 @@ QList<fixtures::Row> folderCheck(const fixtures::Workspace& ws, const QDate& tod
                         fixtures::environment(ws.dir(), sheet::Locale::comma(), today));
     QList<fixtures::Row> rows;
     batch.onReport = [&](const app::BatchReport& r) {
-        for (const app::LogRow& l : r.rows)
-            rows.append({l.sheet, l.row.toInt(), l.column, l.message});
+        for (const findings::Finding& f : r.rows)
+            rows.append({f.sheet, f.row, findings::columnText(f.col), f.message});
     };
     const app::BatchResult result = batch.run();
     if (!result.error.isEmpty() || !in.open(QIODevice::ReadOnly) || in.readAll() != before)
@@ -84,8 +84,8 @@ private slots:
         QTest::addColumn<QString>("report"); // a sample, or empty for the generated report
         QTest::addColumn<QDate>("today");
         QTest::newRow("generated 1000 rows") << "generated-1000.tsv" << QString() << QDate(2026, 12, 9);
-        for (const QDate& day : {QDate(2026, 12, 9), QDate(2027, 1, 15), QDate(2027, 3, 1), QDate(2027, 7, 31),
-                                 QDate(2027, 11, 30)}) {
+        for (const QDate& day :
+             {QDate(2026, 12, 9), QDate(2027, 1, 15), QDate(2027, 3, 1), QDate(2027, 7, 31), QDate(2027, 11, 30)}) {
             const QString when = day.toString(Qt::ISODate);
             QTest::newRow(qPrintable(QStringLiteral("sample ") + when)) << "sample.tsv" << sample({}) << day;
             QTest::newRow(qPrintable(QStringLiteral("clean sample ") + when))
@@ -154,12 +154,17 @@ private slots:
         QFile html(QStringLiteral(BRANTOVEL_DATA_DIR "/readme.html"));
         QVERIFY(html.open(QIODevice::ReadOnly));
         QString text = QString::fromUtf8(html.readAll()).remove(QRegularExpression(QStringLiteral("<[^>]*>")));
-        for (const auto& [entity, ch] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#x27;", "'"},
-                                         {"&nbsp;", " "}, {"&amp;", "&"}})
+        for (const auto& [entity, ch] : {std::pair{"&lt;", "<"},
+                                         {"&gt;", ">"},
+                                         {"&quot;", "\""},
+                                         {"&#x27;", "'"},
+                                         {"&nbsp;", " "},
+                                         {"&amp;", "&"}})
             text.replace(QLatin1String(entity), QLatin1String(ch));
         text = simplified(text);
 
-        const QRegularExpression literal(QStringLiteral("(?:QStringLiteral\\(\\s*|\\bu)((?:\"(?:[^\"\\\\]|\\\\.)*\"\\s*)+)"));
+        const QRegularExpression literal(
+            QStringLiteral("(?:QStringLiteral\\(\\s*|\\bu)((?:\"(?:[^\"\\\\]|\\\\.)*\"\\s*)+)"));
         const QRegularExpression piece(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
         const QRegularExpression cyrillic(QStringLiteral("[\u0400-\u04FF]"));
         const QDir src(QStringLiteral(BRANTOVEL_DATA_DIR "/../src/check"));

@@ -52,13 +52,13 @@ private slots:
         fixtures::Workspace ws;
         const QString path = ws.path(QStringLiteral("elog.xls"));
         sheet::MSExcel Excel;
-        findings::FindingsLog log(sheet::Locale::comma(), [] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); });
-        log.WBLog = Excel.OpenWorkBook(path);
-        log.rowlog = 2;
+        findings::FindingsLog log([] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); });
         log.Log(QStringLiteral(" Таблиця 2 "), QStringLiteral("m1"), 12, 27);
         log.Log(QStringLiteral("X"), QStringLiteral("m2"), 0, 0);
         QCOMPARE(log.rowlog, 4);
-        Excel.SaveWorkBook(*log.WBLog);
+        const std::shared_ptr<sheet::Book> WBLog = Excel.OpenWorkBook(path);
+        findings::writeLog(*WBLog, 2, log.findings(), sheet::Locale::comma());
+        Excel.SaveWorkBook(*WBLog);
 
         const xls::Workbook wb = xls::Workbook::open(path);
         QCOMPARE(wb.cell(0, 2, 1).text, QStringLiteral(" Таблиця 2 "));

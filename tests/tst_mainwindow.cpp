@@ -1,5 +1,6 @@
 // The main window on the offscreen platform: layout, captions, keyboard, each button's action and what shows
 // when the system cannot open a document; the real desktop's dialogs, answered by a script.
+#include "fixtures.h"
 #include "gui/findings.h"
 #include "gui/instruction.h"
 #include "gui/mainwindow.h"
@@ -7,7 +8,7 @@
 #include "gui/status.h"
 #include "gui/style.h"
 #include "gui/translation.h"
-#include "fixtures.h"
+#include "xls/error.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -28,7 +29,7 @@ public:
     QStringList calls;
     bool yes = false;
     bool opens = true; // whether the system opens documents
-    QList<app::LogRow> findings;
+    std::vector<findings::Finding> findings;
     bool openDocument(const QString& path) override
     {
         calls << QStringLiteral("open ") + QFileInfo(path).fileName();
@@ -54,7 +55,7 @@ public:
     {
         calls << QStringLiteral("instruction ") + QFileInfo(path).fileName();
     }
-    void showFindings(const QString& logPath, const QList<app::LogRow>& rows) override
+    void showFindings(const QString& logPath, const std::vector<findings::Finding>& rows) override
     {
         calls << QStringLiteral("findings ") + QFileInfo(logPath).fileName();
         findings = rows;
@@ -240,9 +241,9 @@ private slots:
         QCOMPARE(w.focusWidget()->objectName(), focus);
         QCOMPARE(w.INNKOD, clean ? QStringLiteral("23456719") : QStringLiteral("1234567"));
         if (calls.size() == 3) {
-            QVERIFY(!d.findings.isEmpty());
+            QVERIFY(!d.findings.empty());
             QCOMPARE(d.findings[0].sheet, QStringLiteral("Загальні дані"));
-            QCOMPARE(app::cellName(d.findings[0].column, d.findings[0].row), QStringLiteral("B7"));
+            QCOMPARE(xls::cellName(d.findings[0].row, d.findings[0].col), QStringLiteral("B7"));
         }
     }
 
@@ -442,16 +443,12 @@ private slots:
     // the log's path, and its folder a click away.
     void findingsWindow()
     {
-        const QList<app::LogRow> rows{
-            {QStringLiteral("Таблиця 3"),
-             QStringLiteral("10"),
-             QStringLiteral("C"),
-             QStringLiteral("Невірно заповнено."),
-             {}},
-            {QStringLiteral("Загальні дані"), QStringLiteral("7"), QStringLiteral("B"), {}, {}},
-            {QStringLiteral("Таблиця 2"), QStringLiteral("8"), {}, {}, {}},
-            {QStringLiteral("Таблиця 3"), QStringLiteral("9"), QStringLiteral("C"), {}, {}},
-            {QStringLiteral("Таблиця 5"), {}, {}, {}, {}}};
+        const std::vector<findings::Finding> rows{
+            {QStringLiteral("Таблиця 3"), 10, 3, QStringLiteral("Невірно заповнено."), {}},
+            {QStringLiteral("Загальні дані"), 7, 2, {}, {}},
+            {QStringLiteral("Таблиця 2"), 8, 0, {}, {}},
+            {QStringLiteral("Таблиця 3"), 9, 3, {}, {}},
+            {QStringLiteral("Таблиця 5"), 0, 0, {}, {}}};
         QTemporaryDir dir;
         const QString log = dir.filePath(QStringLiteral("zvit_log.xls"));
         app::FindingsWindow w;

@@ -295,7 +295,7 @@ private slots:
             case 0:
                 throw validate::ConversionError(QStringLiteral("abc"));
             case 1:
-                throw sheet::CellReadError(QStringLiteral("#N/A"));
+                throw sheet::CellReadError(QStringLiteral("Клітинка містить помилку #N/A."), QStringLiteral("#N/A"));
             case 2:
                 throw check::ListError(QStringLiteral("SR.bin"));
             case 3:

@@ -62,146 +62,174 @@ private:
         strictIfFilled(row, unused);
     }
 
+    // One row's rules; `col` is the column the row's findings point at.
+    using Step = void (GeneralSheet::*)(int row, int col);
+    struct RowStep {
+        int row, col;
+        Step step;
+    };
+    // The rows of the sheet that carry rules, in the order the walk meets them. Rows 9, 13, 31 and 36
+    // carry none; row 13 (п.4) is read by the rule of п.8.
+    static const RowStep kRows[30];
+
     void visit(int row)
     {
-        switch (row) {
-        case 4:
-            return months();
-        case 5:
-            return year();
-        case 6:
-            if (ctx.text(6, col1stan).isEmpty())
-                ctx.log(QStringLiteral("Період звітності(станом на) не заповнений."), 6, col1stan);
-            return;
-        case 7:
-            return code();
-        case 8:
-            return guarded(ctx, 8, col1name, QStringLiteral("Невірно заповнена назва балансоутримувача."), [&] {
-                if (ctx.text(8, col1name).isEmpty())
-                    ctx.log(QStringLiteral("Назва балансоутримувача не заповнена."), 8, col1name);
-            });
-        case 10:
-            return guarded(ctx, 10, col1balkv, wrongItem(1), [&] {
-                if (ctx.raw(10, col1nar).isEmpty()) {
-                    ctx.log(QStringLiteral("Незаповнений п.1 таб. 1"), 10, col1nar);
-                    return;
-                }
-                strictIfFilled(10, g.zvitplosha);
-                if (g.zvitplosha == 0)
-                    ctx.log(wrongItem(1), 10, col1balkv);
-            });
-        case 11:
-            return guarded(ctx, 11, col1balkv, QStringLiteral("Невірно заповнений п.2 таб.1"), [&] {
-                if (rounded(11) > g.zvitplosha)
-                    ctx.log(QStringLiteral("п.2 таб.1 > п.1 таб.1"), 11, col1balkv);
-            });
-        case 12:
-            return guarded(ctx, 12, col1nar,
-                           QStringLiteral("Невірно заповнено: нараховано орендної плати за звітний період."),
-                           [&] { g.zvitnarah = double(rounded(12)); });
-        case 14:
-            return guarded(ctx, 14, col1otr,
-                           QStringLiteral("Невірно заповнено: Отримано орендної плати всього за звітний період."),
-                           [&] { g.zvitotrim = double(rounded(14)); });
-        case 15:
-            return guarded(ctx, 15, col1otrzvit, wrongItem(6), [&] {
-                g.zvitotrim_z = double(rounded(15));
-                if (g.zvitotrim < g.zvitotrim_z)
-                    ctx.log(QStringLiteral("п.5 < п.6."), 15, col1otrzvit);
-            });
-        case 16:
-            return guarded(ctx, 16, col1zab_zag,
-                           QStringLiteral("Невірно заповнено: Загальна заборгованість по орендній платі."),
-                           [&] { g.zvitborg_zag = double(rounded(16)); });
-        case 17:
-            return guarded(ctx, 17, col1zab, wrongItem(8), [&] {
-                g.zvitborg = double(ctx.lenient(17, 2));
-                const long double p4 = ctx.lenient(13, 2);
-                const long double d = (long double)g.zvitnarah - p4 - (long double)g.zvitotrim_z;
-                if (d > 0 && std::fabs((long double)g.zvitborg - d) > kTolerance01)
-                    ctx.log(QStringLiteral("Не виконується умова п.8 = (п.3 - п.4 - п.6) таб.1"), 17, col1zab);
-                if (d <= 0 && g.zvitborg != 0)
-                    ctx.log(QStringLiteral("п.8 <> 0."), 17, col1zab);
-                if (g.zvitborg_zag < g.zvitborg)
-                    ctx.log(QStringLiteral("п.8 таб.1 > п.7 таб.1"), 17, col1zab);
-            });
-        case 18:
-            return guarded(ctx, 18, col1zab_zag, QStringLiteral("Невірно заповнений п. 9 таб. 1"), [&] {
-                g.zvitnar50zvit = double(rounded(18));
-                if (g.zvitnar50zvit > g.zvitborg_zag)
-                    ctx.log(QStringLiteral("п.9 > п.7"), 18, col1zab);
-            });
-        case 19:
-            return item10();
-        case 20:
-            return guarded(ctx, 20, col1perer50zvit, wrongItem(11), [&] { strictIfFilled(20, g.zvitpererah50); });
-        case 21:
-            return guarded(ctx, 21, col1perer50poper, wrongItem(12), [&] {
-                strictIfFilled(21, g.zvitpererah50myn);
-                if (g.zvitpererah50myn > g.zvitpererah50)
-                    ctx.log(QStringLiteral("п.12 таб.1 > п.11 таб.1"), 21, col1perer50poper);
-            });
-        case 22:
-            return guarded(ctx, 22, col1zab50zvit, wrongItem(13), [&] {
-                g.zvitborg50 = double(rounded(22));
-                const long double e =
-                    (long double)g.zvitnar50zvit - ((long double)g.zvitpererah50 - (long double)g.zvitpererah50myn);
-                if (e > 0 && std::fabs((long double)g.zvitborg50 - e) > kTolerance)
-                    ctx.log(QStringLiteral("п.13 таб.1 <> (п.10 – (п.11 – п.12)) таб.1"), 22, col1zab50zvit);
-                else if (e <= 0 && g.zvitborg50 != 0)
-                    ctx.log(QStringLiteral("п.13 таб.1 <> 0"), 22, col1zab50zvit);
-            });
-        case 23:
-            return guarded(ctx, 23, col130_50_min, wrongItem(14), [&] { mustConvert(23); });
-        case 24:
-        case 25:
-            return guarded(ctx, row, col1kvcmk, wrongItem(row - 9), [&] {
-                // No rule uses the count; reading it strictly makes a text that is no whole number the
-                // item's finding.
-                if (!ctx.text(row, col1kvcmk).isEmpty())
-                    strictWhole(ctx.raw(row, col1kvcmk));
-            });
-        case 26:
-            return guarded(ctx, 26, col1kvcmk, wrongItem(17), [&] { mustConvert(26); });
-        case 27:
-            return guarded(ctx, 27, col1narahcmk, wrongItem(18), [&] { mustConvert(27); });
-        case 28:
-            return guarded(ctx, 28, col1perer50cmk, wrongItem(19), [&] { mustConvert(28); });
-        case 29:
-            return guarded(ctx, 29, col1zabcmk, wrongItem(20), [&] { mustConvert(29); });
-        case 30:
-            return guarded(ctx, 30, col1perer50in, wrongItem(21), [&] { mustConvert(30); });
-        case 32: {
-            const QString t = ctx.text(32, col1mail);
-            if (t.isEmpty()) {
-                ctx.log(QStringLiteral("Не заповнено: Адреса електронної пошти для зв'язку з балансоутримувачем."), 32,
-                        col1mail);
-            } else if (!IsValidEmail(t)) {
-                ctx.log(QStringLiteral("Невірно заповнено: Адреса електронної пошти для зв'язку з балансоутримувачем."),
-                        32, col1mail);
-            }
-            return;
-        }
-        case 33:
-            return contact(33, col1tell, QStringLiteral("Не заповнено: Контактний телефон."));
-        case 34:
-            return contact(34, col1vidpov, QStringLiteral("Не заповнено: Відповідальний виконавець"));
-        case 35:
-            return contact(35, col1dir, QStringLiteral("Не заповнено: Керівник"));
-        case 37:
-            return contact(37, col1dir, QStringLiteral("Не заповнено: Поштова адреса для листування"));
-        default:
-            return;
-        }
+        for (const RowStep& r : kRows)
+            if (r.row == row)
+                return (this->*r.step)(r.row, r.col);
     }
 
-    void contact(int row, int col, const QString& missing)
+    void asOf(int row, int col)
     {
         if (ctx.text(row, col).isEmpty())
-            ctx.log(missing, row, col);
+            ctx.log(QStringLiteral("Період звітності(станом на) не заповнений."), row, col);
     }
 
-    void months()
+    void name(int row, int col)
+    {
+        guarded(ctx, row, col, QStringLiteral("Невірно заповнена назва балансоутримувача."), [&] {
+            if (ctx.text(row, col).isEmpty())
+                ctx.log(QStringLiteral("Назва балансоутримувача не заповнена."), row, col);
+        });
+    }
+
+    void item1(int row, int col)
+    {
+        guarded(ctx, row, col, wrongItem(1), [&] {
+            if (ctx.raw(row, col1nar).isEmpty()) {
+                ctx.log(QStringLiteral("Незаповнений п.1 таб. 1"), row, col1nar);
+                return;
+            }
+            strictIfFilled(row, g.zvitplosha);
+            if (g.zvitplosha == 0)
+                ctx.log(wrongItem(1), row, col);
+        });
+    }
+
+    void item2(int row, int col)
+    {
+        guarded(ctx, row, col, QStringLiteral("Невірно заповнений п.2 таб.1"), [&] {
+            if (rounded(row) > g.zvitplosha)
+                ctx.log(QStringLiteral("п.2 таб.1 > п.1 таб.1"), row, col);
+        });
+    }
+
+    void item3(int row, int col)
+    {
+        guarded(ctx, row, col, QStringLiteral("Невірно заповнено: нараховано орендної плати за звітний період."),
+                [&] { g.zvitnarah = double(rounded(row)); });
+    }
+
+    void item5(int row, int col)
+    {
+        guarded(ctx, row, col, QStringLiteral("Невірно заповнено: Отримано орендної плати всього за звітний період."),
+                [&] { g.zvitotrim = double(rounded(row)); });
+    }
+
+    void item6(int row, int col)
+    {
+        guarded(ctx, row, col, wrongItem(6), [&] {
+            g.zvitotrim_z = double(rounded(row));
+            if (g.zvitotrim < g.zvitotrim_z)
+                ctx.log(QStringLiteral("п.5 < п.6."), row, col);
+        });
+    }
+
+    void item7(int row, int col)
+    {
+        guarded(ctx, row, col, QStringLiteral("Невірно заповнено: Загальна заборгованість по орендній платі."),
+                [&] { g.zvitborg_zag = double(rounded(row)); });
+    }
+
+    void item8(int row, int col)
+    {
+        guarded(ctx, row, col, wrongItem(8), [&] {
+            g.zvitborg = double(ctx.lenient(row, 2));
+            const long double p4 = ctx.lenient(13, 2);
+            const long double d = (long double)g.zvitnarah - p4 - (long double)g.zvitotrim_z;
+            if (d > 0 && std::fabs((long double)g.zvitborg - d) > kTolerance01)
+                ctx.log(QStringLiteral("Не виконується умова п.8 = (п.3 - п.4 - п.6) таб.1"), row, col);
+            if (d <= 0 && g.zvitborg != 0)
+                ctx.log(QStringLiteral("п.8 <> 0."), row, col);
+            if (g.zvitborg_zag < g.zvitborg)
+                ctx.log(QStringLiteral("п.8 таб.1 > п.7 таб.1"), row, col);
+        });
+    }
+
+    void item9(int row, int col)
+    {
+        guarded(ctx, row, col, QStringLiteral("Невірно заповнений п. 9 таб. 1"), [&] {
+            g.zvitnar50zvit = double(rounded(row));
+            if (g.zvitnar50zvit > g.zvitborg_zag)
+                ctx.log(QStringLiteral("п.9 > п.7"), row, col1zab);
+        });
+    }
+
+    void item11(int row, int col)
+    {
+        guarded(ctx, row, col, wrongItem(11), [&] { strictIfFilled(row, g.zvitpererah50); });
+    }
+
+    void item12(int row, int col)
+    {
+        guarded(ctx, row, col, wrongItem(12), [&] {
+            strictIfFilled(row, g.zvitpererah50myn);
+            if (g.zvitpererah50myn > g.zvitpererah50)
+                ctx.log(QStringLiteral("п.12 таб.1 > п.11 таб.1"), row, col);
+        });
+    }
+
+    void item13(int row, int col)
+    {
+        guarded(ctx, row, col, wrongItem(13), [&] {
+            g.zvitborg50 = double(rounded(row));
+            const long double e =
+                (long double)g.zvitnar50zvit - ((long double)g.zvitpererah50 - (long double)g.zvitpererah50myn);
+            if (e > 0 && std::fabs((long double)g.zvitborg50 - e) > kTolerance)
+                ctx.log(QStringLiteral("п.13 таб.1 <> (п.10 – (п.11 – п.12)) таб.1"), row, col);
+            else if (e <= 0 && g.zvitborg50 != 0)
+                ctx.log(QStringLiteral("п.13 таб.1 <> 0"), row, col);
+        });
+    }
+
+    // Items no rule compares: reading them strictly makes a text that is not a number (or, for the
+    // counts of п.15 and п.16, not a whole number) the item's finding.
+    void mustBeNumber(int row, int col)
+    {
+        guarded(ctx, row, col, wrongItem(row - 9), [&] { mustConvert(row); });
+    }
+
+    void mustBeWhole(int row, int col)
+    {
+        guarded(ctx, row, col, wrongItem(row - 9), [&] {
+            if (!ctx.text(row, col).isEmpty())
+                strictWhole(ctx.raw(row, col));
+        });
+    }
+
+    void mail(int row, int col)
+    {
+        const QString t = ctx.text(row, col);
+        if (t.isEmpty())
+            ctx.log(QStringLiteral("Не заповнено: Адреса електронної пошти для зв'язку з балансоутримувачем."), row,
+                    col);
+        else if (!IsValidEmail(t))
+            ctx.log(QStringLiteral("Невірно заповнено: Адреса електронної пошти для зв'язку з балансоутримувачем."),
+                    row, col);
+    }
+
+    void contact(int row, int col)
+    {
+        if (!ctx.text(row, col).isEmpty())
+            return;
+        const char16_t* missing = row == 33 ? u"Не заповнено: Контактний телефон."
+                                  : row == 34 ? u"Не заповнено: Відповідальний виконавець"
+                                  : row == 35 ? u"Не заповнено: Керівник"
+                                              : u"Не заповнено: Поштова адреса для листування";
+        ctx.log(QString::fromUtf16(missing), row, col);
+    }
+
+    void months(int, int)
     {
         guarded(ctx, 4, col1kvart, QStringLiteral("невірно заповнений період звітності(Кількість місяців)."), [&] {
             const QString t = ctx.text(4, col1kvart);
@@ -219,7 +247,7 @@ private:
         });
     }
 
-    void year()
+    void year(int, int)
     {
         guarded(ctx, 5, col1period, QStringLiteral("Невірно заповнений період звітності(рік)."), [&] {
             const QString t = ctx.text(5, col1period);
@@ -235,7 +263,7 @@ private:
         });
     }
 
-    void code()
+    void code(int, int)
     {
         Checker& c = ctx.checker;
         guarded(ctx, 7, col1inn, QStringLiteral("Невірно заповнений ідентифікаційний код балансоутримувача."), [&] {
@@ -278,7 +306,7 @@ private:
         });
     }
 
-    void item10()
+    void item10(int, int)
     {
         auto relation = [&]() -> QString {
             return QStringLiteral("п.10 таб.1 < > [п.5 таб.1]/2 (") + ctx.printed(g.zvitnar50zvit) +
@@ -293,6 +321,39 @@ private:
             },
             [&] { ctx.log(relation(), 19, col1nar50zvit); });
     }
+};
+
+const GeneralSheet::RowStep GeneralSheet::kRows[30] = {
+    {4, col1kvart, &GeneralSheet::months},
+    {5, col1period, &GeneralSheet::year},
+    {6, col1stan, &GeneralSheet::asOf},
+    {7, col1inn, &GeneralSheet::code},
+    {8, col1name, &GeneralSheet::name},
+    {10, col1balkv, &GeneralSheet::item1},
+    {11, col1balkv, &GeneralSheet::item2},
+    {12, col1nar, &GeneralSheet::item3},
+    {14, col1otr, &GeneralSheet::item5},
+    {15, col1otrzvit, &GeneralSheet::item6},
+    {16, col1zab_zag, &GeneralSheet::item7},
+    {17, col1zab, &GeneralSheet::item8},
+    {18, col1zab_zag, &GeneralSheet::item9},
+    {19, col1nar50zvit, &GeneralSheet::item10},
+    {20, col1perer50zvit, &GeneralSheet::item11},
+    {21, col1perer50poper, &GeneralSheet::item12},
+    {22, col1zab50zvit, &GeneralSheet::item13},
+    {23, col130_50_min, &GeneralSheet::mustBeNumber},
+    {24, col1kvcmk, &GeneralSheet::mustBeWhole},
+    {25, col1kvcmk, &GeneralSheet::mustBeWhole},
+    {26, col1kvcmk, &GeneralSheet::mustBeNumber},
+    {27, col1narahcmk, &GeneralSheet::mustBeNumber},
+    {28, col1perer50cmk, &GeneralSheet::mustBeNumber},
+    {29, col1zabcmk, &GeneralSheet::mustBeNumber},
+    {30, col1perer50in, &GeneralSheet::mustBeNumber},
+    {32, col1mail, &GeneralSheet::mail},
+    {33, col1tell, &GeneralSheet::contact},
+    {34, col1vidpov, &GeneralSheet::contact},
+    {35, col1dir, &GeneralSheet::contact},
+    {37, col1dir, &GeneralSheet::contact},
 };
 
 } // namespace

@@ -79,14 +79,14 @@ bool TenantList::contains(const QString& inn, const QString& mayno) const
     return m_index.contains(Key{inn, mayno});
 }
 
-Checker::Checker(Environment env)
-    : log(env.locale, env.clock), m_env(std::move(env)), m_lists(m_env.listDir, m_env.listSnapshot)
+Checker::Checker(Environment env, int firstLogRow)
+    : log(env.clock, firstLogRow), m_env(std::move(env)), m_lists(m_env.listDir, m_env.listSnapshot)
 {
 }
 
 xls::CellValue SheetContext::value(int row, int col) const
 {
-    return checker.WBNew->Value(iTabSheet, row, col);
+    return checker.read(iTabSheet, row, col);
 }
 
 QString SheetContext::textOf(const xls::CellValue& v) const
@@ -208,16 +208,9 @@ QString SheetContext::printed(long double v) const
     return validate::printedNumber(v, dec());
 }
 
-void Checker::useLog(std::shared_ptr<sheet::Book> book)
+void Checker::ProvObj(const sheet::Book& report)
 {
-    log.WBLog = std::move(book);
-    log.report = WBNew ? WBNew->FullName() : QString();
-    log.rowlog = log.WBLog->lastCellRow(1) + 1;
-    firstFindingRow = log.rowlog;
-}
-
-void Checker::walk()
-{
+    WBNew = &report;
     RunState st; // every table, flag and total starts afresh
 
     const int count = WBNew->SheetsCount();
@@ -246,34 +239,6 @@ void Checker::walk()
     }
 
     reconcileTotals(*this, st);
-}
-
-void Checker::ProvObj(sheet::MSExcel& Excel, const QString& file1p)
-{
-    WBNew = Excel.OpenWorkBook(file1p);
-    useLog(Excel.OpenWorkBook(Logfilename));
-    walk();
-
-    stampHiddenBy.reset();
-    if (WBNew->SheetsCount() >= 1) {
-        WBNew->SetValue(1, kStampRow, kStampCol, m_env.locale.dateTimeText(m_env.clock()));
-        stampSheetName = WBNew->SheetName(1);
-        stampHiddenBy = WBNew->hidingMerge(1, kStampRow, kStampCol);
-    }
-
-    // The log is written first: if either save fails, the report on disk is still untouched.
-    Excel.SaveWorkBook(*log.WBLog);
-    Excel.SaveWorkBook(*WBNew);
-    Excel.CloseExcel();
-    WBNew.reset();
-    log.WBLog.reset();
-}
-
-void Checker::ProvObjReadOnly(sheet::MSExcel& Excel, const QString& file1p, const QString& logTemplate)
-{
-    WBNew = Excel.OpenWorkBook(file1p, true);
-    useLog(Excel.AddWorkBook(logTemplate, Logfilename));
-    walk();
 }
 
 } // namespace check

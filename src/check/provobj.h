@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QString>
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -133,46 +134,46 @@ struct Environment {
 // The stamp of the check: the date and time go into S13 of the report's first sheet.
 inline constexpr int kStampRow = 13, kStampCol = 19;
 
-// The check of one report workbook: the frame and the state the main window owns.
+// A cell by its place in the report: the sheet's position (from 1), row and column.
+struct CellAt {
+    int sheet = 0, row = 0, col = 0;
+};
+
+// The frame of one check: walks the sheets of one open report in workbook order, each to the rules
+// of its kind, and reconciles Table 1. It reads the report and writes nothing: the findings are
+// collected in `log`, and what the caller does with them (a log workbook, a summary, lines on the
+// command line) is the caller's business.
 class Checker {
 public:
-    explicit Checker(Environment env);
+    // `firstLogRow` is the log row of the first finding (the row after the log template's used
+    // range): past the log sheet's last row the check stops with findings::LogFull.
+    explicit Checker(Environment env, int firstLogRow = 2);
 
-    QString Logfilename;
+    const sheet::Book* WBNew = nullptr;
     QString INNKOD = QStringLiteral("Не визначений");
-    std::shared_ptr<sheet::Book> WBNew;
     findings::FindingsLog log;
-    // The log row of this run's first finding: the row after the template's used range.
-    int firstFindingRow = 0;
-    // The sheet that got the stamp, and the merged range that hides the stamp's cell, when there is
-    // one: then the user does not see the stamp.
-    QString stampSheetName;
-    std::optional<xls::CellRange> stampHiddenBy;
 
-    // Checks the report at `file1p` with the workbooks opened through `Excel`, writes the findings
-    // into the log at Logfilename, stamps and saves both, and closes them. Errors outside the
-    // guarded units of the rules propagate; `Excel` closes what is left open when its owner drops it.
-    void ProvObj(sheet::MSExcel& Excel, const QString& file1p);
-    // The same check of a report that must stay exactly as it is: the report is opened read-only and
-    // gets no stamp and no save; the findings go into a new log made in memory from `logTemplate`,
-    // to be saved at Logfilename. Both books stay open in `Excel` (WBNew, log.WBLog) for the caller,
-    // who decides whether the log is saved.
-    void ProvObjReadOnly(sheet::MSExcel& Excel, const QString& file1p, const QString& logTemplate);
+    // Checks the report `report`. Errors outside the guarded units of the rules propagate; `lastRead`
+    // then names the cell the rules read last (the one whose value the error is about).
+    void ProvObj(const sheet::Book& report);
     void Log(const QString& tabsheetname, const QString& comment, int row, int col)
     {
         log.Log(tabsheetname, comment, row, col);
+    }
+
+    // The report cell read last: every reading of the rules notes it, so an error that ends the run
+    // can name its cell.
+    CellAt lastRead;
+    xls::CellValue read(int sheet, int row, int col)
+    {
+        lastRead = {sheet, row, col};
+        return WBNew->Value(sheet, row, col);
     }
 
     const Environment& env() const { return m_env; }
     ReferenceLists& lists() { return m_lists; }
 
 private:
-    // Takes the open log, links its findings to WBNew (opened first) and sets the row of the first
-    // finding after the template's used range.
-    void useLog(std::shared_ptr<sheet::Book> book);
-    // Walks the sheets of WBNew in workbook order, each to the rules of its kind, and reconciles Table 1.
-    void walk();
-
     Environment m_env;
     ReferenceLists m_lists;
 };

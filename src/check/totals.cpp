@@ -27,9 +27,9 @@ void reconcileTotals(Checker& checker, const RunState& st)
         {17, st.borg_z, u"п.8 таб.1 < > Σ гр.8 таб.3 + Σ гр.8 таб.6 (", true},
     };
     const sheet::Locale& locale = checker.env().locale;
-    const sheet::Book& wb = *checker.WBNew;
+    const bool date1904 = checker.WBNew->date1904();
     for (const Item& item : items) {
-        auto cellText = [&] { return sheet::valueText(wb.Value(1, item.row, 2), locale, wb.date1904()); };
+        auto cellText = [&] { return sheet::valueText(checker.read(1, item.row, 2), locale, date1904); };
         const long double stated = validate::lenientNumber(validate::trimmedText(cellText()), locale.decimal);
         if (std::fabs((long double)item.total - stated) > kTolerance) {
             const QString shown = item.trimmed ? validate::trimmedText(cellText()) : cellText();

@@ -312,12 +312,13 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
     }
     for (const QString& warning : result.warnings)
         err << warning << '\n';
-    for (const app::LogRow& row : result.rows)
-        out << row.sheet << '\t' << row.row << '\t' << row.column << '\t' << row.message << '\n';
+    for (const findings::Finding& f : result.findings)
+        out << f.sheet << '\t' << (f.row != 0 ? QString::number(f.row) : QString()) << '\t'
+            << findings::columnText(f.col) << '\t' << f.message << '\n';
     if (result.outcome == app::ControlRunResult::Findings) {
         out << QStringLiteral("Знайдено помилок у звіті: %1. Протокол: %2\n")
-                   .arg(result.rows.size())
-                   .arg(QDir::toNativeSeparators(control.Logfilename));
+                   .arg(result.findings.size())
+                   .arg(QDir::toNativeSeparators(result.Logfilename));
         return 1;
     }
     out << QStringLiteral("Помилок не знайдено.\n");

@@ -29,29 +29,15 @@ namespace {
 
 enum Column { Number, Sheet, Cell, Message };
 
-// Letters of a column name as a number (A = 1, Z = 26, AA = 27); a numeric name as its number.
-int columnIndex(const QString& column)
-{
-    bool ok = false;
-    const int n = column.toInt(&ok);
-    if (ok)
-        return n;
-    int index = 0;
-    for (QChar c : column)
-        index = index * 26 + (c.unicode() - u'A' + 1);
-    return index;
-}
-
 // Sorts numbers as numbers, cells by column and then row ("C7" before "C10" before "D2"), texts as the
 // user's language orders them; equal keys keep the order of the log.
 class FindingItem : public QTreeWidgetItem {
 public:
-    FindingItem(int number, const LogRow& row)
-        : m_number(number), m_column(columnIndex(row.column)), m_row(row.row.toInt())
+    FindingItem(int number, const findings::Finding& row) : m_number(number), m_column(row.col), m_row(row.row)
     {
         setText(Number, QString::number(number));
         setText(Sheet, row.sheet);
-        setText(Cell, cellName(row.column, row.row));
+        setText(Cell, cellName(findings::columnText(row.col), row.row != 0 ? QString::number(row.row) : QString()));
         setText(Message, row.message);
         setTextAlignment(Number, Qt::AlignRight | Qt::AlignVCenter);
         setToolTip(Message, row.message);
@@ -136,7 +122,7 @@ FindingsWindow::FindingsWindow(QWidget* parent)
     connect(openFolder, &QPushButton::clicked, this, [this] { openContainingFolder(this, m_logPath); });
 }
 
-void FindingsWindow::setFindings(const QString& logPath, const QList<LogRow>& rows)
+void FindingsWindow::setFindings(const QString& logPath, const std::vector<findings::Finding>& rows)
 {
     m_logPath = logPath;
     summary->setText(QStringLiteral("Знайдено помилок: %1. Протокол перевірки не вдалося відкрити (потрібна програма "
@@ -145,8 +131,8 @@ void FindingsWindow::setFindings(const QString& logPath, const QList<LogRow>& ro
                          .arg(rows.size()));
     list->clear();
     list->setSortingEnabled(false);
-    for (int i = 0; i < rows.size(); ++i)
-        list->addTopLevelItem(new FindingItem(i + 1, rows[i]));
+    for (size_t i = 0; i < rows.size(); ++i)
+        list->addTopLevelItem(new FindingItem(int(i) + 1, rows[i]));
     list->setSortingEnabled(true);
     list->sortByColumn(Number, Qt::AscendingOrder);
     if (list->topLevelItemCount() > 0)

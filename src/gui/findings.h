@@ -20,7 +20,7 @@ class FindingsWindow : public QDialog {
 public:
     explicit FindingsWindow(QWidget* parent = nullptr);
 
-    void setFindings(const QString& logPath, const QList<LogRow>& rows);
+    void setFindings(const QString& logPath, const std::vector<findings::Finding>& rows);
 
     QLabel* summary;
     QTreeWidget* list;

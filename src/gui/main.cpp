@@ -24,7 +24,6 @@ int main(int argc, char** argv)
     });
     desktop.setParentWidget(&SuperMain);
     TfmStatus status(&SuperMain);
-    fmStatus = &status;
     SuperMain.setStatusWindow(&status);
     SuperMain.show();
     SuperMain.FormCreate();

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFrame>
+#include <QScopeGuard>
 #include <QScreen>
 
 TSuperMain::TSuperMain(QString dir, app::WindowDesktop& desktop, std::function<check::Environment()> environment,
@@ -121,14 +122,18 @@ void TSuperMain::bbOkClick()
 {
     RunDesktop desktop(m_desktop);
     app::ControlRun run(m_dir, m_environment(), desktop, m_status, title());
-    setEnabled(false);
-    const app::ControlRunResult result = run.run();
-    setEnabled(true);
-    Logfilename = run.Logfilename;
-    INNKOD = run.INNKOD;
+    app::ControlRunResult result;
+    {
+        // The window takes no clicks while the check runs, and takes them again on every way out.
+        setEnabled(false);
+        const auto enable = qScopeGuard([this] { setEnabled(true); });
+        result = run.run();
+    }
+    Logfilename = result.Logfilename;
+    INNKOD = result.INNKOD;
     // The log the user asked to see could not be opened: show its findings here instead.
     if (result.outcome == app::ControlRunResult::Findings && desktop.notOpened.contains(Logfilename))
-        m_desktop.showFindings(Logfilename, result.rows);
+        m_desktop.showFindings(Logfilename, result.findings);
     // Focus goes where the next step is: correct the report, leave after a clean check, or try again.
     switch (result.outcome) {
     case app::ControlRunResult::Findings:

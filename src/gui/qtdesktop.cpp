@@ -210,7 +210,7 @@ void QtDesktop::showInstruction(const QString& htmlPath)
     present(window);
 }
 
-void QtDesktop::showFindings(const QString& logPath, const QList<LogRow>& rows)
+void QtDesktop::showFindings(const QString& logPath, const std::vector<findings::Finding>& rows)
 {
     FindingsWindow* window = windowOnce(m_findings, m_parent);
     window->setFindings(logPath, rows);

@@ -24,7 +24,7 @@ public:
     QString askSaveFileName(const QString& title, const QString& proposed) override;
     void reportCannotOpen(const QString& title, const QString& path) override;
     void showInstruction(const QString& htmlPath) override;
-    void showFindings(const QString& logPath, const QList<LogRow>& rows) override;
+    void showFindings(const QString& logPath, const std::vector<findings::Finding>& rows) override;
 
 private:
     QWidget* m_parent = nullptr;

@@ -6,8 +6,6 @@
 #include <QScreen>
 #include <QWindow>
 
-TfmStatus* fmStatus = nullptr;
-
 namespace {
 
 // An hourglass drawn in the program's colours.

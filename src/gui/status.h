@@ -18,6 +18,3 @@ public:
     void openform(const QString& text1, const QString& text2) override;
     void closeform() override;
 };
-
-// The single instance, created hidden at start-up.
-extern TfmStatus* fmStatus;

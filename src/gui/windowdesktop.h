@@ -18,7 +18,7 @@ public:
     // Shows the instruction (an HTML file) in the program's own viewer.
     virtual void showInstruction(const QString& htmlPath) = 0;
     // Shows a check's findings in a window of the program, with the path of the log that holds them.
-    virtual void showFindings(const QString& logPath, const QList<LogRow>& rows) = 0;
+    virtual void showFindings(const QString& logPath, const std::vector<findings::Finding>& rows) = 0;
 };
 
 } // namespace app

@@ -16,8 +16,8 @@ QString columnText(int col)
 
 QString findingLocation(const QString& sheetName, int row, int col)
 {
-    constexpr int kRows = 65536, kCols = 256;
-    if (row < 1 || row > kRows)
+    constexpr int kCols = 256;
+    if (row < 1 || row > kLogLastRow)
         row = 1;
     if (col < 1 || col > kCols)
         col = 1;
@@ -42,25 +42,34 @@ QString fitCell(const QString& text)
 
 void FindingsLog::Log(const QString& tabsheetname, const QString& comment, int row, int col)
 {
-    // The log sheet has 65536 rows; past that the run stops with a clear error instead of losing findings.
-    if (rowlog > 65536)
+    // Past the log sheet's last row the run stops with a clear error instead of losing findings.
+    if (rowlog > kLogLastRow)
         throw LogFull(QStringLiteral("Протокол перевірки переповнений: знайдено понад %1 помилок, більше, ніж "
                                      "вміщує аркуш Excel. Виправте наведені помилки у звіті та повторіть перевірку")
-                          .arg(65536 - 1));
-    WBLog->SetValue(1, rowlog, 1, fitCell(tabsheetname));
-    // The sheet name carries the link: it is in every finding (row and column may be empty) and
-    // is the widest of the three cells that name the place.
-    if (!report.isEmpty())
-        WBLog->AddHyperlink(1, rowlog, 1, QFileInfo(WBLog->FullName()).dir().relativeFilePath(report),
-                            findingLocation(tabsheetname, row, col));
-    if (row != 0)
-        WBLog->SetValue(1, rowlog, 2, QString::number(row));
-    if (col != 0)
-        WBLog->SetValue(1, rowlog, 3, columnText(col));
-    WBLog->SetValue(1, rowlog, 4, fitCell(comment));
-    WBLog->SetValue(1, rowlog, 5, m_locale.dateTimeText(m_clock()));
+                          .arg(kLogLastRow - 1));
+    m_findings.push_back({tabsheetname, row, col, comment, m_clock()});
     ++rowlog;
-    ++m_count;
+}
+
+void writeLog(sheet::Book& log, int firstRow, const std::vector<Finding>& found, const sheet::Locale& locale,
+              const QString& report)
+{
+    const QString target = report.isEmpty() ? QString() : QFileInfo(log.FullName()).dir().relativeFilePath(report);
+    int row = firstRow;
+    for (const Finding& f : found) {
+        log.SetValue(1, row, 1, fitCell(f.sheet));
+        // The sheet name carries the link: it is in every finding (row and column may be empty) and
+        // is the widest of the three cells that name the place.
+        if (!target.isEmpty())
+            log.AddHyperlink(1, row, 1, target, findingLocation(f.sheet, f.row, f.col));
+        if (f.row != 0)
+            log.SetValue(1, row, 2, QString::number(f.row));
+        if (f.col != 0)
+            log.SetValue(1, row, 3, columnText(f.col));
+        log.SetValue(1, row, 4, fitCell(f.message));
+        log.SetValue(1, row, 5, locale.dateTimeText(f.time));
+        ++row;
+    }
 }
 
 } // namespace findings

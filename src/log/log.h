@@ -3,11 +3,23 @@
 #include "sheet/locale.h"
 #include "sheet/msexcel.h"
 
+#include <QDateTime>
 #include <QString>
-#include <memory>
 #include <stdexcept>
+#include <vector>
 
 namespace findings {
+
+// One recorded violation: the report sheet's name as stored, the row and column it points at (0
+// when not tied to one), the rule's message and the moment it was recorded.
+struct Finding {
+    QString sheet;
+    int row = 0;
+    int col = 0;
+    QString message;
+    QDateTime time;
+    bool operator==(const Finding&) const = default;
+};
 
 // The log sheet has no room for another finding.
 class LogFull : public std::runtime_error {
@@ -23,26 +35,33 @@ QString columnText(int col);
 // on a whole row opens that row and one on a whole sheet opens the sheet.
 QString findingLocation(const QString& sheetName, int row, int col);
 
-// The findings log workbook: one finding per row of its first sheet, from `rowlog` on.
+// The last row of a log sheet.
+inline constexpr int kLogLastRow = 65536;
+
+// The findings of one check, in the order the rules record them. `rowlog` is the log row the next
+// finding takes: it starts after the log template's used range, so the findings fit the sheet they
+// will be written to, and the check stops with LogFull rather than lose one.
 class FindingsLog {
 public:
-    FindingsLog(sheet::Locale locale, sheet::Clock clock) : m_locale(std::move(locale)), m_clock(std::move(clock)) {}
+    FindingsLog(sheet::Clock clock, int firstRow = 2) : rowlog(firstRow), m_clock(std::move(clock)) {}
 
-    std::shared_ptr<sheet::Book> WBLog;
-    int rowlog = 2;
-    // The full path of the report the findings are about; when set, each finding's sheet name is a
-    // hyperlink to its cell there, by a path relative to the log's folder.
-    QString report;
+    int rowlog;
 
-    // Appends one finding: sheet name, row, column text, message and time in columns A to E.
+    // Records one finding: sheet name, message, row and column, with the time of recording.
     void Log(const QString& tabsheetname, const QString& comment, int row, int col);
 
-    int count() const { return m_count; }
+    const std::vector<Finding>& findings() const { return m_findings; }
+    std::vector<Finding> take() { return std::move(m_findings); }
 
 private:
-    sheet::Locale m_locale;
     sheet::Clock m_clock;
-    int m_count = 0;
+    std::vector<Finding> m_findings;
 };
+
+// Writes findings into the first sheet of a log workbook, one per row from `firstRow`: sheet name,
+// row, column text, message and time (in `locale`) in columns A to E, all as texts. When `report`
+// is given, each sheet name is a link to its cell there, by a path relative to the log's folder.
+void writeLog(sheet::Book& log, int firstRow, const std::vector<Finding>& found, const sheet::Locale& locale,
+              const QString& report = {});
 
 } // namespace findings

@@ -1,6 +1,7 @@
 #include "batchrun.h"
 
 #include "check/lists.h"
+#include "checkreport.h"
 #include "folderlisting.h"
 #include "log/log.h"
 #include "outdirlock.h"
@@ -18,9 +19,12 @@
 #include <QThread>
 #include <algorithm>
 #include <condition_variable>
+#include <exception>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -211,11 +215,113 @@ public:
         m_changed.notify_all();
     }
 
+    // Holds the gate for one report, and lets it go on every path out of the scope.
+    class Pass {
+    public:
+        Pass(MemoryGate& gate, bool alone) : m_gate(gate), m_alone(alone) { m_gate.enter(m_alone); }
+        ~Pass() { m_gate.leave(m_alone); }
+        Pass(const Pass&) = delete;
+        Pass& operator=(const Pass&) = delete;
+
+    private:
+        MemoryGate& m_gate;
+        bool m_alone;
+    };
+
 private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     int m_running = 0, m_waitingAlone = 0;
     bool m_alone = false;
+};
+
+// Runs work(i) for every i below `total` on `workers` threads and hands the results back in index
+// order. At most two results per worker wait ahead of the one asked for, so memory stays bounded
+// however many reports there are. An error that escapes work(i) is thrown again by take(i). The
+// threads stop and are joined when the pool goes, on every path.
+template <typename Result> class OrderedPool {
+public:
+    OrderedPool(int total, int workers, std::function<Result(int)> work)
+        : m_total(total), m_window(2 * workers), m_work(std::move(work)), m_slots(size_t(total))
+    {
+        for (int k = 0; k < workers; ++k)
+            m_threads.emplace_back([this](std::stop_token stop) { serve(stop); });
+    }
+    OrderedPool(const OrderedPool&) = delete;
+    OrderedPool& operator=(const OrderedPool&) = delete;
+    ~OrderedPool()
+    {
+        for (std::jthread& t : m_threads)
+            t.request_stop();
+        m_changed.notify_all();
+    }
+
+    // The result of job i, the next in order; while it waits, `progress` gets the number of jobs
+    // done each time it grew.
+    Result take(int i, const std::function<void(int done)>& progress)
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [&] { return m_slots[size_t(i)].ready || m_done != m_shown; });
+            if (m_done == m_shown)
+                break;
+            m_shown = m_done;
+            lock.unlock();
+            if (progress)
+                progress(m_shown);
+            lock.lock();
+        }
+        Slot slot = std::move(m_slots[size_t(i)]);
+        m_slots[size_t(i)] = Slot{};
+        m_passed = i + 1;
+        lock.unlock();
+        m_changed.notify_all();
+        if (slot.error)
+            std::rethrow_exception(slot.error);
+        return std::move(*slot.result);
+    }
+
+private:
+    struct Slot {
+        bool ready = false;
+        std::optional<Result> result;
+        std::exception_ptr error;
+    };
+
+    void serve(std::stop_token stop)
+    {
+        for (;;) {
+            int i;
+            {
+                std::unique_lock lock(m_mutex);
+                if (!m_changed.wait(lock, stop, [&] { return m_next >= m_total || m_next < m_passed + m_window; }) ||
+                    m_next >= m_total)
+                    return;
+                i = m_next++;
+            }
+            Slot slot;
+            slot.ready = true;
+            try {
+                slot.result.emplace(m_work(i));
+            } catch (...) {
+                slot.error = std::current_exception();
+            }
+            {
+                std::lock_guard lock(m_mutex);
+                m_slots[size_t(i)] = std::move(slot);
+                ++m_done;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    const int m_total, m_window;
+    const std::function<Result(int)> m_work;
+    std::mutex m_mutex;
+    std::condition_variable_any m_changed;
+    std::vector<Slot> m_slots;
+    int m_next = 0, m_passed = 0, m_done = 0, m_shown = 0;
+    std::vector<std::jthread> m_threads; // last: joined before the state above goes
 };
 
 // A report of a folder that went away while the run went on.
@@ -225,12 +331,6 @@ QString folderGoneText(const QString& folder)
                           "перевірки), тому звіт не перевірено. Поверніть теку на місце й повторіть перевірку.")
         .arg(native(folder));
 }
-
-struct Job {
-    QString file, path;
-    QString logName, logPath; // the log's name, and where it is written while the run goes on
-    bool large = false;
-};
 
 // A log that cannot be written because of the output folder itself (the disk is full, the folder
 // is gone or may not be written): the run cannot go on, whichever report comes next.
@@ -250,18 +350,35 @@ bool outDirFailure(const std::exception& e)
     }
 }
 
-// One report, checked as the single check does, with nothing written but its log.
-BatchReport checkOne(const Job& job, const check::Environment& env, const QString& logTemplate)
+// A report to check, and where its log goes.
+struct ReportJob {
+    QString file, path;
+    QString logName, logPath; // the log's name, and where it is written while the run goes on
+    bool large = false;
+};
+
+// The log template, read once when the run starts.
+struct LogTemplate {
+    QString path;
+    QByteArray bytes;
+};
+
+// One report, checked as the single check does, with nothing written but its log (under its staged
+// name). Throws BatchFailure when the log cannot be written because of the output folder itself.
+BatchReport checkOne(const ReportJob& job, const check::Environment& env, const LogTemplate& logTemplate)
 {
     BatchReport report;
     report.file = job.file;
-    sheet::MSExcel Excel; // this report's own link; everything it opened goes with it
-    check::Checker checker(env);
-    checker.Logfilename = job.logPath;
+    sheet::MSExcel Excel; // this report's own workbooks; everything it opened goes with it
+    std::shared_ptr<sheet::Book> WBLog;
+    int firstRow = 2;
     try {
-        checker.ProvObjReadOnly(Excel, job.path, logTemplate);
-        report.heading = check::readHeading(*checker.WBNew, env.locale);
-        report.rows = logRows(*checker.log.WBLog, checker.firstFindingRow, env.locale);
+        WBLog = fromTemplate(logTemplate.bytes, logTemplate.path, job.logPath);
+        firstRow = WBLog->lastCellRow(1) + 1;
+        const std::shared_ptr<sheet::Book> WBNew = Excel.OpenWorkBook(job.path, true);
+        CheckedReport checked = checkReport(*WBNew, env, {false, firstRow});
+        report.heading = checked.heading;
+        report.rows = std::move(checked.findings);
     } catch (const std::exception& e) {
         // The row names the file already: the message need not repeat the folder.
         report.reason = withFullStop(failureText(e)).replace(QDir::toNativeSeparators(job.path), job.file);
@@ -273,14 +390,14 @@ BatchReport checkOne(const Job& job, const check::Environment& env, const QStrin
     report.findings = int(report.rows.size());
     if (!report.reason.isEmpty())
         return report; // NotChecked
-    if (report.rows.isEmpty()) {
+    if (report.rows.empty()) {
         report.status = BatchReport::Clean;
         return report;
     }
     report.status = BatchReport::Findings;
-    checker.WBNew.reset();
     try {
-        Excel.SaveWorkBook(*checker.log.WBLog);
+        findings::writeLog(*WBLog, firstRow, report.rows, env.locale, job.path);
+        WBLog->Save();
         ResultStage::hide(job.logPath);
         report.log = job.logName;
     } catch (const std::exception& e) {
@@ -359,14 +476,6 @@ void flag(QList<BatchReport>& reports)
     }
 }
 
-// The log writes a column as its letter up to Z and as its number past it.
-int columnNumber(const QString& text)
-{
-    if (text.size() == 1 && text[0] >= u'A' && text[0] <= u'Z')
-        return text[0].unicode() - u'A' + 1;
-    return text.toInt();
-}
-
 // The summary workbook while the reports come in.
 class Summary {
 public:
@@ -396,7 +505,7 @@ public:
         text(1, row, kStatus, statusText(r.status));
         text(1, row, kNote, r.reason);
         text(1, row, kLog, r.log);
-        for (const LogRow& f : r.rows) {
+        for (const findings::Finding& f : r.rows) {
             if (m_findingRow == kLastRow) { // the last row says what did not fit
                 ++m_omitted;
                 continue;
@@ -407,10 +516,10 @@ public:
             // relative, so it still works when the folder of reports is moved with its results.
             if (!f.sheet.isEmpty())
                 m_book->AddHyperlink(2, m_findingRow, kFindingSheet, QDir(m_reports).filePath(r.file),
-                                     findings::findingLocation(f.sheet, f.row.toInt(), columnNumber(f.column)));
-            if (const int n = f.row.toInt(); n > 0)
-                m_book->SetNumber(2, m_findingRow, kFindingRow, n);
-            text(2, m_findingRow, kFindingColumn, f.column);
+                                     findings::findingLocation(f.sheet, f.row, f.col));
+            if (f.row > 0)
+                m_book->SetNumber(2, m_findingRow, kFindingRow, f.row);
+            text(2, m_findingRow, kFindingColumn, findings::columnText(f.col));
             text(2, m_findingRow, kFindingMessage, f.message);
             ++m_findingRow;
         }
@@ -455,13 +564,6 @@ private:
     QString m_reports; // the folder of reports, relative to the summary's folder
     int m_firstReportRow = 0, m_findingRow = 0, m_omitted = 0;
 };
-
-} // namespace
-
-BatchRun::BatchRun(BatchOptions options, check::Environment env) : m_options(std::move(options)), m_env(std::move(env))
-{
-    m_env.listDir = m_options.dir; // the lists lie beside the templates
-}
 
 // The summary's information row: which folder, when, the counts, and the lists the run used.
 QString info(const QString& folder, const QString& when, const BatchResult& r, const QString& lists)
@@ -540,203 +642,162 @@ BatchReport entryReport(const FolderEntry& e)
     return r;
 }
 
-BatchResult BatchRun::run()
+} // namespace
+
+BatchRun::BatchRun(BatchOptions options, check::Environment env) : m_options(std::move(options)), m_env(std::move(env))
 {
-    BatchResult result;
-    const QDir dir(m_options.dir);
-    const QString logTemplate = dir.absoluteFilePath(QStringLiteral("elog.xls"));
-    const QString summaryTemplate = dir.absoluteFilePath(QStringLiteral("zvedennya.xls"));
+    m_env.listDir = m_options.dir; // the lists lie beside the templates
+}
+
+struct BatchRun::Job : ReportJob {};
+
+struct BatchRun::Setup {
+    LogTemplate logTemplate;
+    check::Environment env;
     FolderListing listing;
-    QByteArray logBytes;
     OutDirHold hold;
     std::optional<Summary> summary;
-    QStringList oldLogs;
-    QString listsInfo;
-    check::Environment env = m_env;
-    try {
-        if (!QFileInfo(m_options.folder).isDir())
-            throw BatchFailure(QStringLiteral("Теку зі звітами «%1» не знайдено").arg(native(m_options.folder)));
-        logBytes = readTemplate(logTemplate, QStringLiteral("протоколу"));
-        const QByteArray summaryBytes = readTemplate(summaryTemplate, QStringLiteral("зведення"));
-        env.listSnapshot = readLists(m_options.dir);
-        listsInfo = listsText(*env.listSnapshot, env.locale);
-        listing = listFolder(m_options.folder, m_options.outDir);
-        if (!listing.error.isEmpty())
-            throw BatchFailure(listing.error);
-        if (std::none_of(listing.entries.begin(), listing.entries.end(),
-                         [](const FolderEntry& e) { return e.kind != FolderEntry::Skipped; }))
-            throw BatchFailure(QStringLiteral("У теці «%1» немає файлів .xls (інших файлів і тек: %2)")
-                                   .arg(native(m_options.folder))
-                                   .arg(listing.entries.size()));
-        bool created = false;
-        result.outDir = prepareOutDir(m_options, m_env.clock().date(), &created);
-        if (created)
-            hold.createdDir = result.outDir;
-        hold.lock.emplace(result.outDir, m_env.clock());
-        if (!hold.lock->held())
-            throw BatchFailure(hold.lock->error());
-        if (!hold.lock->note().isEmpty())
-            result.notes << hold.lock->note();
-        hold.stage.emplace(result.outDir);
-        result.summary = QDir(result.outDir).filePath(QStringLiteral("зведення.xls"));
-        summary.emplace(summaryBytes, summaryTemplate, result.summary, QDir(m_options.folder).absolutePath());
-        oldLogs = ResultStage::namedLogs(result.summary, summary->firstReportRow(), kLog) + hold.stage->leftToRemove();
-        if (qsizetype(listing.entries.size()) > summary->reportRoom())
-            throw BatchFailure(QStringLiteral("У теці «%1» %2 файлів і тек, а зведення вміщує не більше %3")
-                                   .arg(native(m_options.folder))
-                                   .arg(listing.entries.size())
-                                   .arg(summary->reportRoom()));
-    } catch (const std::exception& e) {
-        result.error = withFullStop(failureText(e));
-        return result;
-    }
+    QStringList oldLogs; // the logs the summary this run replaces names
+    QString lists;       // the lists the run used, for the summary's header
+};
 
+// The output folder, held for this run: made (or taken), locked, its staged leftovers cleared, and
+// the summary begun from its template; throws with the reason when any of it cannot be done.
+void BatchRun::takeOutDir(Setup& setup, const QByteArray& summaryBytes, const QString& summaryTemplate,
+                          BatchResult& result)
+{
+    bool created = false;
+    result.outDir = prepareOutDir(m_options, m_env.clock().date(), &created);
+    if (created)
+        setup.hold.createdDir = result.outDir;
+    setup.hold.lock.emplace(result.outDir, m_env.clock());
+    if (!setup.hold.lock->held())
+        throw BatchFailure(setup.hold.lock->error());
+    if (!setup.hold.lock->note().isEmpty())
+        result.notes << setup.hold.lock->note();
+    setup.hold.stage.emplace(result.outDir);
+    result.summary = QDir(result.outDir).filePath(QStringLiteral("зведення.xls"));
+    setup.summary.emplace(summaryBytes, summaryTemplate, result.summary, QDir(m_options.folder).absolutePath());
+    setup.oldLogs = ResultStage::namedLogs(result.summary, setup.summary->firstReportRow(), kLog) +
+                    setup.hold.stage->leftToRemove();
+}
+
+std::vector<BatchRun::Job> BatchRun::prepare(Setup& setup, BatchResult& result)
+{
+    const QDir dir(m_options.dir);
+    setup.logTemplate.path = dir.absoluteFilePath(QStringLiteral("elog.xls"));
+    const QString summaryTemplate = dir.absoluteFilePath(QStringLiteral("zvedennya.xls"));
+    if (!QFileInfo(m_options.folder).isDir())
+        throw BatchFailure(QStringLiteral("Теку зі звітами «%1» не знайдено").arg(native(m_options.folder)));
+    // One snapshot: the templates and the lists as they are now serve every report of the run.
+    setup.logTemplate.bytes = readTemplate(setup.logTemplate.path, QStringLiteral("протоколу"));
+    const QByteArray summaryBytes = readTemplate(summaryTemplate, QStringLiteral("зведення"));
+    setup.env = m_env;
+    setup.env.listSnapshot = readLists(m_options.dir);
+    setup.lists = listsText(*setup.env.listSnapshot, m_env.locale);
+    setup.listing = listFolder(m_options.folder, m_options.outDir);
+    const std::vector<FolderEntry>& entries = setup.listing.entries;
+    if (!setup.listing.error.isEmpty())
+        throw BatchFailure(setup.listing.error);
+    if (std::none_of(entries.begin(), entries.end(),
+                     [](const FolderEntry& e) { return e.kind != FolderEntry::Skipped; }))
+        throw BatchFailure(QStringLiteral("У теці «%1» немає файлів .xls (інших файлів і тек: %2)")
+                               .arg(native(m_options.folder))
+                               .arg(entries.size()));
+    takeOutDir(setup, summaryBytes, summaryTemplate, result);
+    if (qsizetype(entries.size()) > setup.summary->reportRoom())
+        throw BatchFailure(QStringLiteral("У теці «%1» %2 файлів і тек, а зведення вміщує не більше %3")
+                               .arg(native(m_options.folder))
+                               .arg(entries.size())
+                               .arg(setup.summary->reportRoom()));
     QStringList files;
-    for (const FolderEntry& e : listing.entries)
+    for (const FolderEntry& e : entries)
         if (e.kind == FolderEntry::Report)
             files << e.name;
     const QStringList logs = logNames(files);
     std::vector<Job> jobs;
-    std::vector<int> jobOf(listing.entries.size(), -1); // each entry's job, for the reports
-    for (size_t k = 0; k < listing.entries.size(); ++k) {
-        const FolderEntry& e = listing.entries[k];
+    for (const FolderEntry& e : entries) {
         if (e.kind != FolderEntry::Report)
             continue;
         const QString& log = logs[qsizetype(jobs.size())];
-        jobOf[k] = int(jobs.size());
-        jobs.push_back({e.name, QDir(m_options.folder).absoluteFilePath(e.name), log, hold.stage->stagedPath(log),
-                        e.size > kLargeReport});
+        jobs.push_back({{e.name, QDir(m_options.folder).absoluteFilePath(e.name), log,
+                         setup.hold.stage->stagedPath(log), e.size > kLargeReport}});
     }
+    return jobs;
+}
+
+void BatchRun::count(const BatchReport& report, BatchResult& result)
+{
+    switch (report.status) {
+    case BatchReport::Clean:
+        ++result.clean;
+        break;
+    case BatchReport::Findings:
+        ++result.withFindings;
+        break;
+    case BatchReport::NotChecked:
+        ++result.notChecked;
+        break;
+    case BatchReport::Skipped:
+        ++result.skipped;
+        result.skippedOtherFormat += report.otherFormat ? 1 : 0;
+        break;
+    }
+}
+
+void BatchRun::collect(const std::vector<Job>& jobs, Setup& setup, BatchResult& result)
+{
     const int total = int(jobs.size());
     const int workers =
         std::clamp(m_options.jobs > 0 ? m_options.jobs : QThread::idealThreadCount(), 1, std::max(1, total));
-    // Reports done ahead of the first one not yet passed on wait in memory: at most this many.
-    const int window = 2 * workers;
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    int next = 0, passed = 0, done = 0;
-    bool stop = false;
-    std::vector<std::optional<BatchReport>> finished(static_cast<size_t>(total));
-    std::vector<std::exception_ptr> failures(static_cast<size_t>(total));
     MemoryGate gate;
-
-    auto work = [&] {
-        for (;;) {
-            int i;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return stop || next >= total || next < passed + window; });
-                if (stop || next >= total)
-                    return;
-                i = next++;
-            }
-            const Job& job = jobs[size_t(i)];
-            std::optional<BatchReport> report;
-            std::exception_ptr failure;
-            gate.enter(job.large);
-            try {
-                report = checkOne(job, env, logTemplate);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            gate.leave(job.large);
-            {
-                std::lock_guard lock(mutex);
-                finished[size_t(i)] = report ? std::move(report) : std::optional<BatchReport>(BatchReport{});
-                failures[size_t(i)] = failure;
-                ++done;
-            }
-            changed.notify_all();
-        }
+    OrderedPool<BatchReport> pool(total, workers, [&](int i) {
+        const Job& job = jobs[size_t(i)];
+        const MemoryGate::Pass pass(gate, job.large);
+        return checkOne(job, setup.env, setup.logTemplate);
+    });
+    const auto progress = [&](int done) {
+        if (onProgress)
+            onProgress(done, total);
     };
-    std::vector<std::thread> threads;
-    struct Joiner {
-        std::vector<std::thread>& threads;
-        std::mutex& mutex;
-        std::condition_variable& changed;
-        bool& stop;
-        ~Joiner()
-        {
-            {
-                std::lock_guard lock(mutex);
-                stop = true;
-            }
-            changed.notify_all();
-            for (std::thread& t : threads)
-                t.join();
-        }
-    } joiner{threads, mutex, changed, stop};
-    for (int k = 0; k < workers && total > 0; ++k)
-        threads.emplace_back(work);
 
-    QList<BatchReport> reports; // in name order, each without its findings once the summary has them
+    // Every entry in name order: a report as the pool hands it back, the others as they were listed.
+    QList<BatchReport> reports; // each without its findings once the summary has them
     QStringList newLogs;
+    int next = 0;
+    for (const FolderEntry& e : setup.listing.entries) {
+        BatchReport report = e.kind == FolderEntry::Report ? pool.take(next++, progress) : entryReport(e);
+        setup.summary->add(int(reports.size()), report);
+        if (onReport)
+            onReport(report);
+        report.rows.clear();
+        count(report, result);
+        if (!report.log.isEmpty())
+            newLogs << report.log;
+        reports << report;
+    }
+    result.total = result.clean + result.withFindings + result.notChecked;
+    flag(reports);
+    for (const BatchReport& r : reports)
+        if (!r.flags.isEmpty())
+            result.flagged << r;
+    setup.summary->finish(reports);
+    publish(*setup.summary, *setup.hold.stage, reports, newLogs, setup.oldLogs,
+            info(m_options.folder, m_env.locale.dateTimeText(m_env.clock()), result, setup.lists), &setup.hold.keep);
+}
+
+BatchResult BatchRun::run()
+{
+    BatchResult result;
+    Setup setup;
     try {
-        int shown = 0;
-        for (size_t k = 0; k < listing.entries.size(); ++k) {
-            std::optional<BatchReport> ready;
-            if (jobOf[k] < 0)
-                ready = entryReport(listing.entries[k]);
-            while (!ready) {
-                int nowDone;
-                std::exception_ptr failure;
-                {
-                    std::unique_lock lock(mutex);
-                    changed.wait(lock, [&] { return finished[size_t(passed)].has_value() || done != shown; });
-                    nowDone = done;
-                    ready.swap(finished[size_t(passed)]);
-                    failure = failures[size_t(passed)];
-                }
-                if (failure)
-                    std::rethrow_exception(failure);
-                if (nowDone != shown) {
-                    shown = nowDone;
-                    if (onProgress)
-                        onProgress(shown, total);
-                }
-                if (ready) {
-                    std::lock_guard lock(mutex);
-                    ++passed;
-                }
-                changed.notify_all();
-            }
-            BatchReport& report = *ready;
-            summary->add(int(k), report);
-            if (onReport)
-                onReport(report);
-            report.rows.clear();
-            switch (report.status) {
-            case BatchReport::Clean:
-                ++result.clean;
-                break;
-            case BatchReport::Findings:
-                ++result.withFindings;
-                break;
-            case BatchReport::NotChecked:
-                ++result.notChecked;
-                break;
-            case BatchReport::Skipped:
-                ++result.skipped;
-                result.skippedOtherFormat += report.otherFormat ? 1 : 0;
-                break;
-            }
-            if (!report.log.isEmpty())
-                newLogs << report.log;
-            reports << report;
-        }
-        result.total = result.clean + result.withFindings + result.notChecked;
-        flag(reports);
-        for (const BatchReport& r : reports)
-            if (!r.flags.isEmpty())
-                result.flagged << r;
-        summary->finish(reports);
-        publish(*summary, *hold.stage, reports, newLogs, oldLogs,
-                info(m_options.folder, m_env.locale.dateTimeText(m_env.clock()), result, listsInfo), &hold.keep);
+        const std::vector<Job> jobs = prepare(setup, result);
+        collect(jobs, setup, result);
     } catch (const std::exception& e) {
         result.error = withFullStop(failureText(e));
-        if (!hold.keep)
-            result.error += QLatin1Char(' ') + untouchedText(result.outDir, hold.createdDir.isEmpty());
+        // Only once the output folder is taken: before, there is nothing of it to speak of.
+        if (setup.hold.lock && setup.hold.lock->held() && !setup.hold.keep)
+            result.error += QLatin1Char(' ') + untouchedText(result.outDir, setup.hold.createdDir.isEmpty());
     }
     return result;
 }

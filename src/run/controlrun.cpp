@@ -1,5 +1,6 @@
 #include "controlrun.h"
 
+#include "checkreport.h"
 #include "sheet/msexcel.h"
 #include "sheet/valuetext.h"
 #include "xls/error.h"
@@ -126,6 +127,8 @@ QString hiddenStampWarning(const xls::CellRange& merge, const QString& sheetName
 
 QString failureText(const std::exception& e)
 {
+    if (const auto* stop = dynamic_cast<const CheckStopped*>(&e))
+        return stop->message();
     if (const auto* xe = dynamic_cast<const xls::Error*>(&e))
         return xe->message();
     if (dynamic_cast<const std::bad_alloc*>(&e))
@@ -137,117 +140,114 @@ QString failureText(const std::exception& e)
     return QString::fromUtf8(e.what());
 }
 
-QList<LogRow> logRows(const sheet::Book& log, int firstRow, const sheet::Locale& locale)
-{
-    auto text = [&](int row, int col) { return sheet::valueText(log.Value(1, row, col), locale, log.date1904()); };
-    QList<LogRow> rows;
-    const int last = log.lastCellRow(1);
-    for (int r = firstRow; r <= last; ++r) {
-        LogRow row{text(r, 1), text(r, 2), text(r, 3), text(r, 4), text(r, 5)};
-        if (row.sheet.isEmpty() && row.message.isEmpty())
-            continue;
-        rows.append(row);
-    }
-    return rows;
-}
-
 ControlRun::ControlRun(QString dir, check::Environment env, Desktop& desktop, StatusDisplay* status, QString title)
     : m_dir(std::move(dir)), m_env(std::move(env)), m_desktop(desktop), m_status(status), m_title(std::move(title))
 {
 }
 
-void ControlRun::prepareLog(const QString& templatePath, bool* created)
+namespace {
+
+// A stale log that cannot be deleted would mix old findings with new ones: stop instead.
+void removeOldLog(const QString& log)
 {
-    // A stale log that cannot be deleted would mix old findings with new ones: stop instead.
-    if (QFileInfo::exists(Logfilename) && !QFile::remove(Logfilename))
+    if (QFileInfo::exists(log) && !QFile::remove(log))
         throw RunFailure(QStringLiteral("Не вдалося видалити попередній протокол перевірки «%1»: можливо, його "
                                         "відкрито в іншій програмі. Закрийте його та повторіть перевірку")
-                             .arg(native(Logfilename)));
-    // From here on a file at the log's path is this run's own.
-    *created = true;
-    if (!QFile::copy(templatePath, Logfilename))
-        throw RunFailure(QStringLiteral("Не вдалося створити протокол перевірки «%1» із шаблону «%2». Перевірте, чи "
-                                        "є місце на диску, та повторіть перевірку")
-                             .arg(native(Logfilename), native(templatePath)));
-    // On Windows the copy keeps the template's read-only attribute; a template installed read-only
-    // must still give a log the check can save.
-    QFile::setPermissions(Logfilename,
-                          QFile::permissions(Logfilename) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+                             .arg(native(log)));
 }
 
-QList<LogRow> ControlRun::readFindings(sheet::MSExcel& Excel, int firstRow)
+} // namespace
+
+CheckedReport checkAndSave(const QString& report, const QString& logTemplate, const QString& log,
+                           const check::Environment& env, bool* logWritten)
 {
-    const std::shared_ptr<sheet::Book> WBLog = Excel.OpenWorkBook(Logfilename);
-    // The template's own rows stand above `firstRow`; what follows is this run's alone.
-    const QList<LogRow> rows = logRows(*WBLog, firstRow, m_env.locale);
-    Excel.SaveWorkBook(*WBLog);
-    Excel.CloseExcel();
-    return rows;
+    sheet::MSExcel Excel; // the run's workbooks; whatever is left open closes with it, on every path
+    // The log is made in memory from the template, whose used range sets the first finding's row.
+    const std::shared_ptr<sheet::Book> WBLog = Excel.AddWorkBook(logTemplate, log);
+    const int firstRow = WBLog->lastCellRow(1) + 1;
+    const std::shared_ptr<sheet::Book> WBNew = Excel.OpenWorkBook(report);
+    CheckedReport checked = checkReport(*WBNew, env, {true, firstRow});
+    // The log is written first: if either save fails, the report on disk is still untouched.
+    if (!checked.findings.empty()) {
+        findings::writeLog(*WBLog, firstRow, checked.findings, env.locale, report);
+        if (logWritten)
+            *logWritten = true;
+        Excel.SaveWorkBook(*WBLog);
+    }
+    Excel.SaveWorkBook(*WBNew);
+    return checked;
+}
+
+void ControlRun::checkAndSave(const Paths& paths, ControlRunResult& result, bool* logWritten)
+{
+    checkBeforeWriting(m_dir, paths.report, paths.logTemplate);
+    removeOldLog(paths.log);
+    CheckedReport checked = app::checkAndSave(paths.report, paths.logTemplate, paths.log, m_env, logWritten);
+    result.INNKOD = checked.INNKOD;
+    for (const check::ListProblem& problem : checked.listProblems)
+        result.warnings << listWarning(problem);
+    if (checked.stampHiddenBy)
+        result.warnings << hiddenStampWarning(*checked.stampHiddenBy, checked.stampSheetName);
+    result.findings = std::move(checked.findings);
 }
 
 ControlRunResult ControlRun::run()
 {
     ControlRunResult result;
-    INNKOD = QStringLiteral("Не визначений");
     if (m_status)
         m_status->openform(QStringLiteral("Зачекайте, будь ласка,"), QStringLiteral("іде перевірка файлу."));
     const QDir dir(m_dir);
-    const QString report = dir.absoluteFilePath(QStringLiteral("zvit.xls"));
-    const QString templ = dir.absoluteFilePath(QStringLiteral("elog.xls"));
-    Logfilename =
-        dir.absoluteFilePath(QFileInfo(report).fileName().section(QLatin1Char('.'), 0, 0) + QStringLiteral("_log.xls"));
-    sheet::MSExcel Excel; // this run's link to the workbooks; whatever is left open closes with it
-    bool logCreated = false;
+    Paths paths;
+    paths.report = dir.absoluteFilePath(QStringLiteral("zvit.xls"));
+    paths.logTemplate = dir.absoluteFilePath(QStringLiteral("elog.xls"));
+    paths.log = dir.absoluteFilePath(QFileInfo(paths.report).fileName().section(QLatin1Char('.'), 0, 0) +
+                                     QStringLiteral("_log.xls"));
+    result.Logfilename = paths.log;
+    bool logWritten = false;
     try {
-        checkBeforeWriting(m_dir, report, templ);
-        prepareLog(templ, &logCreated);
-        check::Checker checker(m_env);
-        checker.Logfilename = Logfilename;
-        try {
-            checker.ProvObj(Excel, report);
-        } catch (...) {
-            INNKOD = checker.INNKOD;
-            throw;
-        }
-        INNKOD = checker.INNKOD;
-        for (const check::ListProblem& problem : checker.lists().problems())
-            result.warnings << listWarning(problem);
-        if (checker.stampHiddenBy)
-            result.warnings << hiddenStampWarning(*checker.stampHiddenBy, checker.stampSheetName);
-        result.rows = readFindings(Excel, checker.firstFindingRow);
+        checkAndSave(paths, result, &logWritten);
     } catch (const std::exception& e) {
-        // Close what the failed run left open, remove the log it made (an empty or partial log could pass
-        // for a result) and take the please-wait window down before telling the user.
-        Excel.CloseExcel();
-        if (logCreated)
-            QFile::remove(Logfilename);
+        // A log of a failed run could pass for a result: remove it, then take the please-wait window
+        // down before telling the user.
+        if (logWritten)
+            QFile::remove(paths.log);
         if (m_status)
             m_status->closeform();
         result.outcome = ControlRunResult::Failed;
+        result.findings.clear();
         result.error = failureText(e);
         m_desktop.showError(m_title, withFullStop(result.error));
         return result;
     }
     if (m_status)
         m_status->closeform();
+    conclude(paths, result);
+    return result;
+}
 
+void ControlRun::conclude(const Paths& paths, ControlRunResult& result)
+{
     // A list that could not be read leaves the check of codes or districts incomplete: the verdict says so.
     const QString warnings =
         result.warnings.isEmpty() ? QString() : QStringLiteral("\n\n") + result.warnings.join(QLatin1Char('\n'));
-    // The verdict rests on this run's findings, wherever the template let them start.
-    if (!result.rows.isEmpty()) {
+    if (!result.findings.empty()) {
         result.outcome = ControlRunResult::Findings;
         if (m_desktop.askYesNo(m_title,
                                QStringLiteral("Знайдені помилки у звіті. Переглянути перелік помилок?") + warnings))
-            m_desktop.openDocument(Logfilename);
-        return result;
+            m_desktop.openDocument(paths.log);
+        return;
     }
     result.outcome = ControlRunResult::Clean;
-    QFile::remove(Logfilename);
+    QFile::remove(paths.log);
     m_desktop.inform(m_title, QStringLiteral("Вибрані файли перевірені.Помилок не знайдено.") + warnings);
-    QString target = m_desktop.askSaveFileName(m_title, INNKOD);
+    saveCopy(paths.report, result);
+}
+
+void ControlRun::saveCopy(const QString& report, ControlRunResult& result)
+{
+    QString target = m_desktop.askSaveFileName(m_title, result.INNKOD);
     if (target.isEmpty())
-        return result;
+        return;
     if (QFileInfo(target).suffix().isEmpty())
         target += QStringLiteral(".xls");
     try {
@@ -259,7 +259,6 @@ ControlRunResult ControlRun::run()
     } catch (const xls::Error& e) {
         m_desktop.showError(m_title, withFullStop(e.message()));
     }
-    return result;
 }
 
 } // namespace app

@@ -1,27 +1,26 @@
 #pragma once
 
 #include "check/provobj.h"
+#include "checkreport.h"
 #include "desktop.h"
+#include "log/log.h"
 
-#include <QList>
 #include <QString>
 #include <QStringList>
 #include <exception>
+#include <vector>
 
 namespace app {
-
-// One row of the findings log as read back after the check.
-struct LogRow {
-    QString sheet, row, column, message, time;
-};
 
 struct ControlRunResult {
     enum Outcome { Findings, Clean, Failed };
     Outcome outcome = Failed;
-    QString error;        // the text shown when the run failed
-    QList<LogRow> rows;   // this run's findings as the saved log holds them, in order
-    QStringList warnings; // one sentence per reference list that could not be read (the check is incomplete)
-    QString copiedTo;     // where the clean report was copied, if anywhere
+    QString error;                                    // the text shown when the run failed
+    std::vector<findings::Finding> findings;          // this run's findings, in the order the rules recorded them
+    QStringList warnings;                             // one sentence per list that could not be read, or a hidden stamp
+    QString copiedTo;                                 // where the clean report was copied, if anywhere
+    QString Logfilename;                              // the log of this run (kept on disk only with findings)
+    QString INNKOD = QStringLiteral("Не визначений"); // the code the save dialog proposes
 };
 
 // The application title: the executable's file name up to its first dot, first letter kept,
@@ -31,26 +30,32 @@ QString applicationTitle(const QString& executablePath);
 QString withFullStop(const QString& text);
 // The text the user reads for an error that ended a check.
 QString failureText(const std::exception& e);
-// The findings of one check as a log workbook holds them: every row from `firstRow` on (the rows
-// above are the template's own).
-QList<LogRow> logRows(const sheet::Book& log, int firstRow, const sheet::Locale& locale);
 
-// "Контроль звіту": prepares the log from its template, checks the report, reads the verdict
-// back and ends with the log offered for viewing or a copy of the clean report.
+// The single check's work on disk: checks the report at `report`, writes the log of its findings at
+// `log` (made from `logTemplate`, and only when there are findings: `logWritten` is set once it is
+// on its way to disk), then stamps and saves the report. The report is written last, atomically: a
+// failure leaves it as it was.
+CheckedReport checkAndSave(const QString& report, const QString& logTemplate, const QString& log,
+                           const check::Environment& env, bool* logWritten = nullptr);
+
+// "Контроль звіту": checks the report, writes the log of its findings from the log template, stamps
+// and saves the report, and ends with the log offered for viewing or a copy of the clean report.
 class ControlRun {
 public:
     ControlRun(QString dir, check::Environment env, Desktop& desktop, StatusDisplay* status, QString title);
 
     ControlRunResult run();
 
-    QString Logfilename;
-    QString INNKOD = QStringLiteral("Не визначений");
-
 private:
-    // Deletes the old log and copies the template in its place; `created` is set once a file there is ours.
-    void prepareLog(const QString& templatePath, bool* created);
-    // This run's findings as the saved log holds them: every row from `firstRow` on.
-    QList<LogRow> readFindings(sheet::MSExcel& Excel, int firstRow);
+    struct Paths {
+        QString report, logTemplate, log;
+    };
+    // Everything of the run that may fail: the check, the log and the saved report. `logWritten` is
+    // set once a log at the log's path is this run's own.
+    void checkAndSave(const Paths& paths, ControlRunResult& result, bool* logWritten);
+    // The dialogs after a check that ran: the log offered, or the clean report's copy.
+    void conclude(const Paths& paths, ControlRunResult& result);
+    void saveCopy(const QString& report, ControlRunResult& result);
 
     QString m_dir;
     check::Environment m_env;

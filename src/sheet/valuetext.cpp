@@ -35,8 +35,10 @@ QString valueText(const xls::CellValue& value, const Locale& locale, bool date19
         return validate::formatGeneral(value.number, locale.decimal);
     case xls::CellType::Boolean:
         return value.code ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-    case xls::CellType::Error:
-        throw CellReadError(QStringLiteral("Клітинка містить помилку %1.").arg(xls::errorCodeText(value.code)));
+    case xls::CellType::Error: {
+        const QString shown = xls::errorCodeText(value.code);
+        throw CellReadError(QStringLiteral("Клітинка містить помилку %1.").arg(shown), shown);
+    }
     case xls::CellType::DateTime: {
         if (!(value.number >= 0) || value.number > 2958466.0)
             return validate::formatGeneral(value.number, locale.decimal);

@@ -11,11 +11,16 @@ namespace sheet {
 // A cell whose value cannot become text (it holds an error value such as #N/A).
 class CellReadError : public std::runtime_error {
 public:
-    explicit CellReadError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    CellReadError(const QString& message, const QString& value)
+        : std::runtime_error(message.toStdString()), m_message(message), m_value(value)
+    {
+    }
     const QString& message() const { return m_message; }
+    // The error value as the cell shows it ("#N/A").
+    const QString& value() const { return m_value; }
 
 private:
-    QString m_message;
+    QString m_message, m_value;
 };
 
 // Turns a cell value into the text the check reads: empty → "", number → general form,

@@ -14,7 +14,7 @@
 namespace validate {
 
 ConversionError::ConversionError(const QString& text)
-    : std::runtime_error(QStringLiteral("«%1» не є числом").arg(text).toStdString())
+    : std::runtime_error(QStringLiteral("«%1» не є числом").arg(text).toStdString()), m_text(text)
 {
 }
 

@@ -14,6 +14,11 @@ namespace validate {
 class ConversionError : public std::runtime_error {
 public:
     explicit ConversionError(const QString& text);
+    // The text that did not convert.
+    const QString& text() const { return m_text; }
+
+private:
+    QString m_text;
 };
 
 // Without leading and trailing characters of codes up to 32.

@@ -217,6 +217,13 @@ void Workbook::setNumber(int sheet, int row, int col, double value)
     d->modified = true;
 }
 
+void Workbook::setFormulaError(int sheet, int row, int col, uint8_t code)
+{
+    d->checkCellForEdit(sheet, row, col);
+    d->book.sheets[size_t(sheet)].edits[editKey(row - 1, col - 1)] = Edit{false, {}, 0, code};
+    d->modified = true;
+}
+
 void Workbook::setHyperlink(int sheet, int row, int col, const QString& target, const QString& location)
 {
     d->checkCellForEdit(sheet, row, col);

@@ -59,6 +59,9 @@ public:
     // Replace whatever the cell holds by a text (or a number), keeping the cell's format.
     void setText(int sheet, int row, int col, const QString& text);
     void setNumber(int sheet, int row, int col, double value);
+    // A formula whose stored result is the error value `code` (0x07 #DIV/0!, 0x2A #N/A, ...), as a
+    // spreadsheet program saves a formula that failed.
+    void setFormulaError(int sheet, int row, int col, uint8_t code);
     // Makes the cell a hyperlink; the cell keeps its value and format. `target` is the file the
     // link opens: a path relative to this workbook's folder ("zvit.xls", "../zvit.xls"), so that the
     // link still works when the folder is moved, or an absolute path; empty for a place in this

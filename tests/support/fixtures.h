@@ -24,7 +24,9 @@ QString describe(const QList<Row>& rows);
 // Both lists, for a failure message.
 QString mismatch(const QList<Row>& got, const QList<Row>& want);
 
-// A cell to put into a report: sheet position (1-based), row, column, text.
+// A cell to put into a report: sheet position (1-based), row, column, text. A text that starts
+// with "=" is a value instead: "=12,5" or "=12.5" a number cell, "=#N/A" (any error name) a formula
+// whose stored result is that error, as a spreadsheet program saves a formula that failed.
 struct Cell {
     int sheet;
     int row;
@@ -65,8 +67,7 @@ QList<Cell> cleanGeneral(int months = 12, int year = 2026);
 check::Environment environment(const QString& listDir, const sheet::Locale& locale, const QDate& today);
 
 // Declares one data row per case, named after it, holding the case's index.
-template <typename Case>
-void addCaseRows(const QList<Case>& all)
+template <typename Case> void addCaseRows(const QList<Case>& all)
 {
     QTest::addColumn<int>("index");
     for (int i = 0; i < all.size(); ++i)

@@ -39,6 +39,7 @@ struct Edit {
     bool text;
     QString s;
     double num;
+    int error = -1; // with 0 to 255: a formula whose stored result is this error value (e.g. 0x2A #N/A)
 };
 
 // A hyperlink to set on a cell: a file (relative to the workbook's folder, or absolute; empty for

@@ -340,7 +340,15 @@ void CellTableWriter::applyEdit(uint32_t key, const Edit& e, int64_t* refDelta)
     RowData& rd = m_rows[row];
     std::vector<Unit> replacement;
     const uint16_t ixfe = removeCovering(rd, row, col, defaultFormat(row, col), &replacement, refDelta);
-    if (e.text) {
+    if (e.error >= 0) {
+        // FORMULA: the stored result (an error: 2, 0, the code, 0 0 0, FF FF), no flags, no chain,
+        // and the formula itself, the error constant (ptgErr).
+        char body[8 + 2 + 4 + 2 + 2] = {2, 0, char(e.error), 0, 0, 0, char(0xFF), char(0xFF)};
+        put16(body + 14, 2);
+        body[16] = 0x1C;
+        body[17] = char(e.error);
+        replacement.push_back(singleCell(FORMULA, row, col, ixfe, body, sizeof body));
+    } else if (e.text) {
         char body[4];
         put32(body, m_strings.isst.at({m_index, key}));
         replacement.push_back(singleCell(LABELSST, row, col, ixfe, body, 4));

@@ -24,6 +24,8 @@ bool isNumber(CellType t)
 bool readsAs(const Book& back, const CellRec* c, const Edit& e)
 {
     const CellType type = c ? c->type : CellType::Empty;
+    if (e.error >= 0)
+        return type == CellType::Error && c->code == e.error;
     if (e.text)
         return type == CellType::Text && back.sst.text(c->ref) == e.s;
     return isNumber(type) && back.number(*c) == e.num;
