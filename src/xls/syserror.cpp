@@ -16,7 +16,7 @@ SystemFailure failureOfWindowsError(DWORD e)
     switch (e) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED:
+    case 1295: // ERROR_DISK_QUOTA_EXCEEDED, which not every SDK names
         return {SystemCause::DiskFull, long(e)};
     case ERROR_ACCESS_DENIED:
     case ERROR_NETWORK_ACCESS_DENIED:
