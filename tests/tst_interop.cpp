@@ -4,11 +4,14 @@
 #include "fixtures.h"
 #include "childprocess.h"
 #include "log/log.h"
+#include "run/batchrun.h"
 #include "structure.h"
 #include "xls/workbook.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -323,6 +326,40 @@ private slots:
         QCOMPARE(layoutLines(QDir(fods).filePath(QFileInfo(file).completeBaseName() + QStringLiteral(".fods")),
                              QStringLiteral("link")),
                  inLibreOffice);
+    }
+
+    // A folder check's results in a folder beside the reports' one (Cyrillic names and blanks): the
+    // links of its log and of its summary open the report in LibreOffice, as xlrd reads them too.
+    void batchLinksFromASiblingFolder()
+    {
+        fixtures::Workspace ws;
+        ws.makeReport({}, QStringLiteral(BRANTOVEL_DATA_DIR "/sample/zvit.xls"));
+        QVERIFY(QDir(ws.dir()).mkdir(QStringLiteral("звіти")) && QDir(ws.dir()).mkdir(QStringLiteral("результати")));
+        const QString report = ws.path(QStringLiteral("звіти/звіт 1.xls"));
+        QVERIFY(QFile::copy(ws.path(QStringLiteral("zvit.xls")), report));
+        app::BatchOptions options;
+        options.folder = ws.path(QStringLiteral("звіти"));
+        options.outDir = ws.path(QStringLiteral("результати"));
+        options.dir = ws.dir();
+        check::Environment env;
+        env.clock = [] { return QDateTime(QDate(2026, 12, 9), QTime(10, 30)); };
+        const app::BatchResult result = app::BatchRun(options, env).run();
+        QCOMPARE(result.error, QString());
+        QCOMPARE(result.withFindings, 1);
+        const QString log = ws.path(QStringLiteral("результати/звіт 1_log.xls"));
+        const QString fods = ws.path(QStringLiteral("fods"));
+        QVERIFY(fixtures::convertWithLibreOffice({log, result.summary}, fods, QStringLiteral("fods")));
+        for (const auto& [file, sheet] : {std::pair{log, 0}, std::pair{result.summary, 1}}) {
+            const QString converted = QDir(fods).filePath(QFileInfo(file).completeBaseName() + QStringLiteral(".fods"));
+            bool ok = false;
+            const QStringList links = QString::fromUtf8(fixtures::runPython(QStringLiteral("read_layout.py"),
+                                                                            {converted, QString::number(sheet)}, &ok))
+                                          .split(u'\n', Qt::SkipEmptyParts)
+                                          .filter(QRegularExpression(QStringLiteral("^link\t")));
+            QVERIFY2(ok && !links.isEmpty(), qPrintable(file));
+            for (const QString& l : links)
+                QVERIFY2(l.section(u'\t', 3).startsWith(report + u'#'), qPrintable(file + QStringLiteral(": ") + l));
+        }
     }
 
     // A new cell takes the format of its row, else of its column (as typed into a spreadsheet).
