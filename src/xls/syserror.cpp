@@ -122,6 +122,26 @@ QString causeClause(const SystemFailure& f)
                        : QStringLiteral("система відмовила в записі");
 }
 
+QString readCauseClause(const SystemFailure& f)
+{
+    switch (f.cause) {
+    case SystemCause::NoPermission:
+        return QStringLiteral("немає права читати цей файл");
+    case SystemCause::InUse:
+        return QStringLiteral("файл зайнятий іншою програмою");
+    case SystemCause::PathTooLong:
+        return QStringLiteral("шлях до файлу задовгий для системи");
+    case SystemCause::FolderGone:
+        return QStringLiteral("файлу або теки, у якій він лежав, уже немає");
+    case SystemCause::DiskFull:
+    case SystemCause::ReadOnlyDisk:
+    case SystemCause::Unknown:
+        break;
+    }
+    return f.code != 0 ? QStringLiteral("система відмовила в читанні (код помилки %1)").arg(f.code)
+                       : QStringLiteral("система відмовила в читанні");
+}
+
 QString causeRemedy(const SystemFailure& f)
 {
     switch (f.cause) {

@@ -22,6 +22,8 @@ SystemFailure failureOfDevice(const SystemFailure& system, QFileDevice::FileErro
 // The cause as a clause after a colon ("на диску не залишилося вільного місця") and what to do about it
 // as a sentence; both Ukrainian, never the system's own English.
 QString causeClause(const SystemFailure& f);
+// The cause of a failed read, as a clause ("немає права читати цей файл").
+QString readCauseClause(const SystemFailure& f);
 QString causeRemedy(const SystemFailure& f);
 
 } // namespace xls
