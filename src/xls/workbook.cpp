@@ -10,9 +10,9 @@
 #include "xls/savefile.h"
 
 #include <QFile>
-#include <cerrno>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace xls {
