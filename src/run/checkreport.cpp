@@ -31,6 +31,12 @@ namespace {
 
 CheckedReport checkReport(sheet::Book& report, const check::Environment& env, const CheckOptions& options)
 {
+    // Table 1 and the stamp belong to the first sheet: a workbook without sheets is no report.
+    if (report.SheetsCount() < 1)
+        throw CheckStopped(QStringLiteral("Перевірку зупинено: у звіті «%1» немає жодного аркуша, тому перевірити його "
+                                          "не можна. Відкрийте файл у табличному редакторі й переконайтеся, що це "
+                                          "звіт, або візьміть звіт із теки програми. Звіт залишено без змін.")
+                               .arg(QDir::toNativeSeparators(report.FullName())));
     check::Checker checker(env, options.firstLogRow);
     try {
         checker.ProvObj(report);

@@ -1,6 +1,6 @@
 // Fuzz target for the workbook reader and writer: any bytes must give a workbook or an xls::Error,
 // never a crash, hang, leak or out-of-bounds access. Built with libFuzzer by tools/fuzz.sh, or with
-// the small driver below (FUZZ_STANDALONE) that replays files, as the test suite does.
+// replay_main.cpp, the small driver that replays files, as the test suite does.
 #include "sheet/locale.h"
 #include "sheet/valuetext.h"
 #include "xls/error.h"
@@ -45,36 +45,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     return 0;
 }
-
-#ifdef FUZZ_STANDALONE
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <cstdio>
-
-// Replays every file given (or every file in the given folders) through the target.
-int main(int argc, char** argv)
-{
-    int count = 0;
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        QStringList files;
-        if (QFileInfo(arg).isDir()) {
-            for (const QString& f : QDir(arg).entryList(QDir::Files, QDir::Name))
-                files << QDir(arg).filePath(f);
-        } else {
-            files << arg;
-        }
-        for (const QString& f : files) {
-            QFile file(f);
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray bytes = file.readAll();
-            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
-            ++count;
-        }
-    }
-    std::printf("replayed %d inputs\n", count);
-    return count > 0 ? 0 : 1;
-}
-#endif
