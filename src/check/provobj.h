@@ -127,6 +127,8 @@ struct Environment {
     sheet::Locale locale = sheet::Locale::system();
     sheet::Clock clock = sheet::systemClock();
     QString listDir; // the folder of the six reference lists
+    // When set, the lists as read once for a whole folder check, consulted instead of listDir's files.
+    std::shared_ptr<const ListSnapshot> listSnapshot;
 };
 
 // The stamp of the check: the date and time go into S13 of the report's first sheet.

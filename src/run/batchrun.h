@@ -15,18 +15,19 @@ namespace app {
 
 // One report of a folder check, as the summary and the command line show it.
 struct BatchReport {
-    enum Status { Clean, Findings, NotChecked };
+    enum Status { Clean, Findings, NotChecked, Skipped };
     QString file; // the file name in the folder
     Status status = NotChecked;
-    QString reason;         // why it was not checked, or why its log could not be written
-    check::Heading heading; // the balance holder and the period, as the report gives them
+    QString reason;           // why it was not checked, why its log could not be written, or what a skipped entry is
+    bool otherFormat = false; // skipped, but a spreadsheet of another format (.xlsx, .ods): perhaps a report
+    check::Heading heading;   // the balance holder and the period, as the report gives them
     int findings = 0;
     std::vector<findings::Finding> rows; // the findings, in the order the rules recorded them
     QString log;                         // the log's file name in the output folder, when one was written
     QStringList flags; // what only the folder shows: a code that another report has too, an odd period
 };
 
-// "без помилок", "є помилки", "не перевірено".
+// "без помилок", "є помилки", "не перевірено", "пропущено".
 QString statusText(BatchReport::Status status);
 
 struct BatchOptions {
@@ -40,9 +41,11 @@ struct BatchResult {
     // Set when the folder could not be checked, or its summary not written; nothing else is then
     // to be trusted. One report that cannot be read never sets it: it is "не перевірено".
     QString error;
-    QString outDir;  // where the logs and the summary were written
-    QString summary; // the summary workbook
-    int total = 0, clean = 0, withFindings = 0, notChecked = 0;
+    QString outDir;                                             // where the logs and the summary were written
+    QString summary;                                            // the summary workbook
+    int total = 0, clean = 0, withFindings = 0, notChecked = 0; // the .xls entries of the folder
+    int skipped = 0, skippedOtherFormat = 0;                    // the other entries, and of them the other spreadsheets
+    QStringList notes;          // what the user should know of the run itself (a stale lock taken over)
     QList<BatchReport> flagged; // the reports with flags, in name order (without their findings)
 };
 
@@ -70,9 +73,12 @@ private:
     // Everything the reports need before the first is checked: the folder, the templates, the lists,
     // the output folder and the summary; throws with the reason when something is missing.
     std::vector<Job> prepare(Setup& setup, BatchResult& result);
+    // The output folder made or taken, locked for this run, and the summary begun (part of prepare).
+    void takeOutDir(Setup& setup, const QByteArray& summaryBytes, const QString& summaryTemplate, BatchResult& result);
     // Checks the reports in parallel and passes them on in name order: to the summary, onReport and
     // the counts.
     void collect(const std::vector<Job>& jobs, Setup& setup, BatchResult& result);
+    static void count(const BatchReport& report, BatchResult& result);
 
     BatchOptions m_options;
     check::Environment m_env;
