@@ -1,12 +1,17 @@
 // brantovel-check end to end: exit codes, output against the log as python3-xlrd reads it, and
 // the report left byte-identical when the run fails.
+#include "check/lists.h"
 #include "check/period.h"
 #include "cli/cli.h"
 #include "fixtures.h"
 #include "run/batchrun.h"
+#include "run/folderlisting.h"
+#include "run/outdirlock.h"
 #include "validate/validid.h"
 #include "xls/error.h"
+#include "xls/workbook.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -15,6 +20,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -132,6 +138,43 @@ QMap<QString, QString> xlrdCells(const QString& path)
             cells.insert(f[0] + u':' + f[1] + u':' + f[2], f.mid(4).join(u'\t'));
     }
     return ok ? cells : QMap<QString, QString>();
+}
+
+// What is wrong with a folder check's results in `out` ("" when nothing): the summary either says it
+// is incomplete, or names exactly the logs there, each of its own run (`previous`, the files of the
+// run before, when the summary is still that run's: then nothing of it may have changed).
+QString resultProblems(const QString& out, const QMap<QString, QByteArray>& previous)
+{
+    const QString summary = QDir(out).filePath(QStringLiteral("зведення.xls"));
+    if (!QFileInfo::exists(summary))
+        return previous.isEmpty() ? QString() : QStringLiteral("the previous summary is gone");
+    const xls::Workbook book = xls::Workbook::open(summary);
+    if (book.cell(0, 2, 1).text.startsWith(QStringLiteral("Перевірку перервано до завершення: зведення неповне")))
+        return {};
+    QStringList named, present;
+    for (int row = 4; row <= book.lastUsedRow(0); ++row)
+        if (const QString log = book.cell(0, row, 10).text; !log.isEmpty())
+            named << log;
+    for (const QString& f : QDir(out).entryList({QStringLiteral("*_log.xls")}, QDir::Files))
+        present << f;
+    named.sort();
+    if (named != present)
+        return QStringLiteral("the summary names %1, the folder holds %2").arg(named.join(u' '), present.join(u' '));
+    const QByteArray now = QCryptographicHash::hash(bytes(summary), QCryptographicHash::Sha256);
+    if (now == previous.value(QStringLiteral("зведення.xls")))
+        for (const QString& log : present)
+            if (QCryptographicHash::hash(bytes(QDir(out).filePath(log)), QCryptographicHash::Sha256) !=
+                previous.value(log))
+                return QStringLiteral("%1 changed under the previous summary").arg(log);
+    return {};
+}
+
+QMap<QString, QByteArray> digests(const QString& dir)
+{
+    QMap<QString, QByteArray> out;
+    for (const QString& f : QDir(dir).entryList(QDir::Files))
+        out.insert(f, QCryptographicHash::hash(bytes(QDir(dir).filePath(f)), QCryptographicHash::Sha256));
+    return out;
 }
 
 } // namespace
@@ -371,6 +414,12 @@ private slots:
                                         << "Невідомий параметр «--bogus». Довідка: brantovel-check --help\n";
         QTest::newRow("two folders") << words({u"--dir", u"DIR", u"/tmp"}) << 2
                                      << "Зайвий параметр «/tmp»: теку вже вказано. Довідка: brantovel-check --help\n";
+        QTest::newRow("--dir followed by an option")
+            << words({u"--dir", u"--batch", u"DIR"}) << 2
+            << "Після параметра «--dir» не вказано теку. Довідка: brantovel-check --help\n";
+        QTest::newRow("--batch followed by an option")
+            << words({u"--batch", u"--out", u"DIR"}) << 2
+            << "Після параметра «--batch» не вказано теку. Довідка: brantovel-check --help\n";
         QTest::newRow("--period without --batch")
             << words({u"--period", u"12.2026", u"DIR"}) << 2
             << "Параметр «--period» діє лише разом із «--batch». Довідка: brantovel-check --help\n";
@@ -391,6 +440,146 @@ private slots:
         QCOMPARE(r.err, err);
     }
 
+    // Every entry of a folder of reports is accounted for: checked, not checked with its reason, or
+    // skipped with what it is.
+    void folderListing_data()
+    {
+        QTest::addColumn<QString>("make"); // how the entry "name" is made
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("says");
+        const int report = app::FolderEntry::Report, unread = app::FolderEntry::NotChecked,
+                  skipped = app::FolderEntry::Skipped;
+        QTest::newRow("report") << "report"
+                                << "a.xls" << report << "";
+        QTest::newRow("hidden report") << "report"
+                                       << ".a.xls" << report << "";
+        QTest::newRow("capital XLS") << "report"
+                                     << "A.XLS" << report << "";
+        QTest::newRow("0 bytes") << "empty"
+                                 << "a.xls" << unread << "порожній (0 байтів)";
+        QTest::newRow("Excel's lock file") << "report"
+                                           << "~$a.xls" << unread << "файл блокування, який Excel";
+        QTest::newRow("unreadable") << "unreadable"
+                                    << "a.xls" << unread << "немає права його читати";
+        QTest::newRow("broken link") << "broken-link"
+                                     << "a.xls" << unread << "веде на файл, якого немає";
+        QTest::newRow("looping link") << "loop-link"
+                                      << "a.xls" << unread << "замкнене в коло";
+        QTest::newRow("FIFO") << "fifo"
+                              << "a.xls" << unread << "не звичайний файл";
+        QTest::newRow("folder named .xls") << "folder"
+                                           << "a.xls" << skipped << "тека";
+        QTest::newRow("sub-folder") << "folder"
+                                    << "2026" << skipped << "вкладені теки не перевіряються";
+        QTest::newRow(".xlsx") << "report"
+                               << "a.xlsx" << skipped << "Excel 2007 або новішого формату (.xlsx)";
+        QTest::newRow(".ods") << "report"
+                              << "a.ods" << skipped << "книга OpenDocument (.ods)";
+        QTest::newRow("text") << "report"
+                              << "notes.txt" << skipped << "файл .txt, не звіт .xls";
+        QTest::newRow("LibreOffice's lock") << "report"
+                                            << ".~lock.a.xls#" << skipped << "файл блокування LibreOffice";
+    }
+    void folderListing()
+    {
+        QFETCH(QString, make);
+        QFETCH(QString, name);
+        QFETCH(int, kind);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        const bool root = bytes(QStringLiteral("/proc/self/status")).contains("\nUid:\t0\t");
+        if (make == QStringLiteral("folder")) {
+            QVERIFY(QDir(dir.path()).mkdir(name));
+        } else if (make == QStringLiteral("report") || make == QStringLiteral("unreadable")) {
+            QVERIFY(QFile::copy(fixture(QStringLiteral("lo-values.xls")), path));
+            if (make == QStringLiteral("unreadable")) {
+                if (root)
+                    QSKIP("the superuser reads every file");
+                QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+            }
+        } else if (make == QStringLiteral("empty")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        } else {
+#ifdef Q_OS_WIN
+            QSKIP("links and FIFOs as Linux makes them");
+#endif
+            if (make == QStringLiteral("broken-link"))
+                QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone.xls")), path));
+            else if (make == QStringLiteral("loop-link"))
+                QVERIFY(QFile::link(path, path));
+            else
+                QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {path}), 0);
+        }
+        const app::FolderListing listing = app::listFolder(dir.path());
+        QCOMPARE(listing.error, QString());
+        QCOMPARE(int(listing.entries.size()), 1);
+        const app::FolderEntry& e = listing.entries.front();
+        QCOMPARE(e.name, name);
+        QVERIFY2(e.kind == kind && e.reason.contains(says), qPrintable(e.reason));
+        QVERIFY(kind != app::FolderEntry::Report || e.reason.isEmpty());
+    }
+
+    // One run at a time per output folder: a lock naming its holder, taken over only when stale.
+    void outDirLock_data()
+    {
+        QTest::addColumn<QString>("holder"); // who holds the lock before the run
+        QTest::addColumn<bool>("takesOver");
+        QTest::newRow("a running process here") << "running" << false;
+        QTest::newRow("a process here that is gone") << "gone" << true;
+        QTest::newRow("another computer, an hour ago") << "elsewhere" << false;
+        QTest::newRow("another computer, two days ago") << "old" << true;
+        QTest::newRow("unreadable, just made") << "garbled" << false;
+    }
+    void outDirLock()
+    {
+        QFETCH(QString, holder);
+        QFETCH(bool, takesOver);
+        QTemporaryDir dir;
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        app::LockHolder h = app::OutDirLock::self(now.addSecs(-3600));
+        h.user = QStringLiteral("Оксана");
+        if (holder == QStringLiteral("gone")) {
+            h.pid = 999999999; // a process number no system hands out
+        } else if (holder != QStringLiteral("running")) {
+            h.computer = QStringLiteral("office-7");
+            if (holder == QStringLiteral("old"))
+                h.started = now.addDays(-2);
+        }
+        const QString lockPath = dir.filePath(QString::fromLatin1(app::OutDirLock::kFileName));
+        {
+            QFile f(lockPath);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(holder == QStringLiteral("garbled") ? QByteArray("comp") : app::OutDirLock::text(h));
+        }
+        {
+            app::OutDirLock lock(dir.path(), now);
+            QCOMPARE(lock.held(), takesOver);
+            if (takesOver) {
+                QVERIFY2(lock.note().contains(QStringLiteral("не було завершено")), qPrintable(lock.note()));
+                QCOMPARE(app::OutDirLock::parse(bytes(lockPath)).pid, app::OutDirLock::self(now).pid);
+                // A second run now finds this one.
+                app::OutDirLock second(dir.path(), now);
+                QVERIFY(!second.held());
+                QVERIFY2(second.error().contains(QStringLiteral("процес %1").arg(QCoreApplication::applicationPid())),
+                         qPrintable(second.error()));
+            } else {
+                QVERIFY2(lock.error().contains(QStringLiteral("зараз записує результати інша перевірка")),
+                         qPrintable(lock.error()));
+                if (holder != QStringLiteral("garbled"))
+                    QVERIFY2(
+                        lock.error().contains(QStringLiteral("користувач Оксана")) &&
+                            lock.error().contains(h.started.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"))),
+                        qPrintable(lock.error()));
+                QVERIFY(lock.error().contains(QDir::toNativeSeparators(lockPath)));
+            }
+        }
+        // The run's own lock goes with it; another's stays.
+        QCOMPARE(QFileInfo::exists(lockPath), !takesOver);
+    }
+
     // The receiving office's folder: every kind of file it meets, checked without changing one.
     void batchFolder()
     {
@@ -409,6 +598,7 @@ private slots:
         b.file(QStringLiteral("5-damaged.xls"), bytes(b.path(QStringLiteral("1-clean.xls"))).left(3000));
         b.file(QStringLiteral("6-renamed.xls"),
                QByteArray("PK\x03\x04", 4) + "[Content_Types].xml" + QByteArray(400, 'x'));
+        b.file(QStringLiteral("7-tab\tand\nline.xls"), ""); // a name that must not break the lines
         b.file(QStringLiteral("notes.txt"), "not a report");
         QVERIFY(QDir(b.folder.path()).mkdir(QStringLiteral("sub")));
         QVERIFY(QFile::copy(b.path(QStringLiteral("1-clean.xls")), b.path(QStringLiteral("sub/7-nested.xls"))));
@@ -421,7 +611,7 @@ private slots:
         const QString summary = QDir(outDir).filePath(QStringLiteral("зведення.xls"));
         const QString renamed = xls::makeError(xls::ErrorCode::OoxmlRenamed, QStringLiteral("6-renamed.xls")).message();
         QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 10);
+        QCOMPARE(lines.size(), 13);
         const QString damaged = lines.takeAt(4);
         QVERIFY2(damaged.startsWith(QStringLiteral("5-damaged.xls\t\tне перевірено\tФайл «5-damaged.xls»")),
                  qPrintable(damaged));
@@ -433,11 +623,17 @@ private slots:
                 {QStringLiteral("1-clean.xls\t0\tбез помилок"), QStringLiteral("2-findings.xls\t1\tє помилки"),
                  QStringLiteral("3-same-code.xls\t0\tбез помилок"), QStringLiteral("4-other-period.xls\t1\tє помилки"),
                  QStringLiteral("6-renamed.xls\t\tне перевірено\t") + renamed,
+                 QStringLiteral(
+                     "7-tab\\tand\\nline.xls\t\tне перевірено\tФайл «7-tab\\tand\\nline.xls» порожній (0 "
+                     "байтів): можливо, його ще копіюють або запис перервався. Скопіюйте звіт до теки ще раз "
+                     "і повторіть перевірку."),
+                 QStringLiteral("notes.txt\t\tпропущено\tфайл .txt, не звіт .xls"),
+                 QStringLiteral("sub\t\tпропущено\tтека: вкладені теки не перевіряються"),
                  QStringLiteral("2-findings.xls\tпозначка\tКод %1 також у звітах: 3-same-code.xls.").arg(second),
                  QStringLiteral("3-same-code.xls\tпозначка\tКод %1 також у звітах: 2-findings.xls.").arg(second),
                  QStringLiteral("4-other-period.xls\tпозначка\t") + periodFlag,
-                 QStringLiteral("Звітів: 6; без помилок: 2, з помилками: 2, не перевірено: 2, з позначками: "
-                                "3. Зведення: %1")
+                 QStringLiteral("Звітів: 7; без помилок: 2, з помилками: 2, не перевірено: 3, з позначками: "
+                                "3; пропущено інших файлів і тек: 2. Зведення: %1")
                      .arg(QDir::toNativeSeparators(summary))}));
 
         // Not one byte of the folder changed; the results are in their own new folder.
@@ -472,6 +668,9 @@ private slots:
         const QMap<QString, QString> cells = xlrdCells(summary);
         QVERIFY(cells.value(QStringLiteral("0:2:1"))
                     .startsWith(QStringLiteral("Тека: %1.").arg(QDir::toNativeSeparators(b.folder.path()))));
+        // ... with the lists the whole run used, as read when it started.
+        QVERIFY2(cells.value(QStringLiteral("0:2:1")).contains(QStringLiteral("Списки: GUOZ.bin (змінено ")),
+                 qPrintable(cells.value(QStringLiteral("0:2:1"))));
         const QStringList want = {
             // sheet "Звіти": file, code, name, months, year, findings, status, reason, flags, log
             QStringLiteral("0:4:1=1-clean.xls"), QStringLiteral("0:4:2=23456719"), QStringLiteral("0:4:3=ДП «Тест»"),
@@ -490,7 +689,9 @@ private slots:
             const QString key = w.section(u'=', 0, 0);
             QCOMPARE(key + u'=' + cells.value(key), w);
         }
-        QVERIFY(!cells.contains(QStringLiteral("0:10:1")) && !cells.contains(QStringLiteral("1:4:1")));
+        QCOMPARE(cells.value(QStringLiteral("0:12:1")) + u'=' + cells.value(QStringLiteral("0:12:7")),
+                 QStringLiteral("sub=пропущено"));
+        QVERIFY(!cells.contains(QStringLiteral("0:13:1")) && !cells.contains(QStringLiteral("1:4:1")));
         QVERIFY(cells.value(QStringLiteral("0:8:8")).startsWith(QStringLiteral("Файл «")));
 #endif
     }
@@ -561,7 +762,7 @@ private slots:
         Batch b;
         for (const char* name : {"a.xls", "b.xls", "c.xls"})
             b.report(QString::fromLatin1(name), cleanToday());
-        app::BatchRun batch({b.folder.path(), {}, b.program.dir(), 1},
+        app::BatchRun batch({b.folder.path(), {}, b.program.dir(), 1, {}, {}},
                             fixtures::environment(b.program.dir(), sheet::Locale::comma(), kToday));
         int asked = 0;
         batch.cancelled = [&] { return ++asked > 1; };
@@ -571,7 +772,7 @@ private slots:
         QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
         QVERIFY(result.cancelled);
         QCOMPARE(passed, QStringList{QStringLiteral("a.xls")});
-        QCOMPARE(result.total, 3);
+        QCOMPARE(result.total, 1); // the reports passed on
         QCOMPARE(result.clean, 1);
 #ifndef Q_OS_WIN
         const QMap<QString, QString> cells = xlrdCells(result.summary);
@@ -635,11 +836,11 @@ private slots:
         QTest::newRow("list missing") << "SR.bin"
                                       << "SR.bin». Теку перевіряють лише з усіма шістьма списками";
         QTest::newRow("no reports") << "no-reports"
-                                    << "немає файлів .xls.";
+                                    << "немає файлів .xls (інших файлів і тек: 1)";
         QTest::newRow("results into the folder") << "out-is-folder"
                                                  << "не можна записувати до теки зі звітами";
         QTest::newRow("results into a file") << "out-is-file"
-                                             << "Не вдалося створити теку «";
+                                             << "» — це файл, а не тека";
         QTest::newRow("13 months") << "period=13.2026"
                                    << "У періоді «13.2026» 13 місяців";
         QTest::newRow("two-digit year") << "period=12.26"
@@ -680,6 +881,116 @@ private slots:
         QVERIFY2(r.err.contains(words), qPrintable(r.err));
         QCOMPARE(r.out, QString());
         QCOMPARE(b.state(), before); // no results folder either
+    }
+
+    // A run killed at any moment, again and again into the same results, leaves either the previous
+    // complete result or a summary that says it is incomplete; the next run takes over its lock.
+    void batchKilled()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("killed through POSIX signals");
+#endif
+        Batch b;
+        for (int i = 0; i < 60; ++i)
+            b.report(QStringLiteral("r%1.xls").arg(i, 2, 10, QLatin1Char('0')),
+                     cleanToday() << fixtures::Cell{1, 33, 2, QString()});
+        QTemporaryDir results;
+        const QStringList args{QStringLiteral("--batch"), b.folder.path(),         QStringLiteral("--dir"),
+                               b.program.dir(),           QStringLiteral("--out"), results.path(),
+                               QStringLiteral("--jobs"),  QStringLiteral("1")};
+        QCOMPARE(runArguments(args).status, 1);
+        // The next runs differ: eleven reports are gone (their logs must go).
+        for (int i = 0; i < 11; ++i)
+            QVERIFY(QFile::remove(b.path(QStringLiteral("r%1.xls").arg(i, 2, 10, QLatin1Char('0')))));
+        const QString r11 = b.path(QStringLiteral("r11.xls")), aside = b.program.path(QStringLiteral("r11.xls"));
+        QStringList ended;
+        for (const int ms : {40, 150, 300, 450, 600, 800}) {
+            // Each run's complete summary differs from the one before: r11 is taken away, then back.
+            QVERIFY(ended.size() % 2 ? QFile::rename(aside, r11) : QFile::rename(r11, aside));
+            const QMap<QString, QByteArray> previous = digests(results.path());
+            QProcess p;
+            p.start(QStringLiteral(BRANTOVEL_BIN_DIR "/brantovel-check"), args);
+            QVERIFY(p.waitForStarted());
+            QTest::qWait(ms);
+            if (const qint64 pid = p.processId(); pid > 0 && p.state() == QProcess::Running)
+                ::kill(pid_t(pid), SIGKILL); // never 0: that would be this test's own process group
+            if (p.state() != QProcess::NotRunning)
+                QVERIFY(p.waitForFinished());
+            ended << (p.exitStatus() == QProcess::CrashExit ? QStringLiteral("killed")
+                                                            : QStringLiteral("finished(%1): %2")
+                                                                  .arg(p.exitCode())
+                                                                  .arg(QString::fromUtf8(p.readAllStandardError())));
+            const QString problems = resultProblems(results.path(), previous);
+            QVERIFY2(problems.isEmpty(),
+                     qPrintable(QStringLiteral("%1 after %2 ms: %3").arg(ended.last()).arg(ms).arg(problems)));
+        }
+        QVERIFY2(ended.contains(QStringLiteral("killed")), qPrintable(ended.join(u' ')));
+        const Run r = runArguments(args);
+        QCOMPARE(r.status, 1);
+        const qsizetype logs = QFileInfo::exists(r11) ? 49 : 48;
+        QVERIFY2(r.out.contains(QStringLiteral("Звітів: %1;").arg(logs)), qPrintable(r.out));
+        QCOMPARE(resultProblems(results.path(), {}), QString());
+        QCOMPARE(QDir(results.path()).entryList({QStringLiteral("*_log.xls")}, QDir::Files).size(), logs);
+        // Nothing else is left: no hidden log, no lock.
+        QCOMPARE(QDir(results.path()).entryList(QDir::Files | QDir::Hidden).size(), logs + 1);
+    }
+
+    // Results on a full disk: the run says so in Ukrainian and leaves the previous result as it was.
+    void batchFullDisk()
+    {
+        QTemporaryDir mountPoint;
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=256k"), QStringLiteral("tmpfs"), mountPoint.path()}) != 0)
+            QSKIP("cannot mount a RAM disk here (not root)");
+        struct Unmount {
+            QString path;
+            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {path}); }
+        } unmount{mountPoint.path()};
+        Batch b;
+        for (int i = 0; i < 3; ++i)
+            b.report(QStringLiteral("r%1.xls").arg(i), cleanToday() << fixtures::Cell{1, 33, 2, QString()});
+        const QStringList out{QStringLiteral("--out"), mountPoint.path()};
+        QCOMPARE(b.run(out).status, 1);
+        for (int i = 3; i < 40; ++i)
+            b.report(QStringLiteral("r%1.xls").arg(i), cleanToday() << fixtures::Cell{1, 33, 2, QString()});
+        const QMap<QString, QByteArray> previous = digests(mountPoint.path());
+        const Run r = b.run(out);
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("на диску не залишилося вільного місця")), qPrintable(r.err));
+        QVERIFY2(!QString(r.err).remove(mountPoint.path()).contains(QRegularExpression(QStringLiteral("[A-Za-z]{4,}"))),
+                 qPrintable(r.err));
+        QCOMPARE(digests(mountPoint.path()), previous);
+        QCOMPARE(QDir(mountPoint.path()).entryList(QDir::Files | QDir::Hidden).size(), previous.size());
+    }
+
+    // One snapshot: the lists and the templates, removed after the first report, change nothing of
+    // the run (every report is judged by the same lists and gets its log).
+    void batchSnapshot()
+    {
+        Batch b;
+        for (int i = 0; i < 8; ++i)
+            b.report(QStringLiteral("%1.xls").arg(i), cleanToday() << fixtures::Cell{1, 33, 2, QString()});
+        app::BatchOptions options;
+        options.folder = b.folder.path();
+        options.dir = b.program.dir();
+        options.jobs = 1;
+        check::Environment env;
+        env.clock = [] { return QDateTime(kToday, QTime(10, 30, 15)); };
+        app::BatchRun run(options, env);
+        QList<int> findings;
+        run.onReport = [&](const app::BatchReport& r) {
+            if (findings.isEmpty())
+                for (const QString& f : check::ReferenceLists::names() +
+                                            QStringList{QStringLiteral("elog.xls"), QStringLiteral("zvedennya.xls")})
+                    b.program.removeFile(f);
+            findings << r.findings;
+        };
+        const app::BatchResult r = run.run();
+        QCOMPARE(r.error, QString());
+        QCOMPARE(r.withFindings, 8);
+        QCOMPARE(findings, QList<int>(8, findings.first()));
+        QCOMPARE(QDir(r.outDir).entryList({QStringLiteral("*_log.xls")}, QDir::Files).size(), 8);
     }
 
     void batchRunsAgain()

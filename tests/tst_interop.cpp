@@ -4,9 +4,11 @@
 #include "childprocess.h"
 #include "fixtures.h"
 #include "log/log.h"
+#include "run/batchrun.h"
 #include "structure.h"
 #include "xls/workbook.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -301,9 +303,13 @@ private slots:
             again.setHyperlink(0, 2, 1, QStringLiteral("../zvit.xls"), QStringLiteral("'Таблиця 3'!D9"));
             again.setHyperlink(0, 1, 2, QString(), QStringLiteral("'Протокол'!E1"));
             again.setHyperlink(0, 3, 4, QStringLiteral("звіт ґ.xls"), QString());
+            // A folder check's results beside the reports' folder: up one, then down into it.
+            again.setText(0, 4, 1, QStringLiteral("Таблиця 1"));
+            again.setHyperlink(0, 4, 1, QStringLiteral("../in/sub/zvit.xls"), QStringLiteral("'Таблиця 1'!A7"));
             again.save();
             const QString up = QFileInfo(ws.dir()).absolutePath();
             expected << QStringLiteral("2\t1\t%1/zvit.xls#'Таблиця 3'!D9").arg(up)
+                     << QStringLiteral("4\t1\t%1/in/sub/zvit.xls#'Таблиця 1'!A7").arg(up)
                      << QStringLiteral("3\t4\t%1#").arg(ws.path(QStringLiteral("звіт ґ.xls")));
             inLibreOffice = expected;
             expected << QStringLiteral("1\t2\t#'Протокол'!E1");
@@ -334,6 +340,40 @@ private slots:
                          header.contains(QStringLiteral("код 23456719 · Державне підприємство «Укрбудінвест»")) &&
                          header.contains(QStringLiteral("помилок: 7")),
                      qPrintable(header));
+        }
+    }
+
+    // A folder check's results in a folder beside the reports' one (Cyrillic names and blanks): the
+    // links of its log and of its summary open the report in LibreOffice, as xlrd reads them too.
+    void batchLinksFromASiblingFolder()
+    {
+        fixtures::Workspace ws;
+        ws.makeReport({}, QStringLiteral(BRANTOVEL_DATA_DIR "/sample/zvit.xls"));
+        QVERIFY(QDir(ws.dir()).mkdir(QStringLiteral("звіти")) && QDir(ws.dir()).mkdir(QStringLiteral("результати")));
+        const QString report = ws.path(QStringLiteral("звіти/звіт 1.xls"));
+        QVERIFY(QFile::copy(ws.path(QStringLiteral("zvit.xls")), report));
+        app::BatchOptions options;
+        options.folder = ws.path(QStringLiteral("звіти"));
+        options.outDir = ws.path(QStringLiteral("результати"));
+        options.dir = ws.dir();
+        check::Environment env;
+        env.clock = [] { return QDateTime(QDate(2026, 12, 9), QTime(10, 30)); };
+        const app::BatchResult result = app::BatchRun(options, env).run();
+        QCOMPARE(result.error, QString());
+        QCOMPARE(result.withFindings, 1);
+        const QString log = ws.path(QStringLiteral("результати/звіт 1_log.xls"));
+        const QString fods = ws.path(QStringLiteral("fods"));
+        QVERIFY(fixtures::convertWithLibreOffice({log, result.summary}, fods, QStringLiteral("fods")));
+        for (const auto& [file, sheet] : {std::pair{log, 0}, std::pair{result.summary, 1}}) {
+            const QString converted = QDir(fods).filePath(QFileInfo(file).completeBaseName() + QStringLiteral(".fods"));
+            bool ok = false;
+            const QStringList links = QString::fromUtf8(fixtures::runPython(QStringLiteral("read_layout.py"),
+                                                                            {converted, QString::number(sheet)}, &ok))
+                                          .split(u'\n', Qt::SkipEmptyParts)
+                                          .filter(QRegularExpression(QStringLiteral("^link\t")));
+            QVERIFY2(ok && !links.isEmpty(), qPrintable(file));
+            for (const QString& l : links)
+                QVERIFY2(l.section(u'\t', 3).startsWith(report + u'#'), qPrintable(file + QStringLiteral(": ") + l));
         }
     }
 

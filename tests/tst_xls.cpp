@@ -14,9 +14,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <cerrno>
 
 using xls::CellType;
 using xls::ErrorCode;
@@ -586,7 +588,8 @@ private slots:
         } catch (const xls::Error& e) {
             QCOMPARE(e.code(), ErrorCode::WriteFailed);
             QVERIFY2(e.message().startsWith(
-                         QStringLiteral("Не вдалося створити файл «%1».").arg(QDir::toNativeSeparators(path))) &&
+                         QStringLiteral("Не вдалося записати файл «%1»").arg(QDir::toNativeSeparators(path))) &&
+                         e.message().contains(QStringLiteral("файл не створено")) &&
                          !e.message().contains(QStringLiteral("без змін")) &&
                          fixtures::englishWords(e.message()).isEmpty(),
                      qPrintable(e.message()));
@@ -597,14 +600,31 @@ private slots:
     {
         QTest::addColumn<qint64>("after");
         QTest::addColumn<bool>("atCommit");
-        QTest::newRow("nothing written") << qint64(0) << false;
-        QTest::newRow("half written") << qint64(3000) << false;
-        QTest::newRow("rename fails") << qint64(-1) << true;
+        QTest::addColumn<int>("systemError");
+        QTest::addColumn<bool>("existed");
+        QTest::addColumn<QString>("says");
+        const QString kept = QStringLiteral("файл залишився без змін");
+        QTest::newRow("nothing written") << qint64(0) << false << 0 << true << kept;
+        QTest::newRow("half written") << qint64(3000) << false << 0 << true << kept;
+        QTest::newRow("rename fails") << qint64(-1) << true << 0 << true << kept;
+        QTest::newRow("disk full") << qint64(3000) << false << int(ENOSPC) << true
+                                   << QStringLiteral("не залишилося вільного місця; файл залишився без змін");
+        QTest::newRow("disk full, new file") << qint64(3000) << false << int(ENOSPC) << false
+                                             << QStringLiteral("не залишилося вільного місця; файл не створено");
+        QTest::newRow("no permission") << qint64(0) << false << int(EACCES) << true
+                                       << QStringLiteral("немає права запису");
+        QTest::newRow("path too long") << qint64(-1) << true << int(ENAMETOOLONG) << false
+                                       << QStringLiteral("шлях до файлу задовгий");
+        QTest::newRow("read-only disk") << qint64(0) << false << int(EROFS) << true
+                                        << QStringLiteral("диск доступний лише для читання");
     }
     void failedSaveLeavesFileIntact()
     {
         QFETCH(qint64, after);
         QFETCH(bool, atCommit);
+        QFETCH(int, systemError);
+        QFETCH(bool, existed);
+        QFETCH(QString, says);
         const QString path = tmp.filePath(QStringLiteral("intact.xls"));
         QFile::remove(path);
         QFile::copy(fixture("lo-values.xls"), path);
@@ -612,19 +632,26 @@ private slots:
         const QByteArray before = readAll(path);
         Workbook wb = Workbook::open(path);
         wb.setText(0, 1, 1, QStringLiteral("x"));
+        const QString target = existed ? path : tmp.filePath(QStringLiteral("intact-new.xls"));
         {
-            xls::ScopedWriteFault fault(after, atCommit);
+            xls::ScopedWriteFault fault(after, atCommit, systemError);
             try {
-                wb.save();
+                wb.save(target);
                 QFAIL("the save succeeded");
             } catch (const xls::Error& e) {
                 QCOMPARE(e.code(), ErrorCode::WriteFailed);
-                QVERIFY(e.message().contains(QDir::toNativeSeparators(path)));
+                QVERIFY(e.message().contains(QDir::toNativeSeparators(target)));
+                QVERIFY2(e.message().contains(says), qPrintable(e.message()));
+                // The system's or Qt's English never reaches the user.
                 QVERIFY2(fixtures::englishWords(e.message()).isEmpty(), qPrintable(e.message()));
-                QVERIFY2(e.message().contains(QStringLiteral("файл залишився без змін")), qPrintable(e.message()));
+                QVERIFY2(!QString(e.message())
+                              .remove(QDir::toNativeSeparators(target))
+                              .contains(QRegularExpression(QStringLiteral("[A-Za-z]{4,}"))),
+                         qPrintable(e.message()));
             }
         }
         QCOMPARE(readAll(path), before);
+        QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("intact-new.xls"))));
         QCOMPARE(QDir(tmp.path()).entryList(QDir::Files).filter(QStringLiteral("intact")).size(), 1);
     }
 

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 namespace check {
 
@@ -26,12 +29,30 @@ struct ListProblem {
     bool missing = false; // no such file (otherwise it could not be opened or read)
 };
 
+// The six lists as they were read once, with the time each file was last changed: a folder check
+// judges every report against the same content, whatever happens to the files meanwhile.
+struct ListSnapshot {
+    struct List {
+        QString file; // "GUOZ.bin" ...
+        QStringList lines;
+        QDateTime modified;
+        std::optional<ListProblem> problem; // could not be read: no lines
+    };
+    std::vector<List> lists; // in the order of ReferenceLists::names()
+
+    static std::shared_ptr<const ListSnapshot> take(const QString& dir);
+};
+
 // The six reference lists beside the report. Each consultation reads its file from disk, so an
-// edited list takes effect at the next check. A list that cannot be read fails the rule that
-// consults it, and is remembered for the warning that the check was incomplete.
+// edited list takes effect at the next check; with a snapshot, every consultation reads the
+// snapshot instead. A list that cannot be read fails the rule that consults it, and is remembered
+// for the warning that the check was incomplete.
 class ReferenceLists {
 public:
-    explicit ReferenceLists(QString dir) : m_dir(std::move(dir)) {}
+    explicit ReferenceLists(QString dir, std::shared_ptr<const ListSnapshot> snapshot = {})
+        : m_dir(std::move(dir)), m_snapshot(std::move(snapshot))
+    {
+    }
 
     // The six lists, in the order the warnings name them.
     static const QStringList& names();
@@ -50,10 +71,12 @@ public:
     QList<ListProblem> problems() const;
 
 private:
+    friend struct ListSnapshot;
     // Reads the list into `lines`; the problem when it cannot.
     std::optional<ListProblem> read(const QString& file, QStringList* lines) const;
 
     QString m_dir;
+    std::shared_ptr<const ListSnapshot> m_snapshot;
     QHash<QString, ListProblem> m_failed; // from the consultations of this check
 };
 

@@ -80,7 +80,7 @@ bool TenantList::contains(const QString& inn, const QString& mayno) const
 }
 
 Checker::Checker(Environment env, int firstLogRow)
-    : log(env.clock, firstLogRow), m_env(std::move(env)), m_lists(m_env.listDir)
+    : log(env.clock, firstLogRow), m_env(std::move(env)), m_lists(m_env.listDir, m_env.listSnapshot)
 {
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "lists.h"
-#include "period.h"
 #include "log/log.h"
+#include "period.h"
 #include "sheet/locale.h"
 #include "sheet/msexcel.h"
 
@@ -131,6 +131,8 @@ struct Environment {
     // The period the period rule expects, as if the check ran on a day whose reporting period it is;
     // empty: the period of today by the clock. Only a folder check of one period's reports sets it.
     std::optional<ReportingPeriod> expectedPeriod;
+    // When set, the lists as read once for a whole folder check, consulted instead of listDir's files.
+    std::shared_ptr<const ListSnapshot> listSnapshot;
 };
 
 // The stamp of the check: the date and time go into S13 of the report's first sheet.

@@ -79,6 +79,39 @@ const char16_t kHelp[] = u"Використання: brantovel-check [[--dir] Т
                          u"\n"
                          u"Числа й дати записуються за налаштуваннями мови системи (LC_ALL або LANG).\n";
 
+bool looksLikeOption(const QString& word)
+{
+    return word.startsWith(u'-') || word == QStringLiteral("/?");
+}
+
+// A field of a tab-separated line: a tab, a line break or another control character in a file name
+// (or in a reason that quotes one) is printed as an escape ("\t", "\n", "\r", "\x1b"), so that
+// every report stays one line of the same number of fields.
+QString field(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'\t':
+            out += QStringLiteral("\\t");
+            break;
+        case u'\n':
+            out += QStringLiteral("\\n");
+            break;
+        case u'\r':
+            out += QStringLiteral("\\r");
+            break;
+        default:
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    return out;
+}
+
 // The command line answers no question: it opens nothing and saves no copy.
 class SilentDesktop : public app::Desktop {
 public:
@@ -98,10 +131,11 @@ public:
     void report(const app::BatchReport& r)
     {
         clearProgress();
-        m_out << r.file << '\t' << (r.status == app::BatchReport::NotChecked ? QString() : QString::number(r.findings))
-              << '\t' << app::statusText(r.status);
+        const bool counted = r.status == app::BatchReport::Clean || r.status == app::BatchReport::Findings;
+        m_out << field(r.file) << '\t' << (counted ? QString::number(r.findings) : QString()) << '\t'
+              << app::statusText(r.status);
         if (!r.reason.isEmpty())
-            m_out << '\t' << r.reason;
+            m_out << '\t' << field(r.reason);
         m_out << '\n';
         m_out.flush();
         showProgress();
@@ -156,32 +190,40 @@ int runBatch(const app::BatchOptions& options, const check::Environment& env, QT
     printer.clearProgress();
     for (const app::BatchReport& r : result.notSubmitted)
         out << '\t' << '\t' << app::statusText(r.status) << '\t'
-            << QStringLiteral("Код %1 «%2»: %3%4")
-                   .arg(r.heading.code, r.heading.name, r.reason.left(1).toLower(), r.reason.mid(1))
+            << field(QStringLiteral("Код %1 «%2»: %3%4")
+                         .arg(r.heading.code, r.heading.name, r.reason.left(1).toLower(), r.reason.mid(1)))
             << '\n';
     for (const app::BatchReport& r : result.flagged)
         for (const QString& f : r.flags)
-            out << r.file << '\t' << QStringLiteral("позначка") << '\t' << f << '\n';
+            out << field(r.file) << '\t' << QStringLiteral("позначка") << '\t' << field(f) << '\n';
     const QString registerName = QFileInfo(options.registerFile).fileName();
     for (const QString& p : result.registerProblems)
-        out << registerName << '\t' << QStringLiteral("реєстр") << '\t' << p << '\n';
+        out << field(registerName) << '\t' << QStringLiteral("реєстр") << '\t' << field(p) << '\n';
+    out.flush();
+    for (const QString& note : result.notes)
+        err << note << '\n';
     if (!result.error.isEmpty()) {
-        out.flush();
         err << result.error << '\n';
         return 2;
     }
     const QString notSubmitted =
         result.withRegister ? QStringLiteral(", не подано: %1").arg(result.notSubmitted.size()) : QString();
-    out << QStringLiteral("Звітів: %1; без помилок: %2, з помилками: %3, не перевірено: %4%5, з позначками: %6. "
-                          "Зведення: %7\n")
+    const QString skipped =
+        result.skipped == 0 ? QString() : QStringLiteral("; пропущено інших файлів і тек: %1").arg(result.skipped);
+    out << QStringLiteral("Звітів: %1; без помилок: %2, з помилками: %3, не перевірено: %4%5, з позначками: %6%7. "
+                          "Зведення: %8\n")
                .arg(result.total)
                .arg(result.clean)
                .arg(result.withFindings)
                .arg(result.notChecked)
                .arg(notSubmitted)
                .arg(result.flagged.size())
-               .arg(QDir::toNativeSeparators(result.summary));
-    return result.clean == result.total && result.flagged.isEmpty() && result.notSubmitted.isEmpty() ? 0 : 1;
+               .arg(skipped, QDir::toNativeSeparators(result.summary));
+    // A spreadsheet of another format may be a report that was not checked: never "all clean".
+    return result.clean == result.total && result.flagged.isEmpty() && result.skippedOtherFormat == 0 &&
+                   result.notSubmitted.isEmpty()
+               ? 0
+               : 1;
 }
 
 } // namespace
@@ -218,7 +260,9 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
             const QString n = QString::fromLatin1(name);
             if (a == n) {
                 option = n;
-                if (i + 1 < arguments.size())
+                // The next word is the value unless it is an option itself: "--dir --batch X" lacks
+                // its folder rather than taking "--batch" for one ("--dir=-x" names a folder "-x").
+                if (i + 1 < arguments.size() && !looksLikeOption(arguments[i + 1]))
                     given = arguments[++i];
             } else if (a.startsWith(n + QLatin1Char('='))) {
                 option = n;

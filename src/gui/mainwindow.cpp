@@ -220,9 +220,8 @@ void TSuperMain::folderCheckClick()
         return;
     }
     if (result.cancelled)
-        m_desktop.inform(title(), QStringLiteral("Перевірку теки скасовано: перевірено звітів %1 з %2. Зведення "
-                                                 "неповне, воно в теці\n%3")
-                                      .arg(reports.size())
+        m_desktop.inform(title(), QStringLiteral("Перевірку теки скасовано: перевірено звітів %1. Зведення неповне, "
+                                                 "воно в теці\n%2")
                                       .arg(result.total)
                                       .arg(QDir::toNativeSeparators(result.outDir)));
     // What only the whole folder shows comes after the last report.

@@ -2,11 +2,15 @@
 
 #include "check/lists.h"
 #include "checkreport.h"
+#include "folderlisting.h"
 #include "log/log.h"
 #include "office.h"
+#include "outdirlock.h"
 #include "register.h"
+#include "resultstage.h"
 #include "sheet/msexcel.h"
 #include "xls/error.h"
+#include "xls/syserror.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,10 +39,12 @@ QString statusText(BatchReport::Status status)
         return QStringLiteral("без помилок");
     case BatchReport::Findings:
         return QStringLiteral("є помилки");
-    case BatchReport::NotChecked:
-        break;
+    case BatchReport::Skipped:
+        return QStringLiteral("пропущено");
     case BatchReport::NotSubmitted:
         return QStringLiteral("не подано");
+    case BatchReport::NotChecked:
+        break;
     }
     return QStringLiteral("не перевірено");
 }
@@ -71,40 +77,53 @@ public:
     explicit BatchFailure(const QString& text) : std::runtime_error(text.toStdString()) {}
 };
 
-void requireTemplate(const QString& path, const QString& what)
+// A template's bytes, read once when the run starts: every log (and the summary) of the run is made
+// from the same content, whatever happens to the file meanwhile.
+QByteArray readTemplate(const QString& path, const QString& what)
 {
     if (!QFileInfo::exists(path))
         throw BatchFailure(QStringLiteral("Не знайдено шаблон %1 «%2». Поверніть файл %3 до теки програми та "
                                           "повторіть перевірку")
                                .arg(what, native(path), QFileInfo(path).fileName()));
-    xls::Workbook::open(path); // a damaged template stops the batch with the engine's words
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw xls::makeError(xls::ErrorCode::ReadFailed, path);
+    const QByteArray bytes = f.readAll();
+    xls::Workbook::fromBytes(bytes, path); // a damaged template stops the batch with the engine's words
+    return bytes;
 }
 
-void requireLists(const QString& dir)
+// A book of the run made from a template's bytes, to be saved at `fullName`.
+std::shared_ptr<sheet::Book> fromTemplate(const QByteArray& bytes, const QString& templatePath, const QString& fullName)
 {
+    return std::make_shared<sheet::Book>(fullName, xls::Workbook::fromBytes(bytes, templatePath));
+}
+
+// The six lists, read once; throws when one of them cannot be read.
+std::shared_ptr<const check::ListSnapshot> readLists(const QString& dir)
+{
+    std::shared_ptr<const check::ListSnapshot> lists = check::ListSnapshot::take(dir);
     QStringList missing;
-    for (const check::ListProblem& p : check::ReferenceLists(dir).problems())
-        missing << QStringLiteral("«%1»").arg(native(p.path));
+    for (const check::ListSnapshot::List& l : lists->lists)
+        if (l.problem)
+            missing << QStringLiteral("«%1»").arg(native(l.problem->path));
     if (!missing.isEmpty())
         throw BatchFailure(QStringLiteral("Не вдалося прочитати %1 %2. Теку перевіряють лише з усіма шістьма "
                                           "списками, щоб усі звіти було перевірено однаково")
                                .arg(missing.size() == 1 ? QStringLiteral("список") : QStringLiteral("списки"),
                                     missing.join(QStringLiteral(", "))));
+    return lists;
 }
 
-// The .xls files of the folder (not hidden, not in subfolders), sorted by name.
-QStringList reportFiles(const QString& folder)
+// The lists of the run and when each was last changed, for the summary's header.
+QString listsText(const check::ListSnapshot& lists, const sheet::Locale& locale)
 {
-    QStringList files;
-    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Readable | QDir::NoDotAndDotDot);
-    for (const QFileInfo& f : entries)
-        if (f.isFile() && f.suffix().compare(QStringLiteral("xls"), Qt::CaseInsensitive) == 0)
-            files << f.fileName();
-    std::sort(files.begin(), files.end(), [](const QString& a, const QString& b) {
-        const int c = a.compare(b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a < b;
-    });
-    return files;
+    QStringList parts;
+    for (const check::ListSnapshot::List& l : lists.lists)
+        parts << QStringLiteral("%1 (змінено %2, рядків: %3)")
+                     .arg(l.file, locale.dateTimeText(l.modified))
+                     .arg(l.lines.size());
+    return parts.join(QStringLiteral(", "));
 }
 
 // One log name per report: the report's name without ".xls" and "_log.xls"; names that only letter
@@ -124,11 +143,20 @@ QStringList logNames(const QStringList& files)
     return names;
 }
 
-// The output folder: the one given, or a new dated folder inside the reports' folder, so that a
-// second run never mixes its files with an earlier one's.
-QString prepareOutDir(const BatchOptions& options, const QDate& today)
+// Why the output folder cannot be made or written to, with the system's cause.
+QString outDirProblem(const QString& out, const xls::SystemFailure& failure)
+{
+    return QStringLiteral("Не вдалося підготувати теку «%1» для протоколів і зведення: %2. %3")
+        .arg(native(out), xls::causeClause(failure), xls::causeRemedy(failure));
+}
+
+// The output folder: the one given, or a new dated folder inside the reports' folder, made
+// exclusively, so that a second run never mixes its files with an earlier (or a simultaneous) one's.
+// `created` says whether this run made it (and so removes it again when the run cannot go on).
+QString prepareOutDir(const BatchOptions& options, const QDate& today, bool* created)
 {
     QString out;
+    *created = false;
     if (!options.outDir.isEmpty()) {
         out = QFileInfo(options.outDir).absoluteFilePath();
         const QString canonical = QFileInfo(out).canonicalFilePath();
@@ -136,22 +164,32 @@ QString prepareOutDir(const BatchOptions& options, const QDate& today)
             throw BatchFailure(QStringLiteral("Протоколи і зведення не можна записувати до теки зі звітами «%1»: "
                                               "наступна перевірка взяла б їх за звіти. Вкажіть іншу теку")
                                    .arg(native(out)));
+        if (QFileInfo(out).exists() && !QFileInfo(out).isDir())
+            throw BatchFailure(QStringLiteral("«%1» — це файл, а не тека, тому протоколи і зведення туди записати не "
+                                              "можна. Вкажіть у параметрі --out теку")
+                                   .arg(native(out)));
+        errno = 0;
+        *created = !QFileInfo::exists(out);
+        if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
+            throw BatchFailure(outDirProblem(out, xls::lastSystemFailure()));
     } else {
         const QString base =
             QDir(options.folder).filePath(QStringLiteral("перевірка-") + today.toString(QStringLiteral("yyyy-MM-dd")));
         out = base;
-        for (int k = 2; QFileInfo::exists(out); ++k)
+        for (int k = 2;; ++k) {
+            errno = 0;
+            if (QDir().mkdir(out))
+                break;
+            if (!QFileInfo::exists(out))
+                throw BatchFailure(outDirProblem(out, xls::lastSystemFailure()));
             out = QStringLiteral("%1-%2").arg(base).arg(k);
+        }
+        *created = true;
     }
-    if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
-        throw BatchFailure(QStringLiteral("Не вдалося створити теку «%1» для протоколів і зведення. Вкажіть "
-                                          "теку, до якої у вас є право запису")
-                               .arg(native(out)));
     QTemporaryFile probe(QDir(out).filePath(QStringLiteral(".brantovel-XXXXXX")));
+    errno = 0;
     if (!probe.open())
-        throw BatchFailure(QStringLiteral("До теки «%1» не можна записувати протоколи і зведення. Вкажіть теку, "
-                                          "до якої у вас є право запису")
-                               .arg(native(out)));
+        throw BatchFailure(outDirProblem(out, xls::failureOfDevice(xls::lastSystemFailure(), probe.error())));
     return out;
 }
 
@@ -292,35 +330,73 @@ private:
     std::vector<std::jthread> m_threads; // last: joined before the state above goes
 };
 
-// One report, checked as the single check does, with nothing written but its log.
-BatchReport checkOne(const QString& file, const QString& path, const QString& logPath, const check::Environment& env,
-                     const QString& logTemplate)
+// A report of a folder that went away while the run went on.
+QString folderGoneText(const QString& folder)
+{
+    return QStringLiteral("Теки зі звітами «%1» більше немає (її видалено, перейменовано або диск від'єднано під час "
+                          "перевірки), тому звіт не перевірено. Поверніть теку на місце й повторіть перевірку.")
+        .arg(native(folder));
+}
+
+// A log that cannot be written because of the output folder itself (the disk is full, the folder
+// is gone or may not be written): the run cannot go on, whichever report comes next.
+bool outDirFailure(const std::exception& e)
+{
+    const auto* x = dynamic_cast<const xls::Error*>(&e);
+    if (!x)
+        return false;
+    switch (x->systemCause()) {
+    case xls::SystemCause::DiskFull:
+    case xls::SystemCause::NoPermission:
+    case xls::SystemCause::ReadOnlyDisk:
+    case xls::SystemCause::FolderGone:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A report to check, and where its log goes.
+struct ReportJob {
+    QString file, path;
+    QString logName, logPath; // the log's name, and where it is written while the run goes on
+    bool large = false;
+};
+
+// The log template, read once when the run starts.
+struct LogTemplate {
+    QString path;
+    QByteArray bytes;
+};
+
+// One report, checked as the single check does, with nothing written but its log (under its staged
+// name). Throws BatchFailure when the log cannot be written because of the output folder itself.
+BatchReport checkOne(const ReportJob& job, const check::Environment& env, const LogTemplate& logTemplate)
 {
     BatchReport report;
-    report.file = file;
+    report.file = job.file;
     sheet::MSExcel Excel; // this report's own workbooks; everything it opened goes with it
     std::shared_ptr<sheet::Book> WBLog;
     int firstRow = 2;
     try {
-        WBLog = Excel.AddWorkBook(logTemplate, logPath);
+        WBLog = fromTemplate(logTemplate.bytes, logTemplate.path, job.logPath);
         firstRow = WBLog->lastCellRow(1) + 1;
-        const std::shared_ptr<sheet::Book> WBNew = Excel.OpenWorkBook(path, true);
+        const std::shared_ptr<sheet::Book> WBNew = Excel.OpenWorkBook(job.path, true);
         CheckedReport checked = checkReport(*WBNew, env, {false, firstRow});
         report.heading = checked.heading;
         report.rows = std::move(checked.findings);
         report.table1 = readTable1(*WBNew, env.locale);
         // Last: it may write a stamp into the report's copy in memory.
-        report.sender = readSenderCheck(*WBNew, path, file, env.locale);
+        report.sender = readSenderCheck(*WBNew, job.path, job.file, env.locale);
     } catch (const std::exception& e) {
         // The row names the file already: the message need not repeat the folder.
-        report.reason = withFullStop(failureText(e)).replace(QDir::toNativeSeparators(path), file);
+        report.reason = withFullStop(failureText(e)).replace(QDir::toNativeSeparators(job.path), job.file);
+        if (const QString folder = QFileInfo(job.path).absolutePath(); !QFileInfo(folder).isDir())
+            report.reason = folderGoneText(folder);
     } catch (...) {
         report.reason = QStringLiteral("Внутрішня помилка програми. Звіт не перевірено.");
     }
     report.findings = int(report.rows.size());
-    // A log in the output folder from an earlier run must not contradict this one.
-    if (report.rows.empty() && QFileInfo::exists(logPath))
-        QFile::remove(logPath);
     if (!report.reason.isEmpty())
         return report; // NotChecked
     if (report.rows.empty()) {
@@ -329,13 +405,21 @@ BatchReport checkOne(const QString& file, const QString& path, const QString& lo
     }
     report.status = BatchReport::Findings;
     try {
-        findings::writeLog(*WBLog, firstRow, report.rows, env.locale, path);
+        findings::writeLog(*WBLog, firstRow, report.rows, env.locale, job.path);
         findings::writeLogHeading(
-            *WBLog, {file, report.heading.code, report.heading.name, env.clock(), int(report.rows.size())}, env.locale);
-        Excel.SaveWorkBook(*WBLog);
-        report.log = QFileInfo(logPath).fileName();
+            *WBLog, {job.file, report.heading.code, report.heading.name, env.clock(), int(report.rows.size())},
+            env.locale);
+        WBLog->Save();
+        ResultStage::hide(job.logPath);
+        report.log = job.logName;
     } catch (const std::exception& e) {
-        report.reason = QStringLiteral("Протокол не записано: ") + withFullStop(failureText(e));
+        // The log is written under its hidden name: the user is told of the one it would have.
+        const QString text =
+            withFullStop(failureText(e))
+                .replace(native(job.logPath), native(QFileInfo(job.logPath).dir().filePath(job.logName)));
+        if (outDirFailure(e))
+            throw BatchFailure(QStringLiteral("Перевірку теки зупинено. ") + text);
+        report.reason = QStringLiteral("Протокол не записано: ") + text;
     }
     return report;
 }
@@ -355,7 +439,7 @@ void flag(QList<BatchReport>& reports, const std::optional<check::ReportingPerio
     QMap<std::pair<QString, QString>, int> periods;
     for (int i = 0; i < reports.size(); ++i) {
         const check::Heading& h = reports[i].heading;
-        if (reports[i].status == BatchReport::NotChecked)
+        if (reports[i].status == BatchReport::NotChecked || reports[i].status == BatchReport::Skipped)
             continue;
         if (!h.code.isEmpty())
             byCode[h.code] << i;
@@ -380,7 +464,7 @@ void flag(QList<BatchReport>& reports, const std::optional<check::ReportingPerio
         }
     }
     for (BatchReport& r : reports) {
-        if (r.status == BatchReport::NotChecked)
+        if (r.status != BatchReport::Clean && r.status != BatchReport::Findings)
             continue;
         if (expected)
             if (const QString f = periodFlag(r.heading, *expected); !f.isEmpty())
@@ -410,7 +494,8 @@ void flag(QList<BatchReport>& reports, const std::optional<check::ReportingPerio
     const check::Heading usual{{}, {}, common->first, common->second};
     for (BatchReport& r : reports) {
         const check::Heading& h = r.heading;
-        if (r.status == BatchReport::NotChecked || (h.months.isEmpty() && h.year.isEmpty()))
+        if (r.status == BatchReport::NotChecked || r.status == BatchReport::Skipped ||
+            (h.months.isEmpty() && h.year.isEmpty()))
             continue;
         if (std::pair{h.months, h.year} != *common)
             r.flags << QStringLiteral("Період %1, а в більшості звітів %2.").arg(periodText(h), periodText(usual));
@@ -420,9 +505,9 @@ void flag(QList<BatchReport>& reports, const std::optional<check::ReportingPerio
 // The summary workbook while the reports come in.
 class Summary {
 public:
-    Summary(sheet::MSExcel& Excel, const QString& templatePath, const QString& path, const QString& reportsFolder,
-            const sheet::Locale& locale)
-        : m_book(Excel.AddWorkBook(templatePath, path)),
+    Summary(const QByteArray& templateBytes, const QString& templatePath, const QString& path,
+            const QString& reportsFolder, const sheet::Locale& locale)
+        : m_book(fromTemplate(templateBytes, templatePath, path)),
           m_reports(QFileInfo(path).dir().relativeFilePath(reportsFolder)), m_locale(locale)
     {
         if (m_book->SheetsCount() < 2)
@@ -447,8 +532,8 @@ public:
         text(1, row, kStatus, statusText(r.status));
         text(1, row, kNote, r.reason);
         text(1, row, kLog, r.log);
-        // The file and its log open from the summary; the links are relative, as the findings' are.
-        if (!r.file.isEmpty())
+        // The report and its log open from the summary; the links are relative, as the findings' are.
+        if (r.status != BatchReport::Skipped && r.status != BatchReport::NotSubmitted)
             m_book->AddHyperlink(1, row, kFile, QDir(m_reports).filePath(r.file), {});
         if (!r.log.isEmpty())
             m_book->AddHyperlink(1, row, kLog, r.log, {});
@@ -480,18 +565,33 @@ public:
         }
     }
 
-    void finish(const QList<BatchReport>& reports, const QString& info)
+    int firstReportRow() const { return m_firstReportRow; }
+
+    void finish(const QList<BatchReport>& reports)
     {
         for (int i = 0; i < reports.size(); ++i)
             text(1, m_firstReportRow + i, kFlags, reports[i].flags.join(QLatin1Char('\n')));
         if (m_book->SheetsCount() >= kTotalsSheet)
             writeTotals(*m_book, kTotalsSheet, m_clean, m_all);
-        text(1, kInfoRow, 1, info);
         if (m_omitted > 0)
             text(2, kLastRow, kFindingMessage,
                  QStringLiteral("Аркуш вміщує не всі помилки: ще %1 не показано. Усі помилки кожного звіту є в "
                                 "його протоколі.")
                      .arg(m_omitted));
+    }
+
+    // A log that could not be put in place: the summary does not name it, and says why.
+    void logMissing(int index, const QString& reason)
+    {
+        m_book->SetValue(1, m_firstReportRow + index, kLog, QString());
+        m_book->SetValue(1, m_firstReportRow + index, kNote, reason);
+    }
+
+    // Writes the summary (atomically) with `info` on its information row, marked incomplete first
+    // while the logs are being put in place.
+    void save(const QString& info, bool incomplete)
+    {
+        m_book->SetValue(1, kInfoRow, 1, incomplete ? ResultStage::kIncomplete + QLatin1Char(' ') + info : info);
         m_book->Save();
     }
 
@@ -509,6 +609,83 @@ private:
     Table1Totals m_clean, m_all; // the region's Table 1 over the clean reports and over all checked ones
 };
 
+// The summary's information row: which folder, when, the counts, and the lists the run used.
+QString info(const QString& folder, const QString& when, const BatchResult& r, const QString& lists)
+{
+    QString text = QStringLiteral("Тека: %1. Перевірено: %2. Звітів: %3; без помилок: %4, з помилками: %5, не "
+                                  "перевірено: %6, з позначками: %7")
+                       .arg(native(QFileInfo(folder).absoluteFilePath()), when)
+                       .arg(r.total)
+                       .arg(r.clean)
+                       .arg(r.withFindings)
+                       .arg(r.notChecked)
+                       .arg(r.flagged.size());
+    if (r.skipped > 0)
+        text += QStringLiteral("; пропущено інших файлів і тек: %1").arg(r.skipped);
+    return text + QStringLiteral(". Списки: %1.").arg(lists);
+}
+
+// What a failed run left of the output folder's results.
+QString untouchedText(const QString& outDir, bool existed)
+{
+    return existed ? QStringLiteral("Попередні результати в теці «%1» залишилися без змін.").arg(native(outDir))
+                   : QStringLiteral("Теку результатів «%1» не створено.").arg(native(outDir));
+}
+
+// The last step of a run (see ResultStage): the summary marked incomplete replaces the old one, the
+// logs are put in place, and the summary is written again complete. `replaced` turns true once the
+// old summary is gone.
+void publish(Summary& summary, ResultStage& stage, QList<BatchReport>& reports, const QStringList& newLogs,
+             const QStringList& oldLogs, const QString& info, bool* replaced)
+{
+    stage.noteRemovals(oldLogs);
+    summary.save(info, true);
+    *replaced = true;
+    const QMap<QString, QString> failed = stage.publish(newLogs, oldLogs);
+    for (int i = 0; i < reports.size(); ++i) {
+        BatchReport& r = reports[i];
+        if (r.log.isEmpty() || !failed.contains(r.log))
+            continue;
+        r.reason = QStringLiteral("Протокол не записано: ") + failed.value(r.log);
+        r.log.clear();
+        summary.logMissing(i, r.reason);
+    }
+    try {
+        summary.save(info, false);
+    } catch (const std::exception& e) {
+        throw BatchFailure(withFullStop(failureText(e)) +
+                           QStringLiteral(" Зведення залишилося позначеним як неповне: повторіть перевірку"));
+    }
+}
+
+// What the run holds in the output folder while it goes: the lock and the staged logs. Let go in
+// that order when the run ends; a folder the run made and left empty goes too.
+struct OutDirHold {
+    std::optional<OutDirLock> lock;
+    std::optional<ResultStage> stage;
+    QString createdDir;
+    bool keep = false; // the results were published
+
+    ~OutDirHold()
+    {
+        stage.reset();
+        lock.reset();
+        if (!keep && !createdDir.isEmpty())
+            QDir().rmdir(createdDir); // only when empty
+    }
+};
+
+// The entries of the folder as rows of the summary: a report is checked later; the others are done.
+BatchReport entryReport(const FolderEntry& e)
+{
+    BatchReport r;
+    r.file = e.name;
+    r.reason = e.reason;
+    r.status = e.kind == FolderEntry::Skipped ? BatchReport::Skipped : BatchReport::NotChecked;
+    r.otherFormat = e.otherFormat;
+    return r;
+}
+
 } // namespace
 
 BatchRun::BatchRun(BatchOptions options, check::Environment env) : m_options(std::move(options)), m_env(std::move(env))
@@ -517,28 +694,55 @@ BatchRun::BatchRun(BatchOptions options, check::Environment env) : m_options(std
     m_env.expectedPeriod = m_options.period;
 }
 
-struct BatchRun::Job {
-    QString file, path, logPath;
-    bool large = false;
-};
+struct BatchRun::Job : ReportJob {};
 
 struct BatchRun::Setup {
-    QString logTemplate;
-    sheet::MSExcel Excel; // the summary's link
+    LogTemplate logTemplate;
+    check::Environment env;
+    FolderListing listing;
+    OutDirHold hold;
     std::optional<Summary> summary;
+    QStringList oldLogs;               // the logs the summary this run replaces names
+    QString lists;                     // the lists the run used, for the summary's header
     std::optional<SenderRegister> reg; // the register of senders, when one is given
 };
+
+// The output folder, held for this run: made (or taken), locked, its staged leftovers cleared, and
+// the summary begun from its template; throws with the reason when any of it cannot be done.
+void BatchRun::takeOutDir(Setup& setup, const QByteArray& summaryBytes, const QString& summaryTemplate,
+                          BatchResult& result)
+{
+    bool created = false;
+    result.outDir = prepareOutDir(m_options, m_env.clock().date(), &created);
+    if (created)
+        setup.hold.createdDir = result.outDir;
+    setup.hold.lock.emplace(result.outDir, m_env.clock());
+    if (!setup.hold.lock->held())
+        throw BatchFailure(setup.hold.lock->error());
+    if (!setup.hold.lock->note().isEmpty())
+        result.notes << setup.hold.lock->note();
+    setup.hold.stage.emplace(result.outDir);
+    result.summary = QDir(result.outDir).filePath(QStringLiteral("зведення.xls"));
+    setup.summary.emplace(summaryBytes, summaryTemplate, result.summary, QDir(m_options.folder).absolutePath(),
+                          m_env.locale);
+    setup.oldLogs = ResultStage::namedLogs(result.summary, setup.summary->firstReportRow(), kLog) +
+                    setup.hold.stage->leftToRemove();
+}
 
 std::vector<BatchRun::Job> BatchRun::prepare(Setup& setup, BatchResult& result)
 {
     const QDir dir(m_options.dir);
-    setup.logTemplate = dir.absoluteFilePath(QStringLiteral("elog.xls"));
+    setup.logTemplate.path = dir.absoluteFilePath(QStringLiteral("elog.xls"));
     const QString summaryTemplate = dir.absoluteFilePath(QStringLiteral("zvedennya.xls"));
     if (!QFileInfo(m_options.folder).isDir())
         throw BatchFailure(QStringLiteral("Теку зі звітами «%1» не знайдено").arg(native(m_options.folder)));
-    requireTemplate(setup.logTemplate, QStringLiteral("протоколу"));
-    requireTemplate(summaryTemplate, QStringLiteral("зведення"));
-    requireLists(m_options.dir);
+    // One snapshot: the templates and the lists as they are now serve every report of the run.
+    setup.logTemplate.bytes = readTemplate(setup.logTemplate.path, QStringLiteral("протоколу"));
+    const QByteArray summaryBytes = readTemplate(summaryTemplate, QStringLiteral("зведення"));
+    setup.env = m_env;
+    setup.env.listSnapshot = readLists(m_options.dir);
+    setup.lists = listsText(*setup.env.listSnapshot, m_env.locale);
+    // The register is read once too, before anything is written.
     if (!m_options.registerFile.isEmpty()) {
         try {
             setup.reg = readRegister(QFileInfo(m_options.registerFile).absoluteFilePath(), m_env.locale);
@@ -548,82 +752,109 @@ std::vector<BatchRun::Job> BatchRun::prepare(Setup& setup, BatchResult& result)
         result.withRegister = true;
         result.registerProblems = setup.reg->problems;
     }
-    const QStringList files = reportFiles(m_options.folder);
-    if (files.isEmpty())
-        throw BatchFailure(QStringLiteral("У теці «%1» немає файлів .xls").arg(native(m_options.folder)));
-    result.outDir = prepareOutDir(m_options, m_env.clock().date());
-    result.summary = QDir(result.outDir).filePath(QStringLiteral("зведення.xls"));
-    setup.summary.emplace(setup.Excel, summaryTemplate, result.summary, QDir(m_options.folder).absolutePath(),
-                          m_env.locale);
-    if (files.size() + (setup.reg ? qsizetype(setup.reg->senders.size()) : 0) > setup.summary->reportRoom())
-        throw BatchFailure(QStringLiteral("У теці «%1» %2 файлів .xls, а зведення вміщує не більше %3")
+    setup.listing = listFolder(m_options.folder, m_options.outDir);
+    const std::vector<FolderEntry>& entries = setup.listing.entries;
+    if (!setup.listing.error.isEmpty())
+        throw BatchFailure(setup.listing.error);
+    if (std::none_of(entries.begin(), entries.end(),
+                     [](const FolderEntry& e) { return e.kind != FolderEntry::Skipped; }))
+        throw BatchFailure(QStringLiteral("У теці «%1» немає файлів .xls (інших файлів і тек: %2)")
                                .arg(native(m_options.folder))
-                               .arg(files.size())
+                               .arg(entries.size()));
+    takeOutDir(setup, summaryBytes, summaryTemplate, result);
+    if (qsizetype(entries.size()) + (setup.reg ? qsizetype(setup.reg->senders.size()) : 0) >
+        setup.summary->reportRoom())
+        throw BatchFailure(QStringLiteral("У теці «%1» %2 файлів і тек, а зведення вміщує не більше %3")
+                               .arg(native(m_options.folder))
+                               .arg(entries.size())
                                .arg(setup.summary->reportRoom()));
+    QStringList files;
+    for (const FolderEntry& e : entries)
+        if (e.kind == FolderEntry::Report)
+            files << e.name;
     const QStringList logs = logNames(files);
     std::vector<Job> jobs;
-    for (qsizetype i = 0; i < files.size(); ++i) {
-        const QString path = QDir(m_options.folder).absoluteFilePath(files[i]);
-        jobs.push_back({files[i], path, QDir(result.outDir).filePath(logs[i]), QFileInfo(path).size() > kLargeReport});
+    for (const FolderEntry& e : entries) {
+        if (e.kind != FolderEntry::Report)
+            continue;
+        const QString& log = logs[qsizetype(jobs.size())];
+        jobs.push_back({{e.name, QDir(m_options.folder).absoluteFilePath(e.name), log,
+                         setup.hold.stage->stagedPath(log), e.size > kLargeReport}});
     }
     return jobs;
+}
+
+void BatchRun::count(const BatchReport& report, BatchResult& result)
+{
+    switch (report.status) {
+    case BatchReport::Clean:
+        ++result.clean;
+        break;
+    case BatchReport::Findings:
+        ++result.withFindings;
+        break;
+    case BatchReport::NotChecked:
+        ++result.notChecked;
+        break;
+    case BatchReport::Skipped:
+        ++result.skipped;
+        result.skippedOtherFormat += report.otherFormat ? 1 : 0;
+        break;
+    case BatchReport::NotSubmitted:
+        break;
+    }
 }
 
 void BatchRun::collect(const std::vector<Job>& jobs, Setup& setup, BatchResult& result)
 {
     const int total = int(jobs.size());
-    result.total = total;
     const int workers =
         std::clamp(m_options.jobs > 0 ? m_options.jobs : QThread::idealThreadCount(), 1, std::max(1, total));
     MemoryGate gate;
-    const check::Environment env = m_env;
     OrderedPool<BatchReport> pool(total, workers, [&](int i) {
         const Job& job = jobs[size_t(i)];
         const MemoryGate::Pass pass(gate, job.large);
-        return checkOne(job.file, job.path, job.logPath, env, setup.logTemplate);
+        return checkOne(job, setup.env, setup.logTemplate);
     });
     const auto progress = [&](int done) {
         if (onProgress)
             onProgress(done, total);
     };
 
-    QList<BatchReport> reports; // in name order, each without its findings once the summary has them
-    for (int i = 0; i < total; ++i) {
+    // Every entry in name order: a report as the pool hands it back, the others as they were listed.
+    QList<BatchReport> reports; // each without its findings once the summary has them
+    QStringList newLogs;
+    int next = 0;
+    for (const FolderEntry& e : setup.listing.entries) {
         if (cancelled && cancelled()) {
             result.cancelled = true;
             break;
         }
-        BatchReport report = pool.take(i, progress);
-        setup.summary->add(i, report);
+        BatchReport report = e.kind == FolderEntry::Report ? pool.take(next++, progress) : entryReport(e);
+        setup.summary->add(int(reports.size()), report);
         if (onReport)
             onReport(report);
         report.rows.clear();
-        switch (report.status) {
-        case BatchReport::Clean:
-            ++result.clean;
-            break;
-        case BatchReport::Findings:
-            ++result.withFindings;
-            break;
-        case BatchReport::NotChecked:
-            ++result.notChecked;
-            break;
-        }
+        count(report, result);
+        if (!report.log.isEmpty())
+            newLogs << report.log;
         reports << report;
     }
+    result.total = result.clean + result.withFindings + result.notChecked;
     const SenderRegister* reg = setup.reg ? &*setup.reg : nullptr;
     flag(reports, m_options.period, reg);
     for (const BatchReport& r : reports)
         if (!r.flags.isEmpty())
             result.flagged << r;
-    const int checked = int(reports.size());
     if (reg && !result.cancelled) {
         // The register's balance holders that sent nothing: a report that could not be read still
         // counts as sent when its file is named after the code, as offices name them.
         QStringList codes;
         for (const BatchReport& r : reports)
-            codes << (r.status == BatchReport::NotChecked ? QFileInfo(r.file).completeBaseName().section(u'_', 0, 0)
-                                                          : r.heading.code);
+            if (r.status == BatchReport::NotChecked)
+                codes << QFileInfo(r.file).completeBaseName().section(u'_', 0, 0);
+            else if (r.status != BatchReport::Skipped)
+                codes << r.heading.code;
         for (const Sender& missing : missingSenders(*reg, codes)) {
             BatchReport r;
             r.status = BatchReport::NotSubmitted;
@@ -635,34 +866,25 @@ void BatchRun::collect(const std::vector<Job>& jobs, Setup& setup, BatchResult& 
             result.notSubmitted << r;
         }
     }
-    QString notes;
+    setup.summary->finish(reports);
+    QString text = info(m_options.folder, m_env.locale.dateTimeText(m_env.clock()), result, setup.lists);
     if (m_options.period)
-        notes += QStringLiteral(" Очікуваний період: %1.").arg(periodName(*m_options.period));
+        text += QStringLiteral(" Очікуваний період: %1.").arg(periodName(*m_options.period));
     if (reg) {
-        notes += QStringLiteral(" Реєстр «%1»: балансоутримувачів %2, не подали звіту %3.")
-                     .arg(native(QFileInfo(m_options.registerFile).absoluteFilePath()))
-                     .arg(reg->senders.size())
-                     .arg(result.notSubmitted.size());
+        text += QStringLiteral(" Реєстр «%1»: балансоутримувачів %2, не подали звіту %3.")
+                    .arg(native(QFileInfo(m_options.registerFile).absoluteFilePath()))
+                    .arg(reg->senders.size())
+                    .arg(result.notSubmitted.size());
         for (const QString& p : reg->problems)
-            notes += QStringLiteral(" У реєстрі: ") + p;
+            text += QStringLiteral(" У реєстрі: ") + p;
     }
-    // A run the user stopped says so first.
-    const QString head =
-        result.cancelled
-            ? QStringLiteral("Перевірку скасовано після %1 з %2 звітів: зведення неповне. ").arg(checked).arg(total)
-            : QString();
-    setup.summary->finish(
-        reports,
-        head +
-            QStringLiteral("Тека: %1. Перевірено: %2. Звітів: %3; без помилок: %4, з помилками: "
-                           "%5, не перевірено: %6, з позначками: %7.")
-                .arg(native(QFileInfo(m_options.folder).absoluteFilePath()), m_env.locale.dateTimeText(m_env.clock()))
-                .arg(checked)
-                .arg(result.clean)
-                .arg(result.withFindings)
-                .arg(result.notChecked)
-                .arg(result.flagged.size()) +
-            notes);
+    // A run the user stopped says so first: its summary names only the entries before the stop.
+    if (result.cancelled)
+        text.prepend(QStringLiteral("Перевірку скасовано після %1 з %2 звітів: зведення неповне. ")
+                         .arg(result.total)
+                         .arg(std::count_if(setup.listing.entries.begin(), setup.listing.entries.end(),
+                                            [](const FolderEntry& e) { return e.kind != FolderEntry::Skipped; })));
+    publish(*setup.summary, *setup.hold.stage, reports, newLogs, setup.oldLogs, text, &setup.hold.keep);
 }
 
 BatchResult BatchRun::run()
@@ -674,6 +896,9 @@ BatchResult BatchRun::run()
         collect(jobs, setup, result);
     } catch (const std::exception& e) {
         result.error = withFullStop(failureText(e));
+        // Only once the output folder is taken: before, there is nothing of it to speak of.
+        if (setup.hold.lock && setup.hold.lock->held() && !setup.hold.keep)
+            result.error += QLatin1Char(' ') + untouchedText(result.outDir, setup.hold.createdDir.isEmpty());
     }
     return result;
 }

@@ -19,11 +19,12 @@ namespace app {
 // One report of a folder check, as the summary and the command line show it.
 struct BatchReport {
     // NotSubmitted: a balance holder of the register of senders whose report the folder lacks.
-    enum Status { Clean, Findings, NotChecked, NotSubmitted };
+    enum Status { Clean, Findings, NotChecked, Skipped, NotSubmitted };
     QString file; // the file name in the folder
     Status status = NotChecked;
-    QString reason;         // why it was not checked, or why its log could not be written
-    check::Heading heading; // the balance holder and the period, as the report gives them
+    QString reason;           // why it was not checked, why its log could not be written, or what a skipped entry is
+    bool otherFormat = false; // skipped, but a spreadsheet of another format (.xlsx, .ods): perhaps a report
+    check::Heading heading;   // the balance holder and the period, as the report gives them
     int findings = 0;
     std::vector<findings::Finding> rows; // the findings, in the order the rules recorded them
     QString log;                         // the log's file name in the output folder, when one was written
@@ -32,7 +33,7 @@ struct BatchReport {
     Table1Values table1; // Table 1 for the region's totals
 };
 
-// "без помилок", "є помилки", "не перевірено", "не подано".
+// "без помилок", "є помилки", "не перевірено", "пропущено", "не подано".
 QString statusText(BatchReport::Status status);
 
 struct BatchOptions {
@@ -50,11 +51,13 @@ struct BatchResult {
     // Set when the folder could not be checked, or its summary not written; nothing else is then
     // to be trusted. One report that cannot be read never sets it: it is "не перевірено".
     QString error;
-    QString outDir;  // where the logs and the summary were written
-    QString summary; // the summary workbook
-    int total = 0, clean = 0, withFindings = 0, notChecked = 0;
-    // The user stopped the run: only the reports counted above were checked (`total` is how many
-    // the folder holds), and the summary says it is incomplete.
+    QString outDir;                                             // where the logs and the summary were written
+    QString summary;                                            // the summary workbook
+    int total = 0, clean = 0, withFindings = 0, notChecked = 0; // the .xls entries of the folder
+    int skipped = 0, skippedOtherFormat = 0;                    // the other entries, and of them the other spreadsheets
+    QStringList notes; // what the user should know of the run itself (a stale lock taken over)
+    // The user stopped the run: only the entries counted above were passed on, and the summary says
+    // on its information row that it is incomplete.
     bool cancelled = false;
     // With a register of senders: the registered balance holders without a report, in the
     // register's order, and what the register holds that was left out or looks wrong.
@@ -79,8 +82,8 @@ public:
     std::function<void(const BatchReport&)> onReport;
     // ... and each time a report is done, with the number done so far.
     std::function<void(int done, int total)> onProgress;
-    // Asked on the thread that calls run() before each report is passed on: once it answers true,
-    // the run ends with the reports passed so far (those under way are finished and dropped).
+    // Asked on the thread that calls run() before each entry is passed on: once it answers true, the
+    // run ends with the entries passed so far (reports under way are finished and dropped).
     std::function<bool()> cancelled;
 
     BatchResult run();
@@ -91,9 +94,12 @@ private:
     // Everything the reports need before the first is checked: the folder, the templates, the lists,
     // the output folder and the summary; throws with the reason when something is missing.
     std::vector<Job> prepare(Setup& setup, BatchResult& result);
+    // The output folder made or taken, locked for this run, and the summary begun (part of prepare).
+    void takeOutDir(Setup& setup, const QByteArray& summaryBytes, const QString& summaryTemplate, BatchResult& result);
     // Checks the reports in parallel and passes them on in name order: to the summary, onReport and
     // the counts.
     void collect(const std::vector<Job>& jobs, Setup& setup, BatchResult& result);
+    static void count(const BatchReport& report, BatchResult& result);
 
     BatchOptions m_options;
     check::Environment m_env;

@@ -164,36 +164,6 @@ Error makeError(ErrorCode code, const QString& path, const QString& detail)
     return Error(code, text);
 }
 
-QString fileProblem(QFileDevice::FileError error)
-{
-    switch (error) {
-    case QFileDevice::NoError:
-        break;
-    case QFileDevice::ReadError:
-        return QStringLiteral("збій читання з диска");
-    case QFileDevice::WriteError:
-        return QStringLiteral("збій запису на диск");
-    case QFileDevice::ResourceError:
-        return QStringLiteral("на диску не залишилося місця або системі забракло ресурсів");
-    case QFileDevice::OpenError:
-        return QStringLiteral("файл не відкрився: немає прав доступу, або його тримає інша програма");
-    case QFileDevice::PermissionsError:
-        return QStringLiteral("немає прав доступу");
-    case QFileDevice::RenameError:
-        return QStringLiteral("не вдалося замінити старий файл новим");
-    case QFileDevice::AbortError:
-    case QFileDevice::TimeOutError:
-    case QFileDevice::UnspecifiedError:
-    case QFileDevice::FatalError:
-    case QFileDevice::RemoveError:
-    case QFileDevice::PositionError:
-    case QFileDevice::ResizeError:
-    case QFileDevice::CopyError:
-        break;
-    }
-    return QStringLiteral("збій файлової системи");
-}
-
 Error formulaGroupError(const QString& path, const QString& sheet, int row, int col, FormulaGroupKind kind,
                         const QString& range)
 {
@@ -232,6 +202,17 @@ Error editorLockError(const QString& path, const QString& lockPath)
                                 "повторіть спробу. Якщо файл ніде не відкрито (наприклад, програма раніше аварійно "
                                 "завершила роботу), видаліть файл блокування %2 і повторіть спробу.")
                      .arg(quoted(path), quoted(lockPath)));
+}
+
+Error writeError(const QString& path, bool existed, const SystemFailure& failure)
+{
+    Error e(ErrorCode::WriteFailed,
+            QStringLiteral("Не вдалося записати файл %1: %2; %3 %4")
+                .arg(quoted(path), causeClause(failure),
+                     existed ? QStringLiteral("файл залишився без змін.") : QStringLiteral("файл не створено."),
+                     causeRemedy(failure)));
+    e.setSystemCause(failure.cause);
+    return e;
 }
 
 QString cellName(int row, int col)

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QFileDevice>
+#include "syserror.h"
+
 #include <QString>
 #include <exception>
 
@@ -40,11 +41,15 @@ public:
     Error(ErrorCode code, QString message) : m_code(code), m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
 
     ErrorCode code() const noexcept { return m_code; }
+    // For a write the system refused: why (disk full, no permission...); Unknown otherwise.
+    SystemCause systemCause() const noexcept { return m_cause; }
+    void setSystemCause(SystemCause cause) noexcept { m_cause = cause; }
     const QString& message() const noexcept { return m_message; }
     const char* what() const noexcept override { return m_utf8.constData(); }
 
 private:
     ErrorCode m_code;
+    SystemCause m_cause = SystemCause::Unknown;
     QString m_message;
     QByteArray m_utf8;
 };
@@ -52,10 +57,6 @@ private:
 // Builds the user-facing message for a code: names the file and says what to do. `detail` follows
 // it; for a damaged file it is the technical reason, shown in brackets after the plain words.
 Error makeError(ErrorCode code, const QString& path, const QString& detail = {});
-
-// Why a file operation failed, in the user's words (Ukrainian, never the system's own text, which
-// may be English): for the "(Подробиці: …)" of a message.
-QString fileProblem(QFileDevice::FileError error);
 
 // The kinds of formula that span several cells.
 enum class FormulaGroupKind { Shared, Array, Table };
@@ -67,6 +68,10 @@ Error formulaGroupError(const QString& path, const QString& sheet, int row, int 
 
 // LockedByEditor: the lock file `lockPath` says that another program has `path` open.
 Error editorLockError(const QString& path, const QString& lockPath);
+
+// WriteFailed for a failure the system reported: names the file and the cause, says whether the file
+// (when `existed`) stayed as it was or was not made, and what to do.
+Error writeError(const QString& path, bool existed, const SystemFailure& failure);
 
 // A cell's address as spreadsheet programs show it: 1-based (13, 19) is "S13".
 QString cellName(int row, int col);

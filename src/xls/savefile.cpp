@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -40,8 +41,8 @@ bool heldOpenElsewhere(const QString& path)
 }
 } // namespace
 
-ScopedWriteFault::ScopedWriteFault(qint64 failAfterBytes, bool failAtCommit)
-    : m_after(failAfterBytes), m_commit(failAtCommit), m_previous(g_fault)
+ScopedWriteFault::ScopedWriteFault(qint64 failAfterBytes, bool failAtCommit, int systemError)
+    : m_after(failAfterBytes), m_commit(failAtCommit), m_error(systemError), m_previous(g_fault)
 {
     g_fault = this;
 }
@@ -79,10 +80,19 @@ void writeFileAtomically(const QString& path, const FileImage& image)
                           !(perms & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther))))
         throw makeError(ErrorCode::ReadOnlyFile, path);
 
+    const bool existed = info.exists();
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
+    // The system's reason is taken before the temporary file is dropped: cancelling overwrites Qt's
+    // error with its own, and the user is told the cause in their words, never Qt's.
+    const auto fail = [&](const SystemFailure& failure) {
+        file.cancelWriting();
+        return writeError(path, existed, failure);
+    };
+    const auto systemFailure = [&] { return failureOfDevice(lastSystemFailure(), file.error()); };
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        throw makeError(ErrorCode::WriteFailed, path, fileProblem(file.error()));
+        throw fail(systemFailure());
     // The test seam's limit counts the bytes of the whole file.
     const qint64 total = qint64(image.size());
     const qint64 limit = g_fault && g_fault->failAfterBytes() >= 0 ? std::min(total, g_fault->failAfterBytes()) : total;
@@ -91,35 +101,26 @@ void writeFileAtomically(const QString& path, const FileImage& image)
         const qint64 n = std::min(qint64(r.size), limit - written);
         if (n <= 0)
             break;
-        if (file.write(r.data, n) != n) {
-            file.cancelWriting();
-            throw makeError(ErrorCode::WriteFailed, path, fileProblem(file.error()));
-        }
+        if (file.write(r.data, n) != n)
+            throw fail(systemFailure());
         written += n;
     }
-    if (written != total) {
-        file.cancelWriting();
-        throw makeError(ErrorCode::WriteFailed, path, QStringLiteral("(збій запису)"));
-    }
-    if (!file.flush()) {
-        file.cancelWriting();
-        throw makeError(ErrorCode::WriteFailed, path, fileProblem(file.error()));
-    }
+    if (written != total) // only the test seam stops short
+        throw fail(g_fault ? failureOfErrno(g_fault->systemError()) : SystemFailure{});
+    if (!file.flush())
+        throw fail(systemFailure());
 #ifdef Q_OS_UNIX
-    if (::fsync(file.handle()) != 0) {
-        file.cancelWriting();
-        throw makeError(ErrorCode::WriteFailed, path, QStringLiteral("(збій скидання даних на диск)"));
-    }
+    if (::fsync(file.handle()) != 0)
+        throw fail(failureOfErrno(errno));
 #endif
-    if (g_fault && g_fault->failAtCommit()) {
-        file.cancelWriting();
-        throw makeError(ErrorCode::WriteFailed, path, QStringLiteral("(збій перейменування)"));
-    }
+    if (g_fault && g_fault->failAtCommit())
+        throw fail(failureOfErrno(g_fault->systemError()));
     if (!file.commit()) {
         // QSaveFile has removed its temporary file; the target is untouched.
+        const SystemFailure failure = systemFailure();
         if (heldOpenElsewhere(path))
             throw makeError(ErrorCode::InUse, path);
-        throw makeError(ErrorCode::WriteFailed, path, fileProblem(file.error()));
+        throw writeError(path, existed, failure);
     }
 }
 

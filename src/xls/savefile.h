@@ -22,20 +22,23 @@ inline void writeFileAtomically(const QString& path, const QByteArray& data)
 QString editorLockFile(const QString& path);
 
 // Test seam: while an instance lives, writes on this thread fail after `failAfterBytes` bytes
-// (or at the rename when failAtCommit is set).
+// (or at the rename when failAtCommit is set), as the system would with `systemError` (an errno
+// value such as ENOSPC; 0 for a failure the system does not explain).
 class ScopedWriteFault {
 public:
-    explicit ScopedWriteFault(qint64 failAfterBytes, bool failAtCommit = false);
+    explicit ScopedWriteFault(qint64 failAfterBytes, bool failAtCommit = false, int systemError = 0);
     ~ScopedWriteFault();
     ScopedWriteFault(const ScopedWriteFault&) = delete;
     ScopedWriteFault& operator=(const ScopedWriteFault&) = delete;
 
     qint64 failAfterBytes() const { return m_after; }
     bool failAtCommit() const { return m_commit; }
+    int systemError() const { return m_error; }
 
 private:
     qint64 m_after;
     bool m_commit;
+    int m_error;
     ScopedWriteFault* m_previous;
 };
 

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace xls {
@@ -73,20 +74,26 @@ Workbook Workbook::open(const QString& path)
         throw makeError(ErrorCode::IsFolder, path);
     if (!info.exists())
         throw makeError(ErrorCode::NotFound, path);
+    // The system's reason in the user's words, never Qt's English.
+    const auto failed = [&](const QFile& f) {
+        const SystemFailure cause = failureOfDevice(lastSystemFailure(), f.error());
+        return makeError(ErrorCode::ReadFailed, path, QStringLiteral("Причина: %1.").arg(readCauseClause(cause)));
+    };
     QFile f(path);
+    errno = 0;
     if (!f.open(QIODevice::ReadOnly))
-        throw makeError(ErrorCode::ReadFailed, path, fileProblem(f.error()));
+        throw failed(f);
     // One read into an array of the file's size: readAll() would grow it step by step, and the
     // workbook keeps these bytes for as long as it is open.
     QByteArray bytes(qsizetype(std::max<qint64>(f.size(), 0)), Qt::Uninitialized);
     const qint64 got = bytes.isEmpty() ? 0 : f.read(bytes.data(), bytes.size());
     if (got < 0)
-        throw makeError(ErrorCode::ReadFailed, path, fileProblem(f.error()));
+        throw failed(f);
     bytes.truncate(qsizetype(got));
     if (!f.atEnd())
         bytes += f.readAll(); // the file grew meanwhile, or reports no size
     if (f.error() != QFileDevice::NoError)
-        throw makeError(ErrorCode::ReadFailed, path, fileProblem(f.error()));
+        throw failed(f);
     return fromBytes(bytes, path);
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Prints what another reader sees of a workbook's first sheet (of sheet N, 0-based, with a second
-argument N; .xls only) besides its values, one item a line
+argument N) besides its values, one item a line
 (rows and columns 1-based):
   link<TAB>row<TAB>col<TAB>target#location   a hyperlink (a file target as an absolute path)
   xf<TAB>row<TAB>col<TAB>cell<TAB>row<TAB>column   the format (XF) of a cell with a value, of its
@@ -39,10 +39,10 @@ def from_xls(path, index=0):
                                                    col.xf_index if col else -1)
 
 
-def from_fods(path):
+def from_fods(path, index=0):
     table = "{urn:oasis:names:tc:opendocument:xmlns:table:1.0}"
     text = "{urn:oasis:names:tc:opendocument:xmlns:text:1.0}"
-    sheet = ET.parse(path).getroot().find(".//%stable" % table)
+    sheet = ET.parse(path).getroot().findall(".//%stable" % table)[index]
     base = "file://" + urllib.parse.quote(os.path.abspath(path))  # relative links start from its folder
     r = 0
     for row in sheet.iter(table + "table-row"):
@@ -58,5 +58,6 @@ def from_fods(path):
         r += int(row.get(table + "number-rows-repeated", "1")) - 1
 
 
-items = from_fods(sys.argv[1]) if sys.argv[1].endswith(".fods") else from_xls(sys.argv[1], int(sys.argv[2]) if len(sys.argv) > 2 else 0)
+index = int(sys.argv[2]) if len(sys.argv) > 2 else 0
+items = from_fods(sys.argv[1], index) if sys.argv[1].endswith(".fods") else from_xls(sys.argv[1], index)
 sys.stdout.buffer.write("".join(line + "\n" for line in items).encode("utf-8"))

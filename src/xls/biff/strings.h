@@ -91,4 +91,9 @@ QString charsFrom(const char* p, uint32_t len, uint32_t cch, bool highByte);
 // A ShortXLUnicodeString (u8 cch, u8 flags, characters), or as much of it as `len` holds.
 QString readShortString(const char* p, uint32_t len);
 
+// Text in Windows-1251, the ANSI code page of Ukrainian Windows, as 8-bit copies of paths and plain
+// text files use it; a character the code page lacks is written as '?'.
+QString fromCp1251(const QByteArray& bytes);
+QByteArray toCp1251(const QString& text);
+
 } // namespace xls::biff

@@ -1,5 +1,7 @@
 #include "hyperlinks.h"
 
+#include "xls/biff/strings.h"
+
 #include <algorithm>
 
 namespace xls::book {
@@ -16,9 +18,7 @@ constexpr int kClsidSize = 16;
 // Hyperlink object flags.
 constexpr uint32_t kHasMoniker = 0x01;
 constexpr uint32_t kIsAbsolute = 0x02;
-constexpr uint32_t kSiteGaveDisplayName = 0x04;
 constexpr uint32_t kHasLocation = 0x08;
-constexpr uint32_t kHasDisplayName = 0x10;
 constexpr uint32_t kStreamVersion = 2;
 
 // File moniker constants: no server part, the version mark, and the key of its Unicode path.
@@ -55,27 +55,34 @@ void addLinkString(QByteArray& out, const QString& s)
     add16(out, 0);
 }
 
+// The separator of the link's path: on Windows the backslash, as Excel writes it; elsewhere the slash,
+// which LibreOffice there follows (it takes "in\\X.xls" for one file of that name).
+#ifdef Q_OS_WIN
+constexpr char16_t kSeparator = u'\\';
+#else
+constexpr char16_t kSeparator = u'/';
+#endif
+
 bool isAbsolutePath(const QString& p)
 {
-    return p.startsWith(u'\\') || (p.size() >= 2 && p.at(1) == u':' && p.at(0).isLetter());
+    return p.startsWith(kSeparator) || (p.size() >= 2 && p.at(1) == u':' && p.at(0).isLetter());
 }
 
-// A file moniker of `path` (backslashes): its parent-folder steps are counted, not spelled; the
-// 8-bit path keeps ASCII only, so a path with other characters also gets its UTF-16 form.
+// A file moniker of `path` (in kSeparator's terms): its parent-folder steps are counted, not spelled;
+// the 8-bit copy of the path is in Windows-1251, as a Ukrainian Windows program writes it, and a path
+// with other than ASCII characters also gets its exact UTF-16 form.
 void addFileMoniker(QByteArray& out, QString path, bool absolute)
 {
+    const QString parent = QStringLiteral("..") + kSeparator, same = QStringLiteral(".") + kSeparator;
     uint16_t up = 0;
-    while (!absolute && (path.startsWith(QLatin1String("..\\")) || path.startsWith(QLatin1String(".\\")))) {
-        if (path.startsWith(u'.') && path.at(1) == u'.')
-            ++up;
-        path.remove(0, path.indexOf(u'\\') + 1);
+    while (!absolute && (path.startsWith(parent) || path.startsWith(same))) {
+        up += path.startsWith(parent) ? 1 : 0;
+        path.remove(0, path.indexOf(kSeparator) + 1);
     }
-    QByteArray ansi;
+    const QByteArray ansi = biff::toCp1251(path);
     bool ascii = true;
-    for (QChar c : path) {
+    for (QChar c : path)
         ascii = ascii && c.unicode() < 0x80;
-        ansi.append(c.unicode() < 0x80 ? char(c.unicode()) : '?');
-    }
     out.append(kFileMonikerClsid, kClsidSize);
     add16(out, up);
     add32(out, uint32_t(ansi.size() + 1));
@@ -128,15 +135,18 @@ QByteArray hlinkRecord(uint16_t row, uint16_t col, const Link& link)
     body.append(kStdLinkClsid, kClsidSize);
     add32(body, kStreamVersion);
     QString target = link.target;
+#ifdef Q_OS_WIN
     target.replace(u'/', u'\\');
+#endif
     const bool absolute = isAbsolutePath(target);
-    uint32_t flags = kSiteGaveDisplayName | kHasDisplayName;
+    // No display name: the cell shows its own text (a display name that is empty would be flagged as
+    // present yet say nothing).
+    uint32_t flags = 0;
     if (!target.isEmpty())
         flags |= kHasMoniker | (absolute ? kIsAbsolute : 0);
     if (!link.location.isEmpty())
         flags |= kHasLocation;
     add32(body, flags);
-    addLinkString(body, QString()); // the cell shows its own text
     if (!target.isEmpty())
         addFileMoniker(body, target, absolute);
     if (!link.location.isEmpty())
