@@ -707,10 +707,12 @@ private slots:
         b.report(QStringLiteral("1-clean.xls"), cleanToday() << fixtures::Cell{1, 24, 2, QStringLiteral("2")});
         b.report(QStringLiteral("2-clean.xls"),
                  cleanToday() << fixtures::Cell{1, 7, 2, second} << fixtures::Cell{1, 24, 2, QStringLiteral("3")});
-        b.report(QStringLiteral("3-late.xls"), cleanToday() << fixtures::Cell{1, 7, 2, third}
-                                                            << fixtures::Cell{1, 5, 2, QString::number(year - 1)}
-                                                            << fixtures::Cell{1, 24, 2, QStringLiteral("4")}
-                                                            << fixtures::Cell{1, 25, 2, QStringLiteral("abc")});
+        // The late report is named after a registered code it does not give.
+        const QString late = absent + QStringLiteral(".xls");
+        b.report(late, cleanToday() << fixtures::Cell{1, 7, 2, third}
+                                    << fixtures::Cell{1, 5, 2, QString::number(year - 1)}
+                                    << fixtures::Cell{1, 24, 2, QStringLiteral("4")}
+                                    << fixtures::Cell{1, 25, 2, QStringLiteral("abc")});
         const QString reg = b.program.path(QStringLiteral("реєстр.csv"));
         b.program.writeList(
             QStringLiteral("реєстр.csv"),
@@ -723,13 +725,15 @@ private slots:
             r.out.split(u'\n', Qt::SkipEmptyParts),
             QStringList(
                 {QStringLiteral("1-clean.xls\t0\tбез помилок"), QStringLiteral("2-clean.xls\t0\tбез помилок"),
-                 QStringLiteral("3-late.xls\t2\tє помилки"),
-                 QStringLiteral("\t\tне подано\tКод %1 «Третій»: звіту в теці немає (реєстр, рядок 4).").arg(absent),
-                 QStringLiteral("3-late.xls\tпозначка\tПеріод %1 міс. %2, а очікується %1 міс. %3.")
-                     .arg(months)
-                     .arg(year - 1)
-                     .arg(year),
-                 QStringLiteral("3-late.xls\tпозначка\tКод %1 немає в реєстрі.").arg(third),
+                 late + QStringLiteral("\t2\tє помилки"),
+                 QStringLiteral("\t\tне подано\tКод %1 «Третій»: звіту з цим кодом у теці немає: у файлі «%2» код %3 "
+                                "(реєстр, рядок 4).")
+                     .arg(absent, late, third),
+                 late + QStringLiteral("\tпозначка\tПеріод %1 міс. %2, а очікується %1 міс. %3.")
+                            .arg(months)
+                            .arg(year - 1)
+                            .arg(year),
+                 late + QStringLiteral("\tпозначка\tКод %1 немає в реєстрі.").arg(third),
                  QStringLiteral("Звітів: 3; без помилок: 2, з помилками: 1, не перевірено: 0, не подано: 1, "
                                 "з позначками: 1. Зведення: %1")
                      .arg(QDir::toNativeSeparators(summary))}));
@@ -741,7 +745,7 @@ private slots:
             QStringLiteral("0:7:7=не подано"),
             // "Разом": reports in each sum; п.15 over the clean reports and over all; п.16 not a number
             QStringLiteral("2:4:2=2.0"), QStringLiteral("2:4:3=3.0"), QStringLiteral("2:19:2=5.0"),
-            QStringLiteral("2:19:3=9.0"), QStringLiteral("2:20:3=0.0"), QStringLiteral("2:20:4=3-late.xls"),
+            QStringLiteral("2:19:3=9.0"), QStringLiteral("2:20:3=0.0"), QStringLiteral("2:20:4=") + late,
             QStringLiteral("2:5:1=п.1 Загальна площа нерухомого майна на балансі, кв. м")};
         for (const QString& w : want) {
             const QString key = w.section(u'=', 0, 0);

@@ -861,6 +861,14 @@ void BatchRun::collect(const std::vector<Job>& jobs, Setup& setup, BatchResult& 
             r.heading.code = missing.code;
             r.heading.name = missing.name;
             r.reason = QStringLiteral("Звіту в теці немає (реєстр, рядок %1).").arg(missing.line);
+            // A file named after the code that gives another one: the office should look at it.
+            for (const BatchReport& named : reports)
+                if ((named.status == BatchReport::Clean || named.status == BatchReport::Findings) &&
+                    QFileInfo(named.file).completeBaseName().section(u'_', 0, 0) == missing.code)
+                    r.reason = QStringLiteral("Звіту з цим кодом у теці немає: у файлі «%1» код %2 (реєстр, рядок %3).")
+                                   .arg(named.file, named.heading.code.isEmpty() ? QStringLiteral("не вказано")
+                                                                                 : named.heading.code)
+                                   .arg(missing.line);
             setup.summary->add(int(reports.size()), r);
             reports << r;
             result.notSubmitted << r;
