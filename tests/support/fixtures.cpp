@@ -99,8 +99,8 @@ QList<Row> Workspace::check(const sheet::Locale& locale, const QDate& today, QSt
     QFile::remove(log);
     check::Environment env = environment(dir(), locale, today);
     env.expectedPeriod = expected;
-    const app::CheckedReport checked = app::checkAndSave(
-        path(QStringLiteral("zvit.xls")), path(QStringLiteral("elog.xls")), log, env);
+    const app::CheckedReport checked =
+        app::checkAndSave(path(QStringLiteral("zvit.xls")), path(QStringLiteral("elog.xls")), log, env);
     if (innkod)
         *innkod = checked.INNKOD;
     // The rows as the log on disk holds them (a clean check writes none).
