@@ -63,6 +63,20 @@ Run runCheck(const QString& dir)
     return runArguments({QStringLiteral("--dir"), dir});
 }
 
+// A small RAM disk (256 KiB), unmounted when it goes; `mounted` is false where mounting is not allowed.
+struct RamDisk {
+    QTemporaryDir dir;
+    bool mounted = QProcess::execute(QStringLiteral("mount"),
+                                     {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                      QStringLiteral("size=256k"), QStringLiteral("tmpfs"), dir.path()}) == 0;
+    ~RamDisk()
+    {
+        if (mounted)
+            QProcess::execute(QStringLiteral("umount"), {dir.path()});
+    }
+    QString path() const { return dir.path(); }
+};
+
 QString fixture(const QString& name)
 {
     return QDir(QStringLiteral(BRANTOVEL_FIXTURES_DIR)).filePath(name);
@@ -365,15 +379,9 @@ private slots:
     void fullDisk()
     {
         // A small RAM disk with the report on it and too little room left for the new report.
-        QTemporaryDir mountPoint;
-        if (QProcess::execute(QStringLiteral("mount"),
-                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               QStringLiteral("size=256k"), QStringLiteral("tmpfs"), mountPoint.path()}) != 0)
+        const RamDisk mountPoint;
+        if (!mountPoint.mounted)
             QSKIP("cannot mount a RAM disk here (not root)");
-        struct Unmount {
-            QString path;
-            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {path}); }
-        } unmount{mountPoint.path()};
         fixtures::Workspace ws;
         ws.makeReport(fixtures::cleanGeneral());
         const QDir disk(mountPoint.path());
@@ -942,15 +950,9 @@ private slots:
     // Results on a full disk: the run says so in Ukrainian and leaves the previous result as it was.
     void batchFullDisk()
     {
-        QTemporaryDir mountPoint;
-        if (QProcess::execute(QStringLiteral("mount"),
-                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               QStringLiteral("size=256k"), QStringLiteral("tmpfs"), mountPoint.path()}) != 0)
+        const RamDisk mountPoint;
+        if (!mountPoint.mounted)
             QSKIP("cannot mount a RAM disk here (not root)");
-        struct Unmount {
-            QString path;
-            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {path}); }
-        } unmount{mountPoint.path()};
         Batch b;
         for (int i = 0; i < 3; ++i)
             b.report(QStringLiteral("r%1.xls").arg(i), cleanToday() << fixtures::Cell{1, 33, 2, QString()});
