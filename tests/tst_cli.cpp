@@ -130,13 +130,38 @@ QMap<QString, QString> xlrdCells(const QString& path)
 class TestCli : public QObject {
     Q_OBJECT
 private slots:
+    // The help as Unix and Windows users ask for it, wherever the request stands, fitting a console's 80
+    // columns and with the system's own paths; the version with the copyright.
+    void help_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("shows");
+        QTest::newRow("--help") << words({u"--help"}) << "Код завершення";
+        QTest::newRow("-h") << words({u"-h"}) << "Код завершення";
+        QTest::newRow("/?") << words({u"/?"}) << "Код завершення";
+        QTest::newRow("after a folder") << words({u"--dir", u"/tmp", u"/?"}) << "Код завершення";
+#ifdef Q_OS_WIN
+        QTest::newRow("Windows paths") << words({u"-h"}) << "ТЕКА\\zvit_log.xls";
+        QTest::newRow("regional settings") << words({u"-h"}) << "регіональними налаштуваннями Windows";
+#else
+        QTest::newRow("Unix paths") << words({u"-h"}) << "ТЕКА/zvit_log.xls";
+        QTest::newRow("locale") << words({u"-h"}) << "LC_ALL або LANG";
+#endif
+        QTest::newRow("--version") << words({u"--version"})
+                                   << QStringLiteral("Brantovel " BRANTOVEL_VERSION " (brantovel-check)\n© ");
+    }
     void help()
     {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, shows);
         QProcess p;
-        p.start(QStringLiteral(BRANTOVEL_BIN_DIR "/brantovel-check"), {QStringLiteral("--help")});
+        p.start(QStringLiteral(BRANTOVEL_BIN_DIR "/brantovel-check"), arguments);
         QVERIFY(p.waitForFinished());
         QCOMPARE(p.exitCode(), 0);
-        QVERIFY(QString::fromUtf8(p.readAllStandardOutput()).contains(QStringLiteral("Код завершення")));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        QVERIFY2(out.contains(shows), qPrintable(out));
+        for (const QString& line : out.split(u'\n'))
+            QVERIFY2(line.size() <= 80, qPrintable(line));
     }
 
     void cleanReport()
@@ -438,15 +463,17 @@ private slots:
         bool ok = false;
         const QString layout = QString::fromUtf8(fixtures::runPython(
             QStringLiteral("read_layout.py"), {QDir(outDir).filePath(QStringLiteral("2-findings_log.xls"))}, &ok));
-        QVERIFY2(layout.startsWith(QStringLiteral("link\t2\t1\t%1#'Загальні дані'!B33\n")
-                                       .arg(b.path(QStringLiteral("2-findings.xls")))),
-                 qPrintable(layout.left(300)));
+        QVERIFY2(
+            layout.startsWith(
+                QStringLiteral("link\t2\t1\t%1#'Загальні дані'!B33\n").arg(b.path(QStringLiteral("2-findings.xls")))),
+            qPrintable(layout.left(300)));
         // So does the summary's, on the sheet of every finding.
         const QString summaryLinks = QString::fromUtf8(
             fixtures::runPython(QStringLiteral("read_layout.py"), {summary, QStringLiteral("1")}, &ok));
-        QVERIFY2(summaryLinks.startsWith(QStringLiteral("link\t2\t2\t%1#'Загальні дані'!B33\n")
-                                             .arg(b.path(QStringLiteral("2-findings.xls")))),
-                 qPrintable(summaryLinks.left(300)));
+        QVERIFY2(
+            summaryLinks.startsWith(
+                QStringLiteral("link\t2\t2\t%1#'Загальні дані'!B33\n").arg(b.path(QStringLiteral("2-findings.xls")))),
+            qPrintable(summaryLinks.left(300)));
 
         // The summary as another reader sees it.
         const QMap<QString, QString> cells = xlrdCells(summary);
@@ -516,10 +543,10 @@ private slots:
     {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("words");
-        QTest::newRow("folder missing") << "no-folder"
-                                        // Windows makes the path absolute with its drive letter: "Z:\nonexistent\reports".
-                                        << QStringLiteral("%1» не знайдено.")
-                                               .arg(QDir::toNativeSeparators(QStringLiteral("nonexistent/reports")));
+        QTest::newRow("folder missing")
+            << "no-folder"
+            // Windows makes the path absolute with its drive letter: "Z:\nonexistent\reports".
+            << QStringLiteral("%1» не знайдено.").arg(QDir::toNativeSeparators(QStringLiteral("nonexistent/reports")));
         QTest::newRow("log template missing") << "elog.xls"
                                               << "Не знайдено шаблон протоколу «";
         QTest::newRow("summary template missing") << "zvedennya.xls"

@@ -19,7 +19,7 @@ test_pkgs=(python3 python3-xlrd python3-msoffcrypto-tool libreoffice-calc-nogui)
 data_pkgs=(python3 python3-xlwt python3-uno libreoffice-calc-nogui libreoffice-writer-nogui fonts-liberation gnumeric)
 fuzz_pkgs=(clang-14 libclang-rt-14-dev pkg-config qt6-base-dev)
 bench_pkgs=(python3 python3-xlrd libreoffice-calc-nogui gnumeric catdoc valgrind)
-windows_pkgs=(cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-translations-l10n wine64 ccache
+windows_pkgs=(cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-translations-l10n wine64 ccache nsis
               python3)
 windows_test_pkgs=(xvfb xauth) # the window on wine's Windows platform
 screenshot_pkgs=(xvfb xauth openbox imagemagick xdotool x11-utils)

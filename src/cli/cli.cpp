@@ -2,6 +2,7 @@
 
 #include "run/batchrun.h"
 #include "run/controlrun.h"
+#include "run/version.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,20 +19,25 @@ namespace cli {
 
 namespace {
 
+// The help, 80 columns wide at most (a console's width). %1 is the folder separator, %2 the examples and
+// %3 where numbers and dates take their form: each as the system the program runs on has them.
 const char16_t kHelp[] = u"Використання: brantovel-check [[--dir] ТЕКА]\n"
-                         u"              brantovel-check --batch ТЕКА_ЗВІТІВ [--out ТЕКА_РЕЗУЛЬТАТІВ] [--dir ТЕКА]\n"
-                         u"                              [--jobs N]\n"
+                         u"              brantovel-check --batch ТЕКА_ЗВІТІВ [--out ТЕКА_РЕЗУЛЬТАТІВ]\n"
+                         u"                              [--dir ТЕКА] [--jobs N]\n"
+                         u"              brantovel-check --version\n"
+                         u"              brantovel-check --help  (або -h, /?)\n"
                          u"\n"
                          u"Перевіряє звіт zvit.xls так само, як кнопка «Контроль звіту», але без вікон.\n"
-                         u"ТЕКА (типово — тека програми) містить zvit.xls, шаблон протоколу elog.xls і шість\n"
-                         u"списків (GUOZ.bin, CMK.bin, KYIV.bin, ZFB.bin, MAYNO.bin, SR.bin).\n"
+                         u"ТЕКА (за замовчуванням — тека програми) містить zvit.xls, шаблон протоколу\n"
+                         u"elog.xls і шість списків (GUOZ.bin, CMK.bin, KYIV.bin, ZFB.bin, MAYNO.bin,\n"
+                         u"SR.bin).\n"
                          u"\n"
-                         u"Програма видаляє старий ТЕКА/zvit_log.xls, створює його заново з elog.xls, перевіряє\n"
-                         u"звіт, записує знайдені помилки до протоколу, ставить у клітинку S13 першого аркуша\n"
-                         u"звіту час перевірки та зберігає звіт і протокол.\n"
+                         u"Програма видаляє старий ТЕКА%1zvit_log.xls, створює його заново з elog.xls,\n"
+                         u"перевіряє звіт, записує знайдені помилки до протоколу, ставить у клітинку S13\n"
+                         u"першого аркуша звіту час перевірки та зберігає звіт і протокол.\n"
                          u"\n"
-                         u"Кожна помилка друкується окремим рядком: аркуш, рядок, стовпець, повідомлення,\n"
-                         u"розділені табуляцією; наприкінці — підсумковий рядок.\n"
+                         u"Кожна помилка друкується окремим рядком: аркуш, рядок, стовпець,\n"
+                         u"повідомлення, розділені табуляцією; наприкінці — підсумковий рядок.\n"
                          u"\n"
                          u"Код завершення:\n"
                          u"  0  помилок не знайдено (протокол видалено);\n"
@@ -42,27 +48,45 @@ const char16_t kHelp[] = u"Використання: brantovel-check [[--dir] Т
                          u"Якщо якийсь зі списків не вдалося прочитати, у потоці помилок друкується\n"
                          u"попередження з його назвою; код завершення від цього не змінюється.\n"
                          u"\n"
-                         u"Перевірка теки (--batch) перевіряє кожен файл .xls у ТЕЦІ_ЗВІТІВ (без вкладених\n"
-                         u"тек, за назвою) тими самими правилами, списками й шаблоном протоколу з ТЕКИ, але\n"
-                         u"нічого в звітах не змінює: без позначки часу, без збереження, без протоколу поруч.\n"
-                         u"До ТЕКИ_РЕЗУЛЬТАТІВ (типово — нова тека ТЕКА_ЗВІТІВ/перевірка-РРРР-ММ-ДД) записуються\n"
-                         u"протокол НАЗВА_log.xls для кожного звіту з помилками та зведення.xls (шаблон\n"
-                         u"zvedennya.xls з ТЕКИ): звіти, коди й назви балансоутримувачів, періоди, кількість\n"
-                         u"помилок, стан, усі помилки, а також позначки: один код у кількох звітах і період,\n"
-                         u"відмінний від періоду більшості звітів. --jobs N — скільки звітів перевіряти\n"
-                         u"одночасно (типово — за кількістю ядер процесора).\n"
+                         u"Перевірка теки (--batch) перевіряє кожен файл .xls у теці ТЕКА_ЗВІТІВ (без\n"
+                         u"вкладених тек, за назвою) тими самими правилами, списками й шаблоном\n"
+                         u"протоколу з теки ТЕКА, але нічого у звітах не змінює: без позначки часу, без\n"
+                         u"збереження, без протоколу поруч. До теки ТЕКА_РЕЗУЛЬТАТІВ (за замовчуванням —\n"
+                         u"нова тека ТЕКА_ЗВІТІВ%1перевірка-РРРР-ММ-ДД) записуються протокол\n"
+                         u"НАЗВА_log.xls для кожного звіту з помилками та зведення.xls (шаблон\n"
+                         u"zvedennya.xls з теки ТЕКА): звіти, коди й назви балансоутримувачів, періоди,\n"
+                         u"кількість помилок, стан, усі помилки, а також позначки: один код у кількох\n"
+                         u"звітах і період, відмінний від періоду більшості звітів. --jobs N — скільки\n"
+                         u"звітів перевіряти одночасно (за замовчуванням — за кількістю ядер процесора).\n"
                          u"\n"
                          u"Для кожного звіту друкується рядок: файл, кількість помилок, стан і причина,\n"
                          u"розділені табуляцією; далі — позначки і підсумковий рядок.\n"
                          u"\n"
                          u"Код завершення перевірки теки:\n"
                          u"  0  усі звіти без помилок і без позначок;\n"
-                         u"  1  є помилки, позначки або звіти, які не вдалося перевірити (вони у зведенні\n"
-                         u"     мають стан «не перевірено» з причиною);\n"
-                         u"  2  перевірку теки не виконано (немає теки, шаблону чи списку; причина — у потоці\n"
-                         u"     помилок).\n"
+                         u"  1  є помилки, позначки або звіти, які не вдалося перевірити (вони у\n"
+                         u"     зведенні мають стан «не перевірено» з причиною);\n"
+                         u"  2  перевірку теки не виконано (немає теки, шаблону чи списку; причина — у\n"
+                         u"     потоці помилок).\n"
                          u"\n"
-                         u"Числа й дати записуються за налаштуваннями мови системи (LC_ALL або LANG).\n";
+                         u"Приклади:\n"
+                         u"%2"
+                         u"\n"
+                         u"%3";
+#ifdef Q_OS_WIN
+const char16_t kSeparator[] = u"\\";
+const char16_t kExamples[] = u"  brantovel-check\n"
+                             u"  brantovel-check \"D:\\Звіти\\Brantovel\"\n"
+                             u"  brantovel-check --batch \"D:\\Звіти\\2026-4 квартал\"\n";
+const char16_t kNumbers[] = u"Числа й дати записуються за регіональними налаштуваннями Windows\n"
+                            u"(«Параметри» → «Час і мова» → «Регіон»).\n";
+#else
+const char16_t kSeparator[] = u"/";
+const char16_t kExamples[] = u"  brantovel-check\n"
+                             u"  brantovel-check ~/Brantovel\n"
+                             u"  brantovel-check --batch \"/srv/звіти/2026-4 квартал\"\n";
+const char16_t kNumbers[] = u"Числа й дати записуються за налаштуваннями мови системи (LC_ALL або LANG).\n";
+#endif
 
 // The command line answers no question: it opens nothing and saves no copy.
 class SilentDesktop : public app::Desktop {
@@ -180,12 +204,23 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
     bool dirGiven = false;
     std::optional<QString> batchFolder, outDir;
     int jobs = 0;
+    // The help and the version before anything else, wherever they stand: "/?" as Windows programs take it.
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
-        if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
-            out << QString::fromUtf16(kHelp);
+        if (a == u"--help" || a == u"-h" || a == u"/?") {
+            out << QString::fromUtf16(kHelp).arg(QString::fromUtf16(kSeparator), QString::fromUtf16(kExamples),
+                                                 QString::fromUtf16(kNumbers));
             return 0;
         }
+        if (a == u"--version") {
+            out << QStringLiteral("%1 %2 (brantovel-check)\n%3. %4.\n")
+                       .arg(QString::fromUtf16(app::kProductName), QString::fromUtf16(app::kVersion),
+                            QString::fromUtf16(app::kCopyright), QString::fromUtf16(app::kLicence));
+            return 0;
+        }
+    }
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
         // An option with its value, as "--name value" or "--name=value".
         QString option, given;
         for (const char* name : {"--dir", "--batch", "--out", "--jobs"}) {

@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QIODevice>
 #include <QStringDecoder>
 #include <algorithm>
@@ -34,7 +35,10 @@ public:
     }
 
 protected:
-    qint64 readData(char*, qint64) override { return -1; }
+    qint64 readData(char*, qint64) override
+    {
+        return -1;
+    }
     qint64 writeData(const char* data, qint64 size) override
     {
 #ifdef Q_OS_WIN
@@ -64,6 +68,35 @@ private:
 #endif
 };
 
+#ifdef Q_OS_WIN
+// Whether this process has its console to itself: Explorer started it (a double-click), so the console
+// window closes as soon as the program ends. From cmd.exe, PowerShell or a script the console is shared.
+bool ownsConsoleAlone()
+{
+    DWORD processes[2];
+    return GetConsoleProcessList(processes, 2) == 1;
+}
+
+// After a double-click the user has seen nothing but a window that flashed: say what the program did and
+// keep the window open until Enter.
+void explainAndWait(QTextStream& out, const QStringList& arguments, const QString& dir, int status)
+{
+    out << u'\n';
+    if (arguments.size() == 1) {
+        out << (status == 2 ? QStringLiteral("brantovel-check.exe спробував перевірити звіт zvit.xls у теці\n"
+                                             "«%1», але перевірку не виконано: причина — вище.\n")
+                            : QStringLiteral("brantovel-check.exe перевірив звіт zvit.xls у теці\n«%1»\n"
+                                             "так само, як кнопка «Контроль звіту»: результат — вище.\n"))
+                   .arg(QDir::toNativeSeparators(dir))
+            << QStringLiteral("Це програма для командного рядка; щоб заповнювати й перевіряти звіт у вікні,\n"
+                              "запускайте Brantovel.exe.\n\n");
+    }
+    out << QStringLiteral("Натисніть Enter, щоб закрити це вікно.") << Qt::flush;
+    for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) {
+    }
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -76,7 +109,11 @@ int main(int argc, char** argv)
     check::Environment env; // the process locale and the local clock
     const int status = cli::run(application.arguments(), QCoreApplication::applicationDirPath(), env, out, err,
                                 cli::isTerminal(stderr) ? &err : nullptr);
-    out.flush();
     err.flush();
+#ifdef Q_OS_WIN
+    if (ownsConsoleAlone())
+        explainAndWait(out, application.arguments(), QCoreApplication::applicationDirPath(), status);
+#endif
+    out.flush();
     return status;
 }
