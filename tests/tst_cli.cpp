@@ -160,8 +160,8 @@ private slots:
         QCOMPARE(p.exitCode(), 0);
         const QString out = QString::fromUtf8(p.readAllStandardOutput());
         QVERIFY2(out.contains(shows), qPrintable(out));
-        for (const QString& line : out.split(u'\n'))
-            QVERIFY2(line.size() <= 80, qPrintable(line));
+        for (const QString& line : out.split(u'\n')) // 79 at most: an 80th character wraps in cmd.exe
+            QVERIFY2(line.size() < 80, qPrintable(line));
     }
 
     void cleanReport()

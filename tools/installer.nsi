@@ -52,7 +52,7 @@ VIAddVersionKey /LANG=1058 "LegalCopyright" "© 2026 ${PUBLISHER}. Ліценз�
 
 ; The welcome page: what the program needs and what an upgrade keeps.
 !define MUI_WELCOMEPAGE_TITLE "Встановлення Brantovel ${VERSION}"
-!define MUI_WELCOMEPAGE_TEXT "Brantovel допомагає заповнити й перевірити звіт про оренду державного майна.$\r$\n$\r$\nПотрібно: Windows 10 або Windows 11, 64-розрядна. Права адміністратора не потрібні.$\r$\n$\r$\nПрограма зберігає звіт zvit.xls і протокол перевірки у своїй теці, тому ця тека має бути доступна для запису. Програма встановлення пропонує таку теку у вашому профілі.$\r$\n$\r$\nЯкщо Brantovel уже встановлено, нова версія замінить лише файли програми, шаблони й списки; ваш заповнений звіт zvit.xls, протоколи й інші ваші файли в теці залишаться без змін.$\r$\n$\r$\nНатисніть «Далі», щоб продовжити."
+!define MUI_WELCOMEPAGE_TEXT "Brantovel допомагає заповнити й перевірити звіт про оренду державного майна.$\r$\n$\r$\nПотрібно: Windows 10 або 11, 64-розрядна. Права адміністратора не потрібні.$\r$\n$\r$\nЗвіт zvit.xls і протокол програма зберігає у своїй теці, тому тека має бути доступна для запису: програма встановлення пропонує таку теку у вашому профілі.$\r$\n$\r$\nОновлення замінює лише програму, шаблони й списки: ваш заповнений звіт, протоколи та інші ваші файли залишаються без змін."
 !insertmacro MUI_PAGE_WELCOME
 
 !define MUI_PAGE_HEADER_TEXT "Тека програми"
@@ -116,6 +116,10 @@ LangString ^ClickUninstall ${LANG_UKRAINIAN} "Натисніть «Видали�
 LangString ^DirBrowseText ${LANG_UKRAINIAN} "Виберіть теку, куди встановити Brantovel:"
 LangString ^SpaceAvailable ${LANG_UKRAINIAN} "Вільно на диску: "
 LangString ^SpaceRequired ${LANG_UKRAINIAN} "Потрібно місця: "
+LangString ^Byte ${LANG_UKRAINIAN} "Б"
+LangString ^Kilo ${LANG_UKRAINIAN} " К"
+LangString ^Mega ${LANG_UKRAINIAN} " М"
+LangString ^Giga ${LANG_UKRAINIAN} " Г"
 LangString ^UninstallingText ${LANG_UKRAINIAN} "Файли програми Brantovel буде видалено з цієї теки. $_CLICK"
 LangString ^UninstallingSubText ${LANG_UKRAINIAN} "Видалення з теки:"
 LangString ^InstallingSubCaption ${LANG_UKRAINIAN} ": Копіювання файлів"
@@ -295,6 +299,6 @@ Section "Uninstall"
   RMDir "$INSTDIR" ; only when nothing of the user's is left in it
   ${If} ${FileExists} "$INSTDIR\*.*"
     DetailPrint "Ваші файли залишено в теці $INSTDIR"
-    MessageBox MB_OK|MB_ICONINFORMATION "Brantovel видалено. Ваші файли (звіт zvit.xls, протоколи, копії звітів) залишилися в теці$\r$\n$INSTDIR$\r$\nКоли вони стануть непотрібні, видаліть теку самі." /SD IDOK
+    MessageBox MB_OK|MB_ICONINFORMATION "Brantovel видалено.$\r$\n$\r$\nВаші файли (звіт zvit.xls, протоколи, копії звітів) залишилися в теці$\r$\n$INSTDIR$\r$\n$\r$\nКоли вони стануть непотрібні, видаліть цю теку самі." /SD IDOK
   ${EndIf}
 SectionEnd

@@ -7,7 +7,14 @@
 #     and the Linux program's own output when BRANTOVEL_LINUX_CHECK names it);
 #   - brantovel-check.exe writes readable Ukrainian into a console;
 #   - Brantovel.exe starts and keeps running on the offscreen platform;
-#   - on wine's real Windows platform (under Xvfb) the window's font draws every Ukrainian letter.
+#   - on wine's real Windows platform (under Xvfb) the window's font draws every Ukrainian letter, and the
+#     title bar's menu holds "Про програму…", which opens the About window;
+#   - the installer, silently (/S) in a fresh prefix: refuses Windows 7; installs the package, the Start-menu
+#     shortcut and the uninstall entry; after a check in the installed folder (a filled report, its log and a
+#     copy the user saved) refuses to upgrade while the report is open, while Brantovel.exe runs or into a
+#     folder it cannot write, each time changing nothing; upgrades to a newer build (one list changed)
+#     keeping the user's three files byte for byte; refuses to uninstall while Brantovel.exe runs; uninstalls,
+#     leaving exactly the user's three files.
 # Without ../shared/toolchains it says so and stops with status 0.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -90,7 +97,22 @@ if ! sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' "$scratch/console.out" | grep -q "Вик�
 fi
 echo "test-windows: brantovel-check.exe writes readable Ukrainian into a console"
 
-# 2c. The window starts from the folder and keeps running (it stops only when closed): on wine's Windows
+# 2c. A double-click: started alone in a console of its own, brantovel-check.exe checks the report, says
+# what it did and keeps the window open until Enter (from a shell, as in 2a, it ends at once).
+rm -f "$app/zvit_log.xls"
+xvfb-run -a "$wine" start /wait /unix "$app/brantovel-check.exe" >/dev/null 2>&1 &
+console=$!
+for _ in $(seq 60); do [ -f "$app/zvit_log.xls" ] && break; sleep 0.5; done
+sleep 3
+if [ ! -f "$app/zvit_log.xls" ] || ! kill -0 "$console" 2>/dev/null; then
+    echo "test-windows: brantovel-check.exe in a console of its own did not check, or did not wait for Enter" >&2
+    exit 1
+fi
+"$wineserver" -k
+wait "$console" 2>/dev/null || true
+echo "test-windows: brantovel-check.exe started as by a double-click checks the report and waits for Enter"
+
+# 2d. The window starts from the folder and keeps running (it stops only when closed): on wine's Windows
 # platform under Xvfb with the package's own plugins, and on the offscreen platform (Qt's plugin folder
 # lends the offscreen plugin, which the package does not carry).
 starts() {
