@@ -69,12 +69,16 @@ private:
 };
 
 #ifdef Q_OS_WIN
-// Whether this process has its console to itself: Explorer started it (a double-click), so the console
-// window closes as soon as the program ends. From cmd.exe, PowerShell or a script the console is shared.
-bool ownsConsoleAlone()
+// Whether Explorer started this process (a double-click): the console is this process's alone, so its
+// window closes as soon as the program ends, and the program reads and writes it. From cmd.exe, PowerShell
+// or a script the console is shared; a program that runs it with its streams in pipes or a file (a
+// scheduled task writing a log, say) has no one at the keyboard to wait for.
+bool startedByDoubleClick()
 {
     DWORD processes[2];
-    return GetConsoleProcessList(processes, 2) == 1;
+    DWORD mode = 0;
+    return GetConsoleProcessList(processes, 2) == 1 && GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) &&
+           GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode);
 }
 
 // After a double-click the user has seen nothing but a window that flashed: say what the program did and
@@ -111,7 +115,7 @@ int main(int argc, char** argv)
                                 cli::isTerminal(stderr) ? &err : nullptr);
     err.flush();
 #ifdef Q_OS_WIN
-    if (ownsConsoleAlone())
+    if (startedByDoubleClick())
         explainAndWait(out, application.arguments(), QCoreApplication::applicationDirPath(), status);
 #endif
     out.flush();
