@@ -46,8 +46,9 @@ cmake --install "$build" --prefix "$build/$name"
 for f in Brantovel.exe brantovel-check.exe libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     x86_64-w64-mingw32-strip --strip-unneeded "$build/$name/$f"
 done
-# Texts with Windows line ends: Notepad before Windows 10 1809 shows bare "\n" ends as one line.
-find "$build/$name" -name '*.txt' -exec sed -i 's/\r*$/\r/' {} +
+# Texts as Notepad reads them everywhere: Windows line ends (before Windows 10 1809 it shows bare "\n" ends
+# as one line) and a UTF-8 byte order mark (without one an older Notepad may take Ukrainian for ANSI).
+find "$build/$name" -name '*.txt' -exec sed -i -e '1s/^\xef\xbb\xbf//' -e '1s/^/\xef\xbb\xbf/' -e 's/\r*$/\r/' {} +
 # The zip holds the folder as laid out and stripped, under one top folder.
 (cd "$build" && cmake -E tar cf "$name.zip" --format=zip "$name")
 

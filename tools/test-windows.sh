@@ -89,8 +89,9 @@ fi
 echo "test-windows: the sample under wine gives the Linux build's $(($(wc -l <"$scratch/wine.out") - 1)) findings"
 
 # 2b. A console: wine's console shows what the program hands it; Ukrainian must arrive as Ukrainian.
-# The program may own wine's console alone, as after a double-click: a newline answers its wait for Enter.
-printf '\n' | script -qc "'$wine' '$app/brantovel-check.exe' --help" /dev/null >"$scratch/console.out" 2>&1 || true
+# Wine gives the program a console of its own here, as a double-click would, so it waits for Enter after the
+# help: newlines keep coming until it ends (one sent at once would be flushed when wine sets up the console).
+while sleep 1; do printf '\n'; done | timeout 60 script -qc "'$wine' '$app/brantovel-check.exe' --help" /dev/null >"$scratch/console.out" 2>&1 || true
 if ! sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' "$scratch/console.out" | grep -q "Використання:"; then
     echo "test-windows: the console shows no readable Ukrainian:" >&2
     head -c 400 "$scratch/console.out" | od -c | head -n 10 >&2
