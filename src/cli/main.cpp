@@ -96,7 +96,16 @@ void explainAndWait(QTextStream& out, const QStringList& arguments, const QStrin
                               "запускайте Brantovel.exe.\n\n");
     }
     out << QStringLiteral("Натисніть Enter, щоб закрити це вікно.") << Qt::flush;
-    for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) {
+    // Enter itself, read as a key: keys pressed while the check ran are dropped first, so none closes the
+    // window before it was read.
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    FlushConsoleInputBuffer(input);
+    INPUT_RECORD record;
+    DWORD read = 0;
+    while (ReadConsoleInputW(input, &record, 1, &read) && read == 1) {
+        const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+        if (record.EventType == KEY_EVENT && key.bKeyDown && key.wVirtualKeyCode == VK_RETURN)
+            break;
     }
 }
 #endif
