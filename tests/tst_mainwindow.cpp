@@ -551,14 +551,16 @@ private slots:
         QCOMPARE(QString::fromWCharArray(text), QStringLiteral("Про програму…"));
         // Choosing it opens the window over the main window.
         bool opened = false;
-        QTimer::singleShot(0, [&] {
+        QTimer poll; // runs inside the window's modal loop too
+        QObject::connect(&poll, &QTimer::timeout, [&] {
             if (auto* about = qobject_cast<app::AboutWindow*>(QApplication::activeModalWidget())) {
                 opened = true;
                 about->accept();
             }
         });
-        SendMessageW(reinterpret_cast<HWND>(w.winId()), WM_SYSCOMMAND, 0x0010, 0);
-        QVERIFY(opened);
+        poll.start(50);
+        PostMessageW(reinterpret_cast<HWND>(w.winId()), WM_SYSCOMMAND, 0x0010, 0); // as the menu does
+        QTRY_VERIFY(opened);
 #endif
     }
 
