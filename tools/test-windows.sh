@@ -260,7 +260,9 @@ refused "an uninstall while Brantovel.exe runs" "$inst/uninstall.exe" /S "_?=$("
 "$wine" taskkill.exe /f /im Brantovel.exe >/dev/null 2>&1 || true
 kill "$window" 2>/dev/null || true
 wait "$window" 2>/dev/null || true
-refused "an install into a folder that cannot be written" "$upgrade" /S "/D=C:\\windows\\win.ini\\Brantovel"
+# /proc takes no new folder, not even from root; NSIS itself would silently replace a path it finds
+# malformed (a folder inside a file) with the installed one.
+refused "an install into a folder that cannot be written" "$upgrade" /S "/D=Z:\\proc\\Brantovel"
 
 # The upgrade: the user's report, log and copy byte for byte as they were; the program replaced.
 "$wine" "$upgrade" /S
