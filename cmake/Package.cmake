@@ -28,11 +28,17 @@ if(WIN32)
     if(EXISTS "${QT6_INSTALL_PREFIX}/licenses")
         install(DIRECTORY "${QT6_INSTALL_PREFIX}/licenses/" DESTINATION licenses/Qt)
     endif()
+    # What the zip's user reads first: the requirements and how to upgrade without losing the report.
+    configure_file(${PROJECT_SOURCE_DIR}/data/README-windows.txt.in ${CMAKE_BINARY_DIR}/README-windows.txt @ONLY)
+    install(FILES ${CMAKE_BINARY_DIR}/README-windows.txt DESTINATION . RENAME README.txt)
     set(package_system win64)
 else()
     install(TARGETS Brantovel brantovel-check RUNTIME DESTINATION .)
     set(package_system ${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR})
 endif()
+# The program's own licence and the notices of every component shipped with it, as files Notepad opens.
+install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+install(FILES THIRD-PARTY-NOTICES.txt DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME Brantovel)

@@ -1,14 +1,21 @@
 # What only a Windows build needs: version resources for the executables, the folders the MinGW runtime
 # lies in, and, when the build is made on Linux, wine to run its tests.
 
-# brantovel_add_version_resource(TARGET DESCRIPTION): the program's icon and its version information
-# (Explorer's "Details" tab), compiled from cmake/version.rc.in.
+# brantovel_add_version_resource(TARGET DESCRIPTION): the program's icon, its application manifest
+# (cmake/brantovel.manifest.in) and its version information (Explorer's "Details" tab), compiled from
+# cmake/version.rc.in.
 function(brantovel_add_version_resource target description)
     set(RC_NAME ${target})
     set(RC_DESCRIPTION "${description}")
     set(RC_ICON "${PROJECT_SOURCE_DIR}/src/gui/brantovel.ico")
+    set(RC_COPYRIGHT "© 2026 Розробники Brantovel. Ліцензія MIT.") # as app::kCopyright in src/run/version.h
+    set(RC_MANIFEST "${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest")
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/brantovel.manifest.in ${RC_MANIFEST} @ONLY)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc @ONLY)
     target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+    if(MSVC)
+        target_link_options(${target} PRIVATE /MANIFEST:NO) # the resource carries the manifest
+    endif()
 endfunction()
 
 if(NOT WIN32)

@@ -196,13 +196,38 @@ QMap<QString, QByteArray> digests(const QString& dir)
 class TestCli : public QObject {
     Q_OBJECT
 private slots:
+    // The help as Unix and Windows users ask for it, wherever the request stands, fitting a console's 80
+    // columns and with the system's own paths; the version with the copyright.
+    void help_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("shows");
+        QTest::newRow("--help") << words({u"--help"}) << "Код завершення";
+        QTest::newRow("-h") << words({u"-h"}) << "Код завершення";
+        QTest::newRow("/?") << words({u"/?"}) << "Код завершення";
+        QTest::newRow("after a folder") << words({u"--dir", u"/tmp", u"/?"}) << "Код завершення";
+#ifdef Q_OS_WIN
+        QTest::newRow("Windows paths") << words({u"-h"}) << "ТЕКА\\zvit_log.xls";
+        QTest::newRow("regional settings") << words({u"-h"}) << "регіональними налаштуваннями Windows";
+#else
+        QTest::newRow("Unix paths") << words({u"-h"}) << "ТЕКА/zvit_log.xls";
+        QTest::newRow("locale") << words({u"-h"}) << "LC_ALL або LANG";
+#endif
+        QTest::newRow("--version") << words({u"--version"})
+                                   << QStringLiteral("Brantovel " BRANTOVEL_VERSION " (brantovel-check)\n© ");
+    }
     void help()
     {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, shows);
         QProcess p;
-        p.start(QStringLiteral(BRANTOVEL_BIN_DIR "/brantovel-check"), {QStringLiteral("--help")});
+        p.start(QStringLiteral(BRANTOVEL_BIN_DIR "/brantovel-check"), arguments);
         QVERIFY(p.waitForFinished());
         QCOMPARE(p.exitCode(), 0);
-        QVERIFY(QString::fromUtf8(p.readAllStandardOutput()).contains(QStringLiteral("Код завершення")));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        QVERIFY2(out.contains(shows), qPrintable(out));
+        for (const QString& line : out.split(u'\n')) // 79 at most: an 80th character wraps in cmd.exe
+            QVERIFY2(line.size() < 80, qPrintable(line));
     }
 
     void cleanReport()

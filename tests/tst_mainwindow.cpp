@@ -1,6 +1,7 @@
 // The main window on the offscreen platform: layout, captions, keyboard, each button's action and what shows
 // when the system cannot open a document; the real desktop's dialogs, answered by a script.
 #include "fixtures.h"
+#include "gui/about.h"
 #include "gui/findings.h"
 #include "gui/foldercheck.h"
 #include "gui/instruction.h"
@@ -22,6 +23,10 @@
 #include <QSizeGrip>
 #include <QTest>
 #include <QTimer>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -621,6 +626,47 @@ private slots:
         for (QAbstractButton* b : w.findChildren<QAbstractButton*>())
             QVERIFY2(app::drawsEveryCharacter(b->font(), b->text()), qPrintable(b->text()));
         QCOMPARE(w.Button2->font().family(), app::windowFont().family());
+    }
+
+    // "Про програму": the version and copyright, the licence and the notice of every shipped component, built
+    // into the program; on Windows it is in the title bar's menu, and the window gains no button for it.
+    void aboutWindow()
+    {
+        app::AboutWindow about;
+        QVERIFY2(about.summary->text().contains(QStringLiteral("Brantovel " BRANTOVEL_VERSION)),
+                 qPrintable(about.summary->text()));
+        QVERIFY(about.summary->text().contains(QStringLiteral("© ")));
+        QVERIFY(about.licence->toPlainText().startsWith(QStringLiteral("MIT License")));
+        for (const char* component : {"Qt 6.4", "libstdc++-6.dll", "libwinpthread-1.dll", "PCRE2", "zlib",
+                                      "double-conversion", "FreeType", "HarfBuzz", "libpng", "LGPL"})
+            QVERIFY2(about.notices->toPlainText().contains(QLatin1String(component)), component);
+
+        fixtures::Workspace ws;
+        RecordingDesktop d;
+        TSuperMain w(ws.dir(), d, [&] { return check::Environment{}; });
+        // The four specified buttons and the folder check's: "Про програму" adds none.
+        QCOMPARE(w.findChildren<QPushButton*>().size(), 5);
+#ifdef Q_OS_WIN
+        if (QGuiApplication::platformName() != QStringLiteral("windows"))
+            QSKIP("the system menu exists on Qt's Windows platform only (tools/test-windows.sh runs it there)");
+        const HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(w.winId()), FALSE);
+        QVERIFY(menu);
+        wchar_t text[64] = {};
+        QVERIFY(GetMenuStringW(menu, 0x0010, text, 64, MF_BYCOMMAND) > 0);
+        QCOMPARE(QString::fromWCharArray(text), QStringLiteral("Про програму…"));
+        // Choosing it opens the window over the main window.
+        bool opened = false;
+        QTimer poll; // runs inside the window's modal loop too
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* about = qobject_cast<app::AboutWindow*>(QApplication::activeModalWidget())) {
+                opened = true;
+                about->accept();
+            }
+        });
+        poll.start(50);
+        PostMessageW(reinterpret_cast<HWND>(w.winId()), WM_SYSCOMMAND, 0x0010, 0); // as the menu does
+        QTRY_VERIFY(opened);
+#endif
     }
 
     void style()

@@ -20,9 +20,9 @@ data_pkgs=(python3 python3-xlwt python3-uno libreoffice-calc-nogui libreoffice-w
            poppler-utils) # pdftoppm: the printed pages of the form and the instruction, as pictures
 fuzz_pkgs=(clang-14 libclang-rt-14-dev pkg-config qt6-base-dev)
 bench_pkgs=(python3 python3-xlrd libreoffice-calc-nogui gnumeric catdoc valgrind)
-windows_pkgs=(cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-translations-l10n wine64 ccache
+windows_pkgs=(cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-translations-l10n wine64 ccache nsis
               python3)
-windows_test_pkgs=(xvfb xauth) # the window on wine's Windows platform
+windows_test_pkgs=(xvfb xauth xdotool) # the window on wine's Windows platform; Enter for the double-clicked console
 screenshot_pkgs=(xvfb xauth openbox imagemagick xdotool x11-utils)
 
 mode=${1:-test}

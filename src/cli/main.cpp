@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QIODevice>
 #include <QStringDecoder>
 #include <algorithm>
@@ -34,7 +35,10 @@ public:
     }
 
 protected:
-    qint64 readData(char*, qint64) override { return -1; }
+    qint64 readData(char*, qint64) override
+    {
+        return -1;
+    }
     qint64 writeData(const char* data, qint64 size) override
     {
 #ifdef Q_OS_WIN
@@ -64,6 +68,48 @@ private:
 #endif
 };
 
+#ifdef Q_OS_WIN
+// Whether Explorer started this process (a double-click): the console is this process's alone, so its
+// window closes as soon as the program ends, and the program reads and writes it. From cmd.exe, PowerShell
+// or a script the console is shared; a program that runs it with its streams in pipes or a file (a
+// scheduled task writing a log, say) has no one at the keyboard to wait for.
+bool startedByDoubleClick()
+{
+    DWORD processes[2];
+    DWORD mode = 0;
+    return GetConsoleProcessList(processes, 2) == 1 && GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) &&
+           GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode);
+}
+
+// After a double-click the user has seen nothing but a window that flashed: say what the program did and
+// keep the window open until Enter.
+void explainAndWait(QTextStream& out, const QStringList& arguments, const QString& dir, int status)
+{
+    out << u'\n';
+    if (arguments.size() == 1) {
+        out << (status == 2 ? QStringLiteral("brantovel-check.exe спробував перевірити звіт zvit.xls у теці\n"
+                                             "«%1», але перевірку не виконано: причина — вище.\n")
+                            : QStringLiteral("brantovel-check.exe перевірив звіт zvit.xls у теці\n«%1»\n"
+                                             "так само, як кнопка «Контроль звіту»: результат — вище.\n"))
+                   .arg(QDir::toNativeSeparators(dir))
+            << QStringLiteral("Це програма для командного рядка; щоб заповнювати й перевіряти звіт у вікні,\n"
+                              "запускайте Brantovel.exe.\n\n");
+    }
+    out << QStringLiteral("Натисніть Enter, щоб закрити це вікно.") << Qt::flush;
+    // Enter itself, read as a key: keys pressed while the check ran are dropped first, so none closes the
+    // window before it was read.
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    FlushConsoleInputBuffer(input);
+    INPUT_RECORD record;
+    DWORD read = 0;
+    while (ReadConsoleInputW(input, &record, 1, &read) && read == 1) {
+        const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+        if (record.EventType == KEY_EVENT && key.bKeyDown && key.wVirtualKeyCode == VK_RETURN)
+            break;
+    }
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -76,7 +122,11 @@ int main(int argc, char** argv)
     check::Environment env; // the process locale and the local clock
     const int status = cli::run(application.arguments(), QCoreApplication::applicationDirPath(), env, out, err,
                                 cli::isTerminal(stderr) ? &err : nullptr);
-    out.flush();
     err.flush();
+#ifdef Q_OS_WIN
+    if (startedByDoubleClick())
+        explainAndWait(out, application.arguments(), QCoreApplication::applicationDirPath(), status);
+#endif
+    out.flush();
     return status;
 }

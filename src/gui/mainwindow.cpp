@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "about.h"
 #include "check/period.h"
 #include "foldercheck.h"
 #include "run/controlrun.h"
@@ -69,6 +70,13 @@ TSuperMain::TSuperMain(QString dir, app::WindowDesktop& desktop, std::function<c
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    addSystemMenuEntries();
+}
+
+// What a Windows program keeps in its title bar's menu: "Про програму…", beside the four buttons, not among them.
+void TSuperMain::addSystemMenuEntries()
+{
+    app::addAboutToSystemMenu(this);
 }
 
 QString TSuperMain::path(const QString& name) const

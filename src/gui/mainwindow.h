@@ -43,6 +43,7 @@ public slots:
 private:
     QString path(const QString& name) const;
     QString title() const;
+    void addSystemMenuEntries();
 
     QString m_dir;
     app::WindowDesktop& m_desktop;
