@@ -265,29 +265,93 @@ bool isTerminal(FILE* stream)
 #endif
 }
 
-int run(const QStringList& arguments, const QString& defaultDir, const check::Environment& env, QTextStream& out,
-        QTextStream& err, QTextStream* progress)
-{
-    const QString help = QStringLiteral(" Довідка: brantovel-check --help\n");
-    QString dir = defaultDir;
+namespace {
+
+const QString kHelpHint = QStringLiteral(" Довідка: brantovel-check --help\n");
+
+// What the command line asks for.
+struct Options {
+    QString dir;
     bool dirGiven = false;
     std::optional<QString> batchFolder, outDir, period, registerFile;
     int jobs = 0;
-    // The help and the version before anything else, wherever they stand: "/?" as Windows programs take it.
+};
+
+// The help and the version answer before anything else, wherever they stand ("/?" as Windows
+// programs take it); true when one of them was asked for and printed.
+bool answerHelpOrVersion(const QStringList& arguments, QTextStream& out)
+{
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         if (a == u"--help" || a == u"-h" || a == u"/?") {
             out << QString::fromUtf16(kHelp).arg(QString::fromUtf16(kSeparator), QString::fromUtf16(kExamples),
                                                  QString::fromUtf16(kNumbers));
-            return 0;
+            return true;
         }
         if (a == u"--version") {
             out << QStringLiteral("%1 %2 (brantovel-check)\n%3. %4.\n")
                        .arg(QString::fromUtf16(app::kProductName), QString::fromUtf16(app::kVersion),
                             QString::fromUtf16(app::kCopyright), QString::fromUtf16(app::kLicence));
-            return 0;
+            return true;
         }
     }
+    return false;
+}
+
+QString missingValueText(const QString& option)
+{
+    if (option == QStringLiteral("--jobs"))
+        return QStringLiteral("Після параметра «--jobs» не вказано число.");
+    if (option == QStringLiteral("--period"))
+        return QStringLiteral("Після параметра «--period» не вказано період, наприклад 12.2026.");
+    if (option == QStringLiteral("--register"))
+        return QStringLiteral("Після параметра «--register» не вказано файл реєстру.");
+    return QStringLiteral("Після параметра «%1» не вказано теку.").arg(option);
+}
+
+// Takes one option's value; false (with the reason on `err`) when it cannot stand.
+bool store(Options& o, const QString& option, const QString& given, QTextStream& err)
+{
+    if (given.isEmpty()) {
+        err << missingValueText(option) << kHelpHint;
+        return false;
+    }
+    if (option == QStringLiteral("--jobs")) {
+        bool ok = false;
+        o.jobs = given.toInt(&ok);
+        if (!ok || o.jobs < 1) {
+            err << QStringLiteral("«%1» не є кількістю звітів для параметра «--jobs».").arg(given) << kHelpHint;
+            return false;
+        }
+        return true;
+    }
+    std::optional<QString>* slot = option == QStringLiteral("--batch")      ? &o.batchFolder
+                                   : option == QStringLiteral("--out")      ? &o.outDir
+                                   : option == QStringLiteral("--period")   ? &o.period
+                                   : option == QStringLiteral("--register") ? &o.registerFile
+                                                                            : nullptr;
+    if (slot) {
+        if (slot->has_value()) {
+            err << QStringLiteral("Параметр «%1» вказано двічі.").arg(option) << kHelpHint;
+            return false;
+        }
+        *slot = given;
+        return true;
+    }
+    if (o.dirGiven) {
+        err << QStringLiteral("Зайвий параметр «%1»: теку вже вказано.").arg(given) << kHelpHint;
+        return false;
+    }
+    o.dir = given;
+    o.dirGiven = true;
+    return true;
+}
+
+// The options of the command line; nothing (the reason on `err`) when they do not make sense.
+std::optional<Options> parseOptions(const QStringList& arguments, const QString& defaultDir, QTextStream& err)
+{
+    Options o;
+    o.dir = defaultDir;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         // An option with its value, as "--name value" or "--name=value".
@@ -306,86 +370,31 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
             }
         }
         if (option.isEmpty() && a.startsWith(u'-')) {
-            err << QStringLiteral("Невідомий параметр «%1».").arg(a) << help;
-            return 2;
+            err << QStringLiteral("Невідомий параметр «%1».").arg(a) << kHelpHint;
+            return std::nullopt;
         }
         if (option.isEmpty()) {
             option = QStringLiteral("--dir"); // the folder given without --dir
             given = a;
         }
-        if (given.isEmpty()) {
-            err << (option == QStringLiteral("--jobs") ? QStringLiteral("Після параметра «--jobs» не вказано число.")
-                    : option == QStringLiteral("--period") ? QStringLiteral("Після параметра «--period» не вказано "
-                                                                            "період, наприклад 12.2026.")
-                    : option == QStringLiteral("--register")
-                        ? QStringLiteral("Після параметра «--register» не вказано файл реєстру.")
-                        : QStringLiteral("Після параметра «%1» не вказано теку.").arg(option))
-                << help;
-            return 2;
-        }
-        if (option == QStringLiteral("--jobs")) {
-            bool ok = false;
-            jobs = given.toInt(&ok);
-            if (!ok || jobs < 1) {
-                err << QStringLiteral("«%1» не є кількістю звітів для параметра «--jobs».").arg(given) << help;
-                return 2;
-            }
-            continue;
-        }
-        std::optional<QString>* slot = option == QStringLiteral("--batch")      ? &batchFolder
-                                       : option == QStringLiteral("--out")      ? &outDir
-                                       : option == QStringLiteral("--period")   ? &period
-                                       : option == QStringLiteral("--register") ? &registerFile
-                                                                                : nullptr;
-        if (slot) {
-            if (slot->has_value()) {
-                err << QStringLiteral("Параметр «%1» вказано двічі.").arg(option) << help;
-                return 2;
-            }
-            *slot = given;
-            continue;
-        }
-        if (dirGiven) {
-            err << QStringLiteral("Зайвий параметр «%1»: теку вже вказано.").arg(given) << help;
-            return 2;
-        }
-        dir = given;
-        dirGiven = true;
+        if (!store(o, option, given, err))
+            return std::nullopt;
     }
-    if (!batchFolder && (outDir || jobs || period || registerFile)) {
+    if (!o.batchFolder && (o.outDir || o.jobs || o.period || o.registerFile)) {
         err << QStringLiteral("Параметр «%1» діє лише разом із «--batch».")
-                   .arg(outDir   ? QStringLiteral("--out")
-                        : jobs   ? QStringLiteral("--jobs")
-                        : period ? QStringLiteral("--period")
-                                 : QStringLiteral("--register"))
-            << help;
-        return 2;
+                   .arg(o.outDir   ? QStringLiteral("--out")
+                        : o.jobs   ? QStringLiteral("--jobs")
+                        : o.period ? QStringLiteral("--period")
+                                   : QStringLiteral("--register"))
+            << kHelpHint;
+        return std::nullopt;
     }
-    std::optional<check::ReportingPeriod> expected;
-    if (period) {
-        QString why;
-        expected = app::parsePeriod(*period, &why);
-        if (!expected) {
-            err << QStringLiteral("Параметр «--period»: ") << why << help;
-            return 2;
-        }
-    }
-    if (!QFileInfo(dir).isDir()) {
-        err << QStringLiteral("Теку «%1» не знайдено. Перевірте шлях до теки зі звітом і повторіть команду.\n")
-                   .arg(QDir::toNativeSeparators(dir));
-        return 2;
-    }
-    dir = QFileInfo(dir).absoluteFilePath();
-    if (batchFolder) {
-        app::BatchOptions options;
-        options.folder = QFileInfo(*batchFolder).absoluteFilePath();
-        options.outDir = outDir.value_or(QString());
-        options.dir = dir;
-        options.jobs = jobs;
-        options.period = expected;
-        options.registerFile = registerFile ? QFileInfo(*registerFile).absoluteFilePath() : QString();
-        return runBatch(options, env, out, err, progress);
-    }
+    return o;
+}
+
+// The single check of DIR/zvit.xls, as "Контроль звіту" runs it, answering no question.
+int runSingle(const QString& dir, const check::Environment& env, QTextStream& out, QTextStream& err)
+{
     check::Environment runEnv = env;
     runEnv.listDir = dir;
     SilentDesktop desktop;
@@ -410,6 +419,43 @@ int run(const QStringList& arguments, const QString& defaultDir, const check::En
     }
     out << QStringLiteral("Помилок не знайдено.\n");
     return 0;
+}
+
+} // namespace
+
+int run(const QStringList& arguments, const QString& defaultDir, const check::Environment& env, QTextStream& out,
+        QTextStream& err, QTextStream* progress)
+{
+    if (answerHelpOrVersion(arguments, out))
+        return 0;
+    std::optional<Options> o = parseOptions(arguments, defaultDir, err);
+    if (!o)
+        return 2;
+    std::optional<check::ReportingPeriod> expected;
+    if (o->period) {
+        QString why;
+        expected = app::parsePeriod(*o->period, &why);
+        if (!expected) {
+            err << QStringLiteral("Параметр «--period»: ") << why << kHelpHint;
+            return 2;
+        }
+    }
+    if (!QFileInfo(o->dir).isDir()) {
+        err << QStringLiteral("Теку «%1» не знайдено. Перевірте шлях до теки зі звітом і повторіть команду.\n")
+                   .arg(QDir::toNativeSeparators(o->dir));
+        return 2;
+    }
+    const QString dir = QFileInfo(o->dir).absoluteFilePath();
+    if (!o->batchFolder)
+        return runSingle(dir, env, out, err);
+    app::BatchOptions options;
+    options.folder = QFileInfo(*o->batchFolder).absoluteFilePath();
+    options.outDir = o->outDir.value_or(QString());
+    options.dir = dir;
+    options.jobs = o->jobs;
+    options.period = expected;
+    options.registerFile = o->registerFile ? QFileInfo(*o->registerFile).absoluteFilePath() : QString();
+    return runBatch(options, env, out, err, progress);
 }
 
 } // namespace cli
