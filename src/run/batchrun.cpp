@@ -805,6 +805,41 @@ void BatchRun::count(const BatchReport& report, BatchResult& result)
     }
 }
 
+namespace {
+
+// The register's balance holders that sent nothing, each a "не подано" row after the folder's
+// entries. A report that could not be read still counts as sent when its file is named after the
+// code, as offices name them.
+void addNotSubmitted(const SenderRegister& reg, QList<BatchReport>& reports, Summary& summary, BatchResult& result)
+{
+    QStringList codes;
+    for (const BatchReport& r : reports)
+        if (r.status == BatchReport::NotChecked)
+            codes << QFileInfo(r.file).completeBaseName().section(u'_', 0, 0);
+        else if (r.status != BatchReport::Skipped)
+            codes << r.heading.code;
+    for (const Sender& missing : missingSenders(reg, codes)) {
+        BatchReport r;
+        r.status = BatchReport::NotSubmitted;
+        r.heading.code = missing.code;
+        r.heading.name = missing.name;
+        r.reason = QStringLiteral("Звіту в теці немає (реєстр, рядок %1).").arg(missing.line);
+        // A file named after the code that gives another one: the office should look at it.
+        for (const BatchReport& named : reports)
+            if ((named.status == BatchReport::Clean || named.status == BatchReport::Findings) &&
+                QFileInfo(named.file).completeBaseName().section(u'_', 0, 0) == missing.code)
+                r.reason = QStringLiteral("Звіту з цим кодом у теці немає: у файлі «%1» код %2 (реєстр, рядок %3).")
+                               .arg(named.file,
+                                    named.heading.code.isEmpty() ? QStringLiteral("не вказано") : named.heading.code)
+                               .arg(missing.line);
+        summary.add(int(reports.size()), r);
+        reports << r;
+        result.notSubmitted << r;
+    }
+}
+
+} // namespace
+
 void BatchRun::collect(const std::vector<Job>& jobs, Setup& setup, BatchResult& result)
 {
     const int total = int(jobs.size());
@@ -846,34 +881,8 @@ void BatchRun::collect(const std::vector<Job>& jobs, Setup& setup, BatchResult& 
     for (const BatchReport& r : reports)
         if (!r.flags.isEmpty())
             result.flagged << r;
-    if (reg && !result.cancelled) {
-        // The register's balance holders that sent nothing: a report that could not be read still
-        // counts as sent when its file is named after the code, as offices name them.
-        QStringList codes;
-        for (const BatchReport& r : reports)
-            if (r.status == BatchReport::NotChecked)
-                codes << QFileInfo(r.file).completeBaseName().section(u'_', 0, 0);
-            else if (r.status != BatchReport::Skipped)
-                codes << r.heading.code;
-        for (const Sender& missing : missingSenders(*reg, codes)) {
-            BatchReport r;
-            r.status = BatchReport::NotSubmitted;
-            r.heading.code = missing.code;
-            r.heading.name = missing.name;
-            r.reason = QStringLiteral("Звіту в теці немає (реєстр, рядок %1).").arg(missing.line);
-            // A file named after the code that gives another one: the office should look at it.
-            for (const BatchReport& named : reports)
-                if ((named.status == BatchReport::Clean || named.status == BatchReport::Findings) &&
-                    QFileInfo(named.file).completeBaseName().section(u'_', 0, 0) == missing.code)
-                    r.reason = QStringLiteral("Звіту з цим кодом у теці немає: у файлі «%1» код %2 (реєстр, рядок %3).")
-                                   .arg(named.file, named.heading.code.isEmpty() ? QStringLiteral("не вказано")
-                                                                                 : named.heading.code)
-                                   .arg(missing.line);
-            setup.summary->add(int(reports.size()), r);
-            reports << r;
-            result.notSubmitted << r;
-        }
-    }
+    if (reg && !result.cancelled)
+        addNotSubmitted(*reg, reports, *setup.summary, result);
     setup.summary->finish(reports);
     QString text = info(m_options.folder, m_env.locale.dateTimeText(m_env.clock()), result, setup.lists);
     if (m_options.period)
