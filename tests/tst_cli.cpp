@@ -631,7 +631,12 @@ private slots:
         b.file(QStringLiteral("5-damaged.xls"), bytes(b.path(QStringLiteral("1-clean.xls"))).left(3000));
         b.file(QStringLiteral("6-renamed.xls"),
                QByteArray("PK\x03\x04", 4) + "[Content_Types].xml" + QByteArray(400, 'x'));
+#ifdef Q_OS_WIN
+        const bool oddName = false; // Windows allows no tab or line break in a file name
+#else
+        const bool oddName = true;
         b.file(QStringLiteral("7-tab\tand\nline.xls"), ""); // a name that must not break the lines
+#endif
         b.file(QStringLiteral("notes.txt"), "not a report");
         QVERIFY(QDir(b.folder.path()).mkdir(QStringLiteral("sub")));
         QVERIFY(QFile::copy(b.path(QStringLiteral("1-clean.xls")), b.path(QStringLiteral("sub/7-nested.xls"))));
@@ -644,30 +649,32 @@ private slots:
         const QString summary = QDir(outDir).filePath(QStringLiteral("зведення.xls"));
         const QString renamed = xls::makeError(xls::ErrorCode::OoxmlRenamed, QStringLiteral("6-renamed.xls")).message();
         QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 13);
+        QCOMPARE(lines.size(), oddName ? 13 : 12);
         const QString damaged = lines.takeAt(4);
         QVERIFY2(damaged.startsWith(QStringLiteral("5-damaged.xls\t\tне перевірено\tФайл «5-damaged.xls»")),
                  qPrintable(damaged));
         const QString periodFlag = QStringLiteral("Період %1 міс. %2, а в більшості звітів %1 міс. %3.")
                                        .arg(months, QString::number(check::reportingYear(today) - 1), year);
-        QCOMPARE(
-            lines,
-            QStringList(
-                {QStringLiteral("1-clean.xls\t0\tбез помилок"), QStringLiteral("2-findings.xls\t1\tє помилки"),
-                 QStringLiteral("3-same-code.xls\t0\tбез помилок"), QStringLiteral("4-other-period.xls\t1\tє помилки"),
-                 QStringLiteral("6-renamed.xls\t\tне перевірено\t") + renamed,
-                 QStringLiteral(
-                     "7-tab\\tand\\nline.xls\t\tне перевірено\tФайл «7-tab\\tand\\nline.xls» порожній (0 "
-                     "байтів): можливо, його ще копіюють або запис перервався. Скопіюйте звіт до теки ще раз "
-                     "і повторіть перевірку."),
-                 QStringLiteral("notes.txt\t\tпропущено\tфайл .txt, не звіт .xls"),
-                 QStringLiteral("sub\t\tпропущено\tтека: вкладені теки не перевіряються"),
-                 QStringLiteral("2-findings.xls\tпозначка\tКод %1 також у звітах: 3-same-code.xls.").arg(second),
-                 QStringLiteral("3-same-code.xls\tпозначка\tКод %1 також у звітах: 2-findings.xls.").arg(second),
-                 QStringLiteral("4-other-period.xls\tпозначка\t") + periodFlag,
-                 QStringLiteral("Звітів: 7; без помилок: 2, з помилками: 2, не перевірено: 3, з позначками: "
-                                "3; пропущено інших файлів і тек: 2. Зведення: %1")
-                     .arg(QDir::toNativeSeparators(summary))}));
+        QStringList wantLines{
+            QStringLiteral("1-clean.xls\t0\tбез помилок"), QStringLiteral("2-findings.xls\t1\tє помилки"),
+            QStringLiteral("3-same-code.xls\t0\tбез помилок"), QStringLiteral("4-other-period.xls\t1\tє помилки"),
+            QStringLiteral("6-renamed.xls\t\tне перевірено\t") + renamed};
+        if (oddName)
+            wantLines << QStringLiteral(
+                "7-tab\\tand\\nline.xls\t\tне перевірено\tФайл «7-tab\\tand\\nline.xls» порожній (0 "
+                "байтів): можливо, його ще копіюють або запис перервався. Скопіюйте звіт до теки ще "
+                "раз і повторіть перевірку.");
+        wantLines << QStringLiteral("notes.txt\t\tпропущено\tфайл .txt, не звіт .xls")
+                  << QStringLiteral("sub\t\tпропущено\tтека: вкладені теки не перевіряються")
+                  << QStringLiteral("2-findings.xls\tпозначка\tКод %1 також у звітах: 3-same-code.xls.").arg(second)
+                  << QStringLiteral("3-same-code.xls\tпозначка\tКод %1 також у звітах: 2-findings.xls.").arg(second)
+                  << QStringLiteral("4-other-period.xls\tпозначка\t") + periodFlag
+                  << QStringLiteral("Звітів: %1; без помилок: 2, з помилками: 2, не перевірено: %2, з позначками: "
+                                    "3; пропущено інших файлів і тек: 2. Зведення: %3")
+                         .arg(oddName ? 7 : 6)
+                         .arg(oddName ? 3 : 2)
+                         .arg(QDir::toNativeSeparators(summary));
+        QCOMPARE(lines, wantLines);
 
         // Not one byte of the folder changed; the results are in their own new folder.
         QMap<QString, QByteArray> after = b.state();
