@@ -17,7 +17,9 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QScreen>
-#include <thread>
+#include <QThread>
+
+#include <memory>
 
 TSuperMain::TSuperMain(QString dir, app::WindowDesktop& desktop, std::function<check::Environment()> environment,
                        QWidget* parent)
@@ -215,12 +217,20 @@ void TSuperMain::folderCheckClick()
     QEventLoop loop;
     progress.setWindowModality(Qt::WindowModal);
     progress.show();
-    std::thread worker([&] {
-        result = batch.run();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    // A QThread rather than a bare system thread: Qt then releases what it keeps per thread (the
+    // regular expressions' stacks among it) on that thread as it ends. Qt for Windows releases a bare
+    // thread's share later from a watching thread of its own, which crashed now and then.
+    const std::unique_ptr<QThread> worker(QThread::create([&] {
+        try {
+            result = batch.run();
+        } catch (...) {
+            result.error = QStringLiteral("Внутрішня помилка програми: перевірку теки зупинено.");
+        }
+    }));
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
     loop.exec();
-    worker.join();
+    worker->wait();
     progress.hide();
 
     if (!result.error.isEmpty()) {
